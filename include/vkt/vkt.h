@@ -1,0 +1,12 @@
+// Everything the device library shares between its families.
+#pragma once
+
+#include "vkt/exception.h"
+#include "vkt/export.h"
+#include "vkt/image.h"
+#include "vkt/interfaces.h"
+#include "vkt/module.h"
+#include "vkt/string.h"
+#include "vkt/types.h"
+#include "vkt/dio/event_status.h"
+#include "vkt/video/api.h"

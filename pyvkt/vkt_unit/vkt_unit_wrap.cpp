@@ -1,0 +1,92 @@
+// Entry point of the `unit` module: the registration order of every Python
+// name, the binding error and the translation of library exceptions.
+#include <pybind11/gil_safe_call_once.h>
+
+#include <exception>
+#include <string>
+
+#include "binding.h"
+
+namespace vkt_unit {
+
+void throw_binding_error(vkt::ExStatus status, const char* function, const char* file, int line) {
+    throw vkt::CxException(status, function, file, line);
+}
+
+namespace {
+
+// ---- step 1: EventStatus ---------------------------------------------------------
+
+void init_event_status(py::module_& m) {
+    using vkt::DIO::ExEventStatus;
+    py::enum_<ExEventStatus>(m, "EventStatus")
+        .value("INT", ExEventStatus::INT)
+        .value("DI", ExEventStatus::DI)
+        .value("TIMEOUT", ExEventStatus::TIMEOUT)
+        .value("ABORT", ExEventStatus::ABORT)
+        .export_values();
+}
+
+// ---- step 14: unit.Exception and the translator ----------------------------------
+
+// "Code:<status> Line:<line> Function:<function> File:<file>"
+std::string describe(const vkt::CxException& error) {
+    std::string text = "Code:";
+    text += std::to_string(error.Code());
+    text += " Line:";
+    text += std::to_string(error.Line());
+    text += " Function:";
+    text += error.Function();
+    text += " File:";
+    text += error.File();
+    return text;
+}
+
+// Turns a library exception into RuntimeError; anything else goes on to the
+// next translator. The text is built in a buffer of the calling thread.
+void translate(std::exception_ptr pending) {
+    if (!pending) return;
+    try {
+        std::rethrow_exception(pending);
+    } catch (const vkt::CxException& error) {
+        thread_local std::string message;
+        message = describe(error);
+        PyErr_SetString(PyExc_RuntimeError, message.c_str());
+    }
+}
+
+void init_exception(py::module_& m) {
+    // Made once per process. It is deliberately never destroyed: a Python
+    // object released by a C++ static destructor after the interpreter has
+    // finalised would crash the process at exit.
+    PYBIND11_CONSTINIT static py::gil_safe_call_once_and_store<py::object> storage;
+    storage.call_once_and_store_result([&m]() {
+        return py::object(py::exception<vkt::CxException>(m, "Exception", PyExc_Exception));
+    });
+    m.attr("Exception") = storage.get_stored();
+    py::register_exception_translator(&translate);  // in front of those already there
+}
+
+}  // namespace
+
+// The whole Python surface, in registration order.
+void register_module(py::module_& m) {
+    init_event_status(m);  // 1
+    // 2  SNR11, SNR11Param
+    // 3  SN2200, SN2200Param
+    // 4  TK560, TK560Param
+    // 5  read, write, write_status over IxDIO, then over IxIndexedDIO
+    // 6  SN2200WaitStatus, TK560WaitStatus
+    // 7  get_device_module, set_register, get_register, get_device_info, get_xml_item
+    // 8  KTX21, KTX21Encoder, KTX21Param, KTX21Sio
+    // 9  KTX22, KTX22Encoder, KTX22Param, KTX22Sio
+    // 10 MR250, MR250Param
+    // 11 Video
+    // 12 start, stop, abort, wait, is_running over IxVideoControl
+    // 13 TxKTX21CaptureStatus, TxKTX22CaptureStatus, TxKTX22EncoderStatus, TxMR250CaptureStatus
+    init_exception(m);  // 14
+}
+
+}  // namespace vkt_unit
+
+PYBIND11_MODULE(unit, m) { vkt_unit::register_module(m); }

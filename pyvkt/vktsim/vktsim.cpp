@@ -1,0 +1,295 @@
+// The `vktsim` module: Python types for the library's image class, interfaces
+// and enumerations, and the control panel of the simulated library (journal,
+// scripts, reset, object identities).
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "control.h"
+#include "vkt/vkt.h"
+
+namespace py = pybind11;
+using namespace pybind11::literals;
+
+namespace {
+
+// ---- images -------------------------------------------------------------------
+
+std::unique_ptr<vkt::CxImage> make_image(long long width, long long height, long long channels,
+                                         long long depth) {
+    if (width < 1 || height < 1) throw py::value_error("width and height must be at least 1");
+    if (channels < 1 || channels > 4) throw py::value_error("channels must be 1, 2, 3 or 4");
+    if (depth != 8 && depth != 16) throw py::value_error("depth must be 8 or 16 bits");
+    const long long bytes_per_pixel = channels * (depth / 8);
+    const long long limit = static_cast<long long>(vkt::CxImage::kMaxBytes);
+    if (width > limit / bytes_per_pixel || height > limit / (width * bytes_per_pixel)) {
+        throw py::value_error("image larger than 1 GiB");
+    }
+    return std::make_unique<vkt::CxImage>(static_cast<int>(width), static_cast<int>(height),
+                                          static_cast<int>(channels), static_cast<int>(depth));
+}
+
+py::buffer_info image_buffer(vkt::CxImage& image) {
+    const auto sample = static_cast<py::ssize_t>(image.BytesPerSample());
+    const auto pitch = static_cast<py::ssize_t>(image.Pitch());
+    const auto channels = static_cast<py::ssize_t>(image.Channels());
+    const std::string format = image.Depth() == 16 ? py::format_descriptor<std::uint16_t>::format()
+                                                   : py::format_descriptor<std::uint8_t>::format();
+    std::vector<py::ssize_t> shape{image.Height(), image.Width()};
+    std::vector<py::ssize_t> strides{pitch, sample * channels};
+    if (channels > 1) {
+        shape.push_back(channels);
+        strides.push_back(sample);
+    }
+    return py::buffer_info(image.Address(), sample, format, static_cast<py::ssize_t>(shape.size()),
+                           shape, strides);
+}
+
+void register_image(py::module_& m) {
+    py::class_<vkt::CxImage>(m, "Image", py::buffer_protocol())
+        .def(py::init(&make_image), "width"_a, "height"_a, "channels"_a = 1, "depth"_a = 8)
+        .def_property_readonly("width", &vkt::CxImage::Width)
+        .def_property_readonly("height", &vkt::CxImage::Height)
+        .def_property_readonly("channels", &vkt::CxImage::Channels)
+        .def_property_readonly("depth", &vkt::CxImage::Depth)
+        .def_buffer(&image_buffer)
+        .def("__repr__", [](const vkt::CxImage& image) {
+            return "vktsim.Image(" + std::to_string(image.Width()) + ", " +
+                   std::to_string(image.Height()) + ", channels=" +
+                   std::to_string(image.Channels()) + ", depth=" + std::to_string(image.Depth()) +
+                   ")";
+        });
+}
+
+// ---- interfaces and enumerations --------------------------------------------------
+
+// Interface objects are views of a board that someone else owns.
+template <class Interface>
+using View = py::class_<Interface, std::unique_ptr<Interface, py::nodelete>>;
+
+void register_interfaces(py::module_& m) {
+    View<vkt::IxModule>(m, "IxModule");
+    View<vkt::IxDeviceModule>(m, "IxDeviceModule");
+    View<vkt::IxRegister>(m, "IxRegister");
+    View<vkt::Video::IxVideoControl>(m, "IxVideoControl");
+    View<vkt::DIO::IxDIO>(m, "IxDIO");
+    View<vkt::DIO::IxIndexedDIO>(m, "IxIndexedDIO");
+}
+
+void register_enumerations(py::module_& m) {
+    using vkt::ExDevice;
+    py::enum_<ExDevice>(m, "ExDevice")
+        .value("Unknown", ExDevice::Unknown)
+        .value("KTX21", ExDevice::KTX21)
+        .value("MR250", ExDevice::MR250)
+        .value("KTX22", ExDevice::KTX22)
+        .value("SNR11", ExDevice::SNR11)
+        .value("SN2200", ExDevice::SN2200)
+        .value("TK560", ExDevice::TK560);
+
+    using vkt::ExStatus;
+    py::enum_<ExStatus>(m, "ExStatus")
+        .value("Success", ExStatus::Success)
+        .value("NotSupported", ExStatus::NotSupported)
+        .value("MissingObject", ExStatus::MissingObject)
+        .value("InvalidArgument", ExStatus::InvalidArgument)
+        .value("NotOpened", ExStatus::NotOpened)
+        .value("DeviceBusy", ExStatus::DeviceBusy)
+        .value("NoDevice", ExStatus::NoDevice)
+        .value("Timeout", ExStatus::Timeout)
+        .value("Aborted", ExStatus::Aborted)
+        .value("FileError", ExStatus::FileError)
+        .value("FormatError", ExStatus::FormatError)
+        .value("WrongKind", ExStatus::WrongKind)
+        .value("ReadOnly", ExStatus::ReadOnly)
+        .value("NotFound", ExStatus::NotFound)
+        .value("OutOfResources", ExStatus::OutOfResources)
+        .value("NotRunning", ExStatus::NotRunning);
+}
+
+// ---- library objects behind Python objects -------------------------------------------
+
+template <class Interface>
+bool is_interface(const std::type_info& type) {
+    return type == typeid(Interface);
+}
+
+// The complete library object an interface view points into.
+template <class Interface>
+const void* complete_object(void* view) {
+    return dynamic_cast<const void*>(static_cast<Interface*>(view));
+}
+
+// Address of the complete library object that `obj` wraps. Objects of other
+// kinds are refused with a Python error: nothing behind them is read.
+const void* library_object(py::handle obj) {
+    const auto& types = py::detail::all_type_info(Py_TYPE(obj.ptr()));
+    if (types.empty()) {
+        throw py::type_error("an object of type " + std::string(Py_TYPE(obj.ptr())->tp_name) +
+                             " does not wrap a library object");
+    }
+    const py::detail::type_info* type = types.front();
+    auto* instance = reinterpret_cast<py::detail::instance*>(obj.ptr());
+    void* value = instance->get_value_and_holder(type, false).value_ptr();
+    if (value == nullptr) throw py::value_error("the object holds no library object");
+
+    const std::type_info& cpp = *type->cpptype;
+    const void* address = value;
+    if (is_interface<vkt::IxModule>(cpp)) address = complete_object<vkt::IxModule>(value);
+    if (is_interface<vkt::IxDeviceModule>(cpp)) address = complete_object<vkt::IxDeviceModule>(value);
+    if (is_interface<vkt::IxRegister>(cpp)) address = complete_object<vkt::IxRegister>(value);
+    if (is_interface<vkt::Video::IxVideoControl>(cpp)) {
+        address = complete_object<vkt::Video::IxVideoControl>(value);
+    }
+    if (is_interface<vkt::DIO::IxDIO>(cpp)) address = complete_object<vkt::DIO::IxDIO>(value);
+    if (is_interface<vkt::DIO::IxIndexedDIO>(cpp)) {
+        address = complete_object<vkt::DIO::IxIndexedDIO>(value);
+    }
+    if (!vkt::sim::ident_of(address)) {
+        throw py::value_error("no library object of the simulated library is behind this " +
+                              std::string(Py_TYPE(obj.ptr())->tp_name));
+    }
+    return address;
+}
+
+std::uint64_t ident(py::handle obj) { return *vkt::sim::ident_of(library_object(obj)); }
+
+template <class Interface>
+py::object view_as(py::handle obj, const void* address) {
+    void* view = vkt::sim::interface_of(address, typeid(Interface));
+    if (view == nullptr) return py::none();
+    // Cast with the interface's own type: the polymorphic lookup would
+    // present the board's class instead of a view.
+    const auto* type = py::detail::get_type_info(typeid(Interface));
+    return py::reinterpret_steal<py::object>(py::detail::type_caster_generic::cast(
+        view, py::return_value_policy::reference_internal, obj, type, nullptr, nullptr));
+}
+
+py::object as_interface(py::handle obj, py::handle interface) {
+    const void* address = library_object(obj);
+    py::object view;
+    if (interface.is(py::type::of<vkt::IxModule>())) view = view_as<vkt::IxModule>(obj, address);
+    else if (interface.is(py::type::of<vkt::IxDeviceModule>())) {
+        view = view_as<vkt::IxDeviceModule>(obj, address);
+    } else if (interface.is(py::type::of<vkt::IxRegister>())) {
+        view = view_as<vkt::IxRegister>(obj, address);
+    } else if (interface.is(py::type::of<vkt::Video::IxVideoControl>())) {
+        view = view_as<vkt::Video::IxVideoControl>(obj, address);
+    } else if (interface.is(py::type::of<vkt::DIO::IxDIO>())) {
+        view = view_as<vkt::DIO::IxDIO>(obj, address);
+    } else if (interface.is(py::type::of<vkt::DIO::IxIndexedDIO>())) {
+        view = view_as<vkt::DIO::IxIndexedDIO>(obj, address);
+    } else {
+        throw py::type_error("interface must be one of the vktsim interface classes");
+    }
+    if (view.is_none()) {
+        throw py::type_error("this " + std::string(Py_TYPE(obj.ptr())->tp_name) +
+                             " does not implement " +
+                             py::str(interface.attr("__name__")).cast<std::string>());
+    }
+    return view;
+}
+
+// ---- journal and scripts --------------------------------------------------------------
+
+py::object to_python(const vkt::sim::Value& value) {
+    using Kind = vkt::sim::Value::Kind;
+    switch (value.kind) {
+        case Kind::None: return py::none();
+        case Kind::Bool: return py::bool_(value.integer != 0);
+        case Kind::Int: return py::int_(value.integer);
+        case Kind::Bytes: return py::bytes(value.bytes);
+        case Kind::Text: return py::cast(value.text);
+        case Kind::List: {
+            py::list items;
+            for (const auto& item : value.list) items.append(to_python(item));
+            return std::move(items);
+        }
+    }
+    return py::none();
+}
+
+vkt::sim::Value from_python(py::handle obj) {
+    vkt::sim::Value value;
+    using Kind = vkt::sim::Value::Kind;
+    if (obj.is_none()) return value;
+    if (py::isinstance<py::bool_>(obj)) {
+        value.kind = Kind::Bool;
+        value.integer = obj.cast<bool>() ? 1 : 0;
+    } else if (py::isinstance<py::int_>(obj)) {
+        value.kind = Kind::Int;
+        value.integer = obj.cast<long long>();
+    } else if (py::isinstance<py::bytes>(obj)) {
+        value.kind = Kind::Bytes;
+        value.bytes = obj.cast<std::string>();
+    } else if (py::isinstance<py::tuple>(obj)) {
+        value.kind = Kind::List;
+        for (py::handle item : obj) value.list.push_back(from_python(item));
+    } else {
+        throw py::type_error("a scripted value is None, an int, bytes or a tuple of those, not " +
+                             std::string(Py_TYPE(obj.ptr())->tp_name));
+    }
+    return value;
+}
+
+py::list journal() {
+    py::list entries;
+    for (const auto& entry : vkt::sim::journal()) {
+        py::tuple args(entry.args.size());
+        for (std::size_t i = 0; i < entry.args.size(); ++i) args[i] = to_python(entry.args[i]);
+        entries.append(py::make_tuple(entry.operation, args));
+    }
+    return entries;
+}
+
+// Marks "value not given", so that value=None can script a void answer.
+struct Unset {};
+
+void script(const std::string& operation, py::object value, py::object raises) {
+    const bool has_value = !py::isinstance<Unset>(value);
+    if (!raises.is_none() && has_value) {
+        throw py::value_error("script takes value= or raises=, not both");
+    }
+    try {
+        if (!raises.is_none()) {
+            if (!py::isinstance<py::int_>(raises) || py::isinstance<py::bool_>(raises)) {
+                throw py::type_error("raises= takes a status number");
+            }
+            vkt::sim::script_raise(operation, raises.cast<int>());
+        } else {
+            vkt::sim::script_value(operation, has_value ? from_python(value) : vkt::sim::Value{});
+        }
+    } catch (const std::invalid_argument& error) {
+        throw py::value_error(error.what());
+    }
+}
+
+void register_control(py::module_& m) {
+    py::class_<Unset>(m, "_Unset");
+    m.def("journal", &journal);
+    m.def("clear_journal", &vkt::sim::clear_journal);
+    m.def("operations", &vkt::sim::operations);
+    m.def("script", &script, "operation"_a, "value"_a = Unset{}, "raises"_a = py::none());
+    m.def("reset", &vkt::sim::reset);
+    m.def("ident", &ident, "obj"_a);
+    m.def("live_objects", &vkt::sim::live_objects);
+    m.def("as_interface", &as_interface, "obj"_a, "interface"_a);
+    m.def("raise_library_error",
+          [](int status, const std::string& function, const std::string& file, int line) {
+              vkt::sim::raise_exception(status, function.c_str(), file.c_str(), line);
+          },
+          "status"_a, "function"_a, "file"_a, "line"_a);
+}
+
+}  // namespace
+
+PYBIND11_MODULE(vktsim, m) {
+    m.doc() = "Python side of the simulated device library: images, interfaces, and the "
+              "journal and scripts that let tests see and steer every library call.";
+    register_image(m);
+    register_interfaces(m);
+    register_enumerations(m);
+    register_control(m);
+}

@@ -1,0 +1,71 @@
+// Control panel of the simulated device library.
+//
+// The stand-in records every call that reaches it, answers from scripts
+// queued by tests, and counts the library objects alive. This header is what
+// the `vktsim` module uses to show all of that to Python; it is not part of the
+// device library's own interface.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+#include "vkt/export.h"
+
+namespace vkt::sim {
+
+// A plain value as the journal records it and as scripts supply it.
+struct Value {
+    enum class Kind { None, Bool, Int, Bytes, Text, List };
+    Kind kind = Kind::None;
+    long long integer = 0;        // Int, and Bool as 0 or 1
+    std::string bytes;            // Bytes: a narrow string or raw buffer
+    std::wstring text;            // Text: a wide string
+    std::vector<Value> list;      // List: an array or the fields of a record
+};
+
+struct JournalEntry {
+    std::string operation;        // "Class::Operation"
+    std::vector<Value> args;
+};
+
+// Which script values an operation can take, as a mask.
+enum Accepts : unsigned {
+    AcceptsNone = 1u << 0,    // a void operation, or one whose result is unused
+    AcceptsInt = 1u << 1,     // a number (bool included)
+    AcceptsBytes = 1u << 2,   // a text or a serial read
+    AcceptsTuple = 1u << 3,   // the fields of a record
+};
+
+VKT_API std::vector<JournalEntry> journal();
+VKT_API void clear_journal();
+
+// Known operation names, sorted, and what each accepts as a scripted value.
+VKT_API std::vector<std::string> operations();
+VKT_API std::optional<unsigned> accepted_values(const std::string& operation);
+
+// Queue the answer of the next call of `operation`. Unknown names and values
+// the operation cannot take are refused with std::invalid_argument.
+VKT_API void script_value(const std::string& operation, const Value& value);
+VKT_API void script_raise(const std::string& operation, int status);
+
+// Back to power-on state: boards, scripts and journal.
+VKT_API void reset();
+
+// Identity number of the library object whose complete object starts at
+// `address`, if one is alive there.
+VKT_API std::optional<std::uint64_t> ident_of(const void* address);
+VKT_API std::size_t live_objects();
+
+// The library object at `address` viewed as the interface `interface`, or
+// null when no object lives there or it does not implement the interface.
+VKT_API void* interface_of(const void* address, const std::type_info& interface);
+
+// Throws a CxException from inside the library, as any failing call would.
+[[noreturn]] VKT_API void raise_exception(int status, const char* function, const char* file,
+                                          int line);
+
+}  // namespace vkt::sim

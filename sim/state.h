@@ -1,0 +1,134 @@
+// Shared machinery of the simulated device library: object tracking, the call
+// journal, scripted answers, reset hooks and failures. Every simulated
+// operation goes through here so that tests see it the same way.
+#pragma once
+
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <type_traits>
+#include <typeinfo>
+#include <vector>
+
+#include "control.h"
+#include "vkt/vkt.h"
+
+namespace vkt::sim {
+
+// ---- journal values -------------------------------------------------------
+
+Value none();
+Value flag(bool value);
+Value number(long long value);
+Value bytes(const char* text);                      // None for null
+Value bytes(const char* data, std::size_t size);
+Value wide(const wchar_t* text);                    // None for null
+Value list(std::vector<Value> items);
+Value model(TxModel kind);                          // its 64-bit value
+
+// Content of an out-parameter on entry (None for a null pointer).
+template <class T>
+Value out(const T* pointer) {
+    if (pointer == nullptr) return none();
+    if constexpr (std::is_same_v<T, bool>) return flag(*pointer);
+    else return number(static_cast<long long>(*pointer));
+}
+
+Value ident_value(const void* complete_object);
+
+// The identity number of a library object (None for null). Interfaces are
+// followed to their complete object first.
+template <class T>
+Value object(const T* pointer) {
+    if (pointer == nullptr) return none();
+    if constexpr (std::is_polymorphic_v<T>) return ident_value(dynamic_cast<const void*>(pointer));
+    else return ident_value(pointer);
+}
+
+// ---- object tracking ------------------------------------------------------
+
+using InterfaceCaster = void* (*)(void* complete_object, const std::type_info& interface);
+
+void track_address(const void* complete_object, InterfaceCaster caster);
+void untrack(const void* complete_object);
+
+template <class Interface, class T>
+void* cast_if(T* self, const std::type_info& interface) {
+    if constexpr (std::is_base_of_v<Interface, T>) {
+        if (interface == typeid(Interface)) return static_cast<Interface*>(self);
+    }
+    return nullptr;
+}
+
+template <class T>
+void* cast_to_interface(void* complete_object, const std::type_info& interface) {
+    T* self = static_cast<T*>(complete_object);
+    for (void* cast : {cast_if<IxModule>(self, interface), cast_if<IxDeviceModule>(self, interface),
+                       cast_if<IxRegister>(self, interface),
+                       cast_if<Video::IxVideoControl>(self, interface),
+                       cast_if<DIO::IxDIO>(self, interface),
+                       cast_if<DIO::IxIndexedDIO>(self, interface)}) {
+        if (cast != nullptr) return cast;
+    }
+    return nullptr;
+}
+
+// Called by the constructors of complete objects (never of a base part), so
+// that the address registered is the one callers hold.
+template <class T>
+void track(T* self) {
+    track_address(self, &cast_to_interface<T>);
+}
+
+// ---- calls ----------------------------------------------------------------
+
+// One call that reached the library. Constructing it journals the call and
+// takes the script queued for the operation, if any: a scripted failure is
+// thrown right here; a scripted value is offered through answer().
+class Call {
+public:
+    Call(const char* operation, std::vector<Value> args);
+
+    // True when a value was scripted: the call must then do nothing else.
+    bool scripted() const { return scripted_; }
+    const Value& value() const { return value_; }
+
+    // When scripted, store the scripted value in *out (if out is not null)
+    // and return true; otherwise return false and leave *out alone.
+    bool answer(int* out) const;
+    bool answer(unsigned int* out) const;
+    bool answer(bool* out) const;
+    bool answer(CxStringA* out) const;
+
+    // The scripted value as a number, for operations that return one.
+    long long number() const { return value_.integer; }
+
+    const char* operation() const { return operation_; }
+
+private:
+    const char* operation_;
+    bool scripted_ = false;
+    Value value_;
+};
+
+// Throws the library's exception for `operation`, naming the problem.
+[[noreturn]] void fail(ExStatus status, const char* operation, const std::string& problem = {});
+
+// ---- registration of a family's operations and power-on state ------------
+
+struct OperationInfo {
+    const char* name;
+    unsigned accepts;
+};
+
+// Declared once per family, at namespace scope, listing its operations.
+struct Operations {
+    Operations(std::initializer_list<OperationInfo> operations);
+};
+
+// Declared once per family: brings its simulated boards back to power-on.
+struct ResetHook {
+    explicit ResetHook(std::function<void()> hook);
+};
+
+}  // namespace vkt::sim

@@ -1,0 +1,30 @@
+"""Shared fixtures: every test starts from a powered-on simulated library."""
+import pytest
+
+import unit  # noqa: F401  (imported first: its error translator is process-wide)
+import vktsim
+
+
+@pytest.fixture(autouse=True)
+def power_on():
+    vktsim.reset()
+    yield
+    vktsim.reset()
+
+
+def calls(operation=None):
+    """The journal, or only the entries of one operation."""
+    entries = vktsim.journal()
+    if operation is None:
+        return entries
+    return [args for name, args in entries if name == operation]
+
+
+def error_fields(error):
+    """Splits a translated library error into its four fields."""
+    text = str(error)
+    assert text.startswith("Code:"), text
+    code, rest = text[len("Code:"):].split(" Line:", 1)
+    line, rest = rest.split(" Function:", 1)
+    function, file = rest.split(" File:", 1)
+    return int(code), int(line), function, file

@@ -1,0 +1,129 @@
+"""The simulated library's Python side: images, identities, journal and scripts."""
+import gc
+
+import numpy as np
+import pytest
+
+import unit
+import vktsim
+
+
+@pytest.mark.parametrize("depth, dtype", [(8, np.uint8), (16, np.uint16)])
+@pytest.mark.parametrize("channels", [1, 3])
+def test_image_is_shared_with_numpy(depth, dtype, channels):
+    image = vktsim.Image(5, 3, channels=channels, depth=depth)
+    first, second = np.asarray(image), np.asarray(image)
+    assert first.dtype == dtype
+    assert first.shape == ((3, 5) if channels == 1 else (3, 5, channels))
+    assert not first.any()
+    first[2, 4] = 1000 if depth == 16 else 200
+    assert np.shares_memory(first, second)
+    assert second[2, 4].tolist() == first[2, 4].tolist()
+    assert (image.width, image.height, image.channels, image.depth) == (5, 3, channels, depth)
+
+
+def test_numpy_view_keeps_the_image_alive():
+    before = vktsim.live_objects()
+    view = np.asarray(vktsim.Image(64, 64))
+    gc.collect()
+    assert vktsim.live_objects() == before + 1
+    view[:] = 9
+    assert int(view.sum()) == 9 * 64 * 64
+    del view
+    gc.collect()
+    assert vktsim.live_objects() == before
+
+
+@pytest.mark.parametrize(
+    "args, message",
+    [
+        ((0, 10), "at least 1"),
+        ((10, -1), "at least 1"),
+        ((10, 10, 0), "channels"),
+        ((10, 10, 5), "channels"),
+        ((10, 10, 1, 12), "depth"),
+        ((10, 10, 1, 32), "depth"),
+        ((1 << 20, 1 << 20), "1 GiB"),
+        ((1 << 40, 1), "1 GiB"),
+        ((32769, 32768, 1, 8), "1 GiB"),
+    ],
+)
+def test_bad_images_are_refused_and_make_nothing(args, message):
+    before = vktsim.live_objects()
+    with pytest.raises(ValueError, match=message):
+        vktsim.Image(*args)
+    assert vktsim.live_objects() == before
+
+
+def test_image_sizes_too_large_for_python_ints_are_type_errors():
+    with pytest.raises(TypeError):
+        vktsim.Image(1 << 70, 1)
+
+
+def test_every_library_object_has_its_own_identity():
+    images = [vktsim.Image(2, 2) for _ in range(3)]
+    idents = [vktsim.ident(image) for image in images]
+    assert len(set(idents)) == 3 and all(isinstance(i, int) and i > 0 for i in idents)
+    assert vktsim.ident(images[0]) == idents[0]
+
+
+@pytest.mark.parametrize("obj, error", [
+    (5, TypeError), ("x", TypeError), (None, TypeError),
+    (unit.EventStatus.DI, ValueError), (vktsim.ExStatus.Timeout, ValueError),
+])
+def test_ident_of_an_object_without_a_library_object(obj, error):
+    with pytest.raises(error):
+        vktsim.ident(obj)
+
+
+def test_as_interface_refuses_what_does_not_implement_it():
+    image = vktsim.Image(2, 2)
+    with pytest.raises(TypeError, match="does not implement IxDIO"):
+        vktsim.as_interface(image, vktsim.IxDIO)
+    with pytest.raises(TypeError, match="interface classes"):
+        vktsim.as_interface(image, int)
+    with pytest.raises(TypeError):
+        vktsim.as_interface(3, vktsim.IxModule)
+
+
+def test_interfaces_cannot_be_made_from_python():
+    for interface in (vktsim.IxModule, vktsim.IxDeviceModule, vktsim.IxRegister,
+                      vktsim.IxVideoControl, vktsim.IxDIO, vktsim.IxIndexedDIO):
+        with pytest.raises(TypeError):
+            interface()
+
+
+def test_enumerations():
+    assert int(vktsim.ExDevice.KTX21) == 1
+    assert int(vktsim.ExDevice.MR250) == 2
+    assert int(vktsim.ExDevice.KTX22) == 4
+    assert int(vktsim.ExStatus.NotSupported) == 1
+    assert int(vktsim.ExStatus.MissingObject) == 2
+
+
+def test_script_refuses_unknown_operations():
+    with pytest.raises(ValueError, match="unknown operation 'NoSuch::Thing'"):
+        vktsim.script("NoSuch::Thing", value=1)
+    with pytest.raises(ValueError, match="unknown operation"):
+        vktsim.script("NoSuch::Thing", raises=3)
+
+
+@pytest.mark.parametrize("kwargs, error", [
+    ({"value": 1, "raises": 3}, ValueError),
+    ({"raises": "3"}, TypeError),
+    ({"raises": True}, TypeError),
+    ({"value": 1.5}, TypeError),
+    ({"value": "text"}, TypeError),
+    ({"value": (1, "x")}, TypeError),
+])
+def test_script_refuses_malformed_answers(kwargs, error):
+    operation = vktsim.operations()[0] if vktsim.operations() else "NoSuch::Thing"
+    with pytest.raises(error):
+        vktsim.script(operation, **kwargs)
+
+
+def test_clear_journal_and_reset_empty_the_journal():
+    vktsim.clear_journal()
+    assert vktsim.journal() == []
+    vktsim.reset()
+    assert vktsim.journal() == []
