@@ -90,8 +90,55 @@ void def_equality(py::class_<C, Options...>& cls) {
             py::is_operator());
 }
 
-// ---- registration steps of the families ----------------------------------------------
+// dispose() and is_valid, which every board carries.
+template <class Board, class... Options>
+void def_dispose_and_validity(py::class_<Board, Options...>& cls) {
+    cls.def("dispose", checked(&Board::Dispose));
+    cls.def_property_readonly("is_valid", checked(&Board::IsValid));
+}
+
+// ---- companions -----------------------------------------------------------------
+//
+// A companion (Param, Encoder, Sio) works on a board through a library-side
+// pointer. Boards are accepted as their own class or None (a null pointer);
+// any other object raises pybind11's cast error and nothing is called. The
+// board's Python object is not kept alive by the companion.
+
+template <class Board>
+Board* board_pointer(py::handle board) {
+    return board.cast<Board*>();
+}
+
+enum class Copyable { No, Yes };
+
+// from_, __init__() (and __init__(other) where the class is copyable),
+// __eq__/__ne__, is_valid and controller, in this order.
+template <class Board, class Companion, class... Options>
+void def_companion_basics(py::class_<Companion, Options...>& cls, Copyable copyable) {
+    cls.def_static("from_", [](py::handle board) {
+        return std::make_unique<Companion>(Companion::From(board_pointer<Board>(board)));
+    });
+    cls.def(py::init<>());
+    if (copyable == Copyable::Yes) cls.def(py::init<const Companion&>());
+    def_equality(cls);
+    cls.def_property_readonly("is_valid", checked(&Companion::IsValid));
+    // The board comes back as the Python object that already wraps it, or as
+    // a new wrapper that keeps the companion alive and does not own the board.
+    cls.def_property(
+        "controller", checked([](const Companion& self) { return self.Controller(); }),
+        checked([](Companion& self, py::handle board) {
+            self.Controller(board_pointer<Board>(board));
+        }));
+}
+
+// ---- registration steps of the families -------------------------------------------
 // Each family file defines its init_<family>() functions; vkt_unit_wrap.cpp
 // calls them in the module's registration order.
+
+// digital_io.cpp
+void init_snr11(py::module_& m);              // SNR11, SNR11Param
+void init_sn2200(py::module_& m);             // SN2200, SN2200Param
+void init_tk560(py::module_& m);              // TK560, TK560Param
+void init_dio_wait_records(py::module_& m);   // SN2200WaitStatus, TK560WaitStatus
 
 }  // namespace vkt_unit
