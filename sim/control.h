@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <typeinfo>
 #include <vector>
 
@@ -67,5 +68,19 @@ VKT_API void* interface_of(const void* address, const std::type_info& interface)
 // Throws a CxException from inside the library, as any failing call would.
 [[noreturn]] VKT_API void raise_exception(int status, const char* function, const char* file,
                                           int line);
+
+}  // namespace vkt::sim
+
+namespace vkt::sim {
+
+// The wires of the simulated digital-I/O boards, by model name ("SNR11",
+// "SN2200", "TK560") and board id (0 to 3). Bad names, ids or delays are
+// refused with std::invalid_argument and change nothing.
+VKT_API void dio_set_inputs(const std::string& model, int id, unsigned int inputs);
+VKT_API void dio_set_interrupt(const std::string& model, int id, bool level);
+VKT_API unsigned int dio_outputs(const std::string& model, int id);
+// Each change is (milliseconds from now, input word, interrupt level or -1).
+VKT_API void dio_schedule(const std::string& model, int id,
+                          const std::vector<std::tuple<int, unsigned int, int>>& changes);
 
 }  // namespace vkt::sim

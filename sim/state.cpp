@@ -90,6 +90,19 @@ Value list(std::vector<Value> items) {
     return v;
 }
 
+Value buffer(const void* value, TxModel kind) {
+    if (value == nullptr || kind.Count != (kind.Type == TxModel::kText ? 0u : 1u)) return none();
+    switch (kind.Type) {
+        case TxModel::kInt32: return number(*static_cast<const int*>(value));
+        case TxModel::kUInt32: return number(*static_cast<const unsigned int*>(value));
+        case TxModel::kText: {
+            const auto* text = static_cast<const CxStringA*>(value);
+            return bytes(text->Address(), static_cast<std::size_t>(text->Length()));
+        }
+        default: return none();
+    }
+}
+
 Value model(TxModel kind) { return number(static_cast<long long>(kind.Value())); }
 
 Value ident_value(const void* complete_object) {
@@ -273,6 +286,43 @@ bool Call::answer(CxStringA* out) const {
     if (!scripted_) return false;
     if (out != nullptr) out->Assign(value_.bytes.data(), static_cast<int>(value_.bytes.size()));
     return true;
+}
+
+std::string narrow(const wchar_t* text) {
+    std::string utf8;
+    for (; text != nullptr && *text != L'\0'; ++text) {
+        auto code = static_cast<std::uint32_t>(*text);
+        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
+        if (code < 0x80) {
+            utf8 += static_cast<char>(code);
+        } else if (code < 0x800) {
+            utf8 += static_cast<char>(0xC0 | (code >> 6));
+            utf8 += static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            utf8 += static_cast<char>(0xE0 | (code >> 12));
+            utf8 += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            utf8 += static_cast<char>(0xF0 | (code >> 18));
+            utf8 += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            utf8 += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+bool Call::answer(void* buffer, TxModel kind) const {
+    if (!scripted_) return false;
+    if (buffer == nullptr) return true;
+    const bool text = kind.Type == TxModel::kText && kind.Count == 0;
+    const bool fits = text ? value_.kind == Value::Kind::Bytes
+                           : (value_.kind == Value::Kind::Int || value_.kind == Value::Kind::Bool);
+    if (!fits) fail(ExStatus::WrongKind, operation_, "scripted value does not fit the value kind");
+    if (text) return answer(static_cast<CxStringA*>(buffer));
+    if (kind.Type == TxModel::kInt32) return answer(static_cast<int*>(buffer));
+    if (kind.Type == TxModel::kUInt32) return answer(static_cast<unsigned int*>(buffer));
+    return true;  // a command's scratch byte is left alone
 }
 
 void fail(ExStatus status, const char* operation, const std::string& problem) {

@@ -26,6 +26,10 @@ Value wide(const wchar_t* text);                    // None for null
 Value list(std::vector<Value> items);
 Value model(TxModel kind);                          // its 64-bit value
 
+// What a by-name value buffer holds on entry, read as `kind` says: a number,
+// the bytes of a CxStringA, or None (command scratch bytes, null, unknown).
+Value buffer(const void* value, TxModel kind);
+
 // Content of an out-parameter on entry (None for a null pointer).
 template <class T>
 Value out(const T* pointer) {
@@ -99,6 +103,9 @@ public:
     bool answer(unsigned int* out) const;
     bool answer(bool* out) const;
     bool answer(CxStringA* out) const;
+    // A by-name value buffer of `kind`; a scripted value that does not fit
+    // the kind is the library's WrongKind error.
+    bool answer(void* buffer, TxModel kind) const;
 
     // The scripted value as a number, for operations that return one.
     long long number() const { return value_.integer; }
@@ -110,6 +117,9 @@ private:
     bool scripted_ = false;
     Value value_;
 };
+
+// A wide text (one code point per wchar_t) as UTF-8, for paths.
+std::string narrow(const wchar_t* text);
 
 // Throws the library's exception for `operation`, naming the problem.
 [[noreturn]] void fail(ExStatus status, const char* operation, const std::string& problem = {});

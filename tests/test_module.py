@@ -68,6 +68,9 @@ def test_module_exports_only_its_entry_point():
 
 def test_module_carries_no_build_machine_path():
     image = pathlib.Path(unit.__file__).read_bytes()
+    assert b"pyvkt/vkt_unit/" in image
+    if b"__asan_init" in image:
+        pytest.skip("sanitizer builds record their own source locations")
     for source_dir in ("pyvkt", "include", "sim"):
         assert str(REPO / source_dir).encode() not in image
 

@@ -72,11 +72,11 @@ void init_exception(py::module_& m) {
 // The whole Python surface, in registration order.
 void register_module(py::module_& m) {
     init_event_status(m);  // 1
-    // 2  SNR11, SNR11Param
-    // 3  SN2200, SN2200Param
-    // 4  TK560, TK560Param
+    init_snr11(m);         // 2
+    init_sn2200(m);        // 3
+    init_tk560(m);         // 4
     // 5  read, write, write_status over IxDIO, then over IxIndexedDIO
-    // 6  SN2200WaitStatus, TK560WaitStatus
+    init_dio_wait_records(m);  // 6
     // 7  get_device_module, set_register, get_register, get_device_info, get_xml_item
     // 8  KTX21, KTX21Encoder, KTX21Param, KTX21Sio
     // 9  KTX22, KTX22Encoder, KTX22Param, KTX22Sio

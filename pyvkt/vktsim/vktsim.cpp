@@ -266,6 +266,36 @@ void script(const std::string& operation, py::object value, py::object raises) {
     }
 }
 
+// ---- digital-I/O wires ------------------------------------------------------------------
+
+// Runs a control call, turning its refusal into ValueError.
+template <class Call>
+auto refusing_bad_input(Call call) {
+    try {
+        return call();
+    } catch (const std::invalid_argument& error) {
+        throw py::value_error(error.what());
+    }
+}
+
+void register_dio_wires(py::module_& m) {
+    m.def("set_inputs", [](const std::string& model, int id, unsigned int inputs) {
+        refusing_bad_input([&] { vkt::sim::dio_set_inputs(model, id, inputs); });
+    }, "model"_a, "id"_a, "inputs"_a);
+    m.def("set_interrupt", [](const std::string& model, int id, bool level) {
+        refusing_bad_input([&] { vkt::sim::dio_set_interrupt(model, id, level); });
+    }, "model"_a, "id"_a, "level"_a);
+    m.def("outputs", [](const std::string& model, int id) {
+        return refusing_bad_input([&] { return vkt::sim::dio_outputs(model, id); });
+    }, "model"_a, "id"_a);
+    m.def("schedule_inputs",
+          [](const std::string& model, int id,
+             const std::vector<std::tuple<int, unsigned int, int>>& changes) {
+              refusing_bad_input([&] { vkt::sim::dio_schedule(model, id, changes); });
+          },
+          "model"_a, "id"_a, "changes"_a);
+}
+
 void register_control(py::module_& m) {
     py::class_<Unset>(m, "_Unset");
     m.def("journal", &journal);
@@ -292,4 +322,5 @@ PYBIND11_MODULE(vktsim, m) {
     register_interfaces(m);
     register_enumerations(m);
     register_control(m);
+    register_dio_wires(m);
 }
