@@ -20,6 +20,7 @@ struct Script {
 struct TrackedObject {
     std::uint64_t ident;
     InterfaceCaster caster;
+    const std::type_info* type;
 };
 
 // The journal keeps the newest entries only, so that a long-running program
@@ -113,10 +114,18 @@ Value ident_value(const void* complete_object) {
 
 // ---- object tracking -----------------------------------------------------------
 
-void track_address(const void* complete_object, InterfaceCaster caster) {
+void track_address(const void* complete_object, InterfaceCaster caster,
+                   const std::type_info& type) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    s.objects[complete_object] = TrackedObject{s.next_ident++, caster};
+    s.objects[complete_object] = TrackedObject{s.next_ident++, caster, &type};
+}
+
+bool is_tracked(const void* address, const std::type_info& type) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    auto found = s.objects.find(address);
+    return found != s.objects.end() && *found->second.type == type;
 }
 
 void untrack(const void* complete_object) {

@@ -53,7 +53,7 @@ Value object(const T* pointer) {
 
 using InterfaceCaster = void* (*)(void* complete_object, const std::type_info& interface);
 
-void track_address(const void* complete_object, InterfaceCaster caster);
+void track_address(const void* complete_object, InterfaceCaster caster, const std::type_info& type);
 void untrack(const void* complete_object);
 
 template <class Interface, class T>
@@ -81,7 +81,15 @@ void* cast_to_interface(void* complete_object, const std::type_info& interface) 
 // that the address registered is the one callers hold.
 template <class T>
 void track(T* self) {
-    track_address(self, &cast_to_interface<T>);
+    track_address(self, &cast_to_interface<T>, typeid(T));
+}
+
+// True when a library object of exactly type T lives at `address`.
+bool is_tracked(const void* address, const std::type_info& type);
+
+template <class T>
+T* tracked_as(void* address) {
+    return is_tracked(address, typeid(T)) ? static_cast<T*>(address) : nullptr;
 }
 
 // ---- calls ----------------------------------------------------------------

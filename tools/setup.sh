@@ -6,10 +6,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 extra="${1:-demo}"
 
-# System packages: a C++ compiler and binutils (nm) for the build and tests.
+# System packages: a C++ compiler, binutils (nm) for the tests, and pugixml,
+# with which the simulated library reads XML device descriptions.
 missing=()
 command -v g++ >/dev/null || missing+=(g++)
 command -v nm >/dev/null || missing+=(binutils)
+[ -f /usr/include/pugixml.hpp ] || missing+=(libpugixml-dev)
 if [ "${#missing[@]}" -gt 0 ]; then
   apt-get update
   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"

@@ -141,4 +141,9 @@ void init_sn2200(py::module_& m);             // SN2200, SN2200Param
 void init_tk560(py::module_& m);              // TK560, TK560Param
 void init_dio_wait_records(py::module_& m);   // SN2200WaitStatus, TK560WaitStatus
 
+// device_functions.cpp
+void init_dio_functions(py::module_& m);      // read, write, write_status
+void init_device_functions(py::module_& m);   // get_device_module ... get_xml_item
+void init_video_functions(py::module_& m);    // start, stop, abort, wait, is_running
+
 }  // namespace vkt_unit

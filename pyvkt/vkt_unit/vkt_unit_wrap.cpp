@@ -75,14 +75,14 @@ void register_module(py::module_& m) {
     init_snr11(m);         // 2
     init_sn2200(m);        // 3
     init_tk560(m);         // 4
-    // 5  read, write, write_status over IxDIO, then over IxIndexedDIO
+    init_dio_functions(m);     // 5
     init_dio_wait_records(m);  // 6
-    // 7  get_device_module, set_register, get_register, get_device_info, get_xml_item
+    init_device_functions(m);  // 7
     // 8  KTX21, KTX21Encoder, KTX21Param, KTX21Sio
     // 9  KTX22, KTX22Encoder, KTX22Param, KTX22Sio
     // 10 MR250, MR250Param
     // 11 Video
-    // 12 start, stop, abort, wait, is_running over IxVideoControl
+    init_video_functions(m);   // 12
     // 13 TxKTX21CaptureStatus, TxKTX22CaptureStatus, TxKTX22EncoderStatus, TxMR250CaptureStatus
     init_exception(m);  // 14
 }

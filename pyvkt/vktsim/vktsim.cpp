@@ -8,6 +8,7 @@
 #include <string>
 
 #include "control.h"
+#include "sim_objects.h"
 #include "vkt/vkt.h"
 
 namespace py = pybind11;
@@ -65,17 +66,15 @@ void register_image(py::module_& m) {
 
 // ---- interfaces and enumerations --------------------------------------------------
 
-// Interface objects are views of a board that someone else owns.
-template <class Interface>
-using View = py::class_<Interface, std::unique_ptr<Interface, py::nodelete>>;
-
+// Interfaces have no constructor: their objects are views of library objects
+// that others own (as_interface), or the simulated objects below.
 void register_interfaces(py::module_& m) {
-    View<vkt::IxModule>(m, "IxModule");
-    View<vkt::IxDeviceModule>(m, "IxDeviceModule");
-    View<vkt::IxRegister>(m, "IxRegister");
-    View<vkt::Video::IxVideoControl>(m, "IxVideoControl");
-    View<vkt::DIO::IxDIO>(m, "IxDIO");
-    View<vkt::DIO::IxIndexedDIO>(m, "IxIndexedDIO");
+    py::class_<vkt::IxModule>(m, "IxModule");
+    py::class_<vkt::IxDeviceModule>(m, "IxDeviceModule");
+    py::class_<vkt::IxRegister>(m, "IxRegister");
+    py::class_<vkt::Video::IxVideoControl>(m, "IxVideoControl");
+    py::class_<vkt::DIO::IxDIO>(m, "IxDIO");
+    py::class_<vkt::DIO::IxIndexedDIO>(m, "IxIndexedDIO");
 }
 
 void register_enumerations(py::module_& m) {
@@ -190,6 +189,51 @@ py::object as_interface(py::handle obj, py::handle interface) {
                              py::str(interface.attr("__name__")).cast<std::string>());
     }
     return view;
+}
+
+// ---- objects with one interface each, and library strings ------------------------------
+
+vkt::IxModule* module_of(py::handle obj) {
+    if (obj.is_none()) return nullptr;
+    void* module = vkt::sim::interface_of(library_object(obj), typeid(vkt::IxModule));
+    if (module == nullptr) throw py::type_error("that object is not a library module");
+    return static_cast<vkt::IxModule*>(module);
+}
+
+std::unique_ptr<vkt::CxStringA> make_string(const py::bytes& content) {
+    auto text = std::make_unique<vkt::CxStringA>();
+    const std::string bytes = content;
+    text->Assign(bytes.data(), static_cast<int>(bytes.size()));
+    return text;
+}
+
+void register_simulated_objects(py::module_& m) {
+    using namespace vkt::sim;
+    py::class_<SimDIO, vkt::DIO::IxDIO>(m, "DIO")
+        .def(py::init<>())
+        .def_readwrite("inputs", &SimDIO::inputs)
+        .def_readonly("outputs", &SimDIO::outputs);
+    py::class_<SimIndexedDIO, vkt::DIO::IxIndexedDIO>(m, "IndexedDIO")
+        .def(py::init<>())
+        .def_readwrite("inputs", &SimIndexedDIO::inputs)
+        .def_readonly("outputs", &SimIndexedDIO::outputs);
+    py::class_<SimRegister, vkt::IxRegister>(m, "Register")
+        .def(py::init<>())
+        .def("value", [](const SimRegister& reg, unsigned int address) {
+            if (address >= 256) throw py::index_error("registers are 0 to 255");
+            return reg.registers[address];
+        });
+    py::class_<SimModule, vkt::IxModule>(m, "Module");
+    py::class_<SimDeviceModule, vkt::IxDeviceModule>(m, "DeviceModule")
+        .def(py::init([](py::handle module) { return std::make_unique<SimDeviceModule>(module_of(module)); }),
+             "module"_a = py::none());
+    py::class_<SimVideoControl, vkt::Video::IxVideoControl>(m, "VideoControl").def(py::init<>());
+
+    py::class_<vkt::CxStringA>(m, "String")
+        .def(py::init(&make_string), "content"_a = py::bytes())
+        .def_property_readonly("value", [](const vkt::CxStringA& text) {
+            return py::bytes(text.Address(), static_cast<std::size_t>(text.Length()));
+        });
 }
 
 // ---- journal and scripts --------------------------------------------------------------
@@ -321,6 +365,7 @@ PYBIND11_MODULE(vktsim, m) {
     register_image(m);
     register_interfaces(m);
     register_enumerations(m);
+    register_simulated_objects(m);
     register_control(m);
     register_dio_wires(m);
 }
