@@ -1,0 +1,112 @@
+"""The module's whole Python surface: names, their order, members and overloads."""
+import re
+
+import pytest
+
+import unit
+
+# Every module attribute in registration order.
+MODULE = [
+    "EventStatus", "INT", "DI", "TIMEOUT", "ABORT",
+    "SNR11", "SNR11Param", "SN2200", "SN2200Param", "TK560", "TK560Param",
+    "read", "write", "write_status",
+    "SN2200WaitStatus", "TK560WaitStatus",
+    "get_device_module", "set_register", "get_register", "get_device_info", "get_xml_item",
+    "KTX21", "KTX21Encoder", "KTX21Param", "KTX21Sio",
+    "KTX22", "KTX22Encoder", "KTX22Param", "KTX22Sio",
+    "MR250", "MR250Param",
+    "Video",
+    "start", "stop", "abort", "wait", "is_running",
+    "TxKTX21CaptureStatus", "TxKTX22CaptureStatus", "TxKTX22EncoderStatus", "TxMR250CaptureStatus",
+    "Exception",
+]
+
+# Module functions and their overload counts.
+FUNCTIONS = {
+    "read": 2, "write": 2, "write_status": 2, "get_device_module": 1, "set_register": 1,
+    "get_register": 1, "get_device_info": 1, "get_xml_item": 2, "start": 1, "stop": 1,
+    "abort": 1, "wait": 1, "is_running": 1,
+}
+
+_DIO_BOARD = [("__eq__", 1), ("__ne__", 1), ("dispose", 1), ("is_valid", None), ("open", 1),
+              ("close", 1), ("is_opened", None), ("read", 2), ("write", 2), ("write_status", 2)]
+_WAIT_RECORD = [("event_status", None), ("di_event_status", None), ("di", None),
+                ("__eq__", 1), ("__ne__", 1)]
+
+
+def _dio_param(*properties):
+    return ([("from_", 1), ("__eq__", 1), ("__ne__", 1), ("is_valid", None), ("controller", None)]
+            + [(p, None) for p in properties]
+            + [("get_param", 1), ("set_param", 1), ("send_command", 1), ("set_register", 1),
+               ("get_register", 1)])
+
+
+# Each class's members in registration order (None: a property or field),
+# and how many constructors it has.
+CLASSES = {
+    "SNR11": (_DIO_BOARD + [("wait", 1), ("abort", 1)], 1),
+    "SNR11Param": (_dio_param("timeout", "int_edge"), 1),
+    "SN2200": (_DIO_BOARD + [("wait", 1), ("abort", 1)], 1),
+    "SN2200Param": (_dio_param("timeout", "di_enable", "di_edge", "di_wait_enable"), 1),
+    "TK560": (_DIO_BOARD + [("load", 1), ("load_w", 1), ("save", 1), ("save_w", 1),
+                            ("wait", 1), ("abort", 1)], 1),
+    "TK560Param": (_dio_param("timeout", "int_enable", "int_edge", "int_wait_enable",
+                              "di_enable", "di_edge", "di_wait_enable", "di_wait_mode"), 1),
+    "SN2200WaitStatus": (_WAIT_RECORD, 2),
+    "TK560WaitStatus": (_WAIT_RECORD, 2),
+}
+
+
+def public(namespace):
+    return [name for name in namespace if not name.startswith("_") or name in ("__eq__", "__ne__")]
+
+
+def overloads(function):
+    doc = function.__doc__ or ""
+    if "Overloaded function." in doc:
+        return len(re.findall(r"^\d+\. ", doc, re.MULTILINE))
+    return 1
+
+
+def test_module_names_in_registration_order():
+    present = public(vars(unit))
+    assert [name for name in present if name not in MODULE] == []
+    assert present == [name for name in MODULE if name in present]
+
+
+@pytest.mark.parametrize("name", sorted(FUNCTIONS))
+def test_function_overloads(name):
+    assert overloads(getattr(unit, name)) == FUNCTIONS[name]
+
+
+@pytest.mark.parametrize("name", sorted(CLASSES))
+def test_class_members_in_registration_order(name):
+    cls = getattr(unit, name)
+    members, constructors = CLASSES[name]
+    found = [member for member in public(vars(cls)) if member != "__hash__"]
+    assert found == [member for member, _ in members]
+    for member, count in members:
+        attribute = vars(cls)[member]
+        if count is None:
+            assert isinstance(attribute, property), member
+        else:
+            assert overloads(attribute) == count, member
+    assert overloads(cls.__init__) == constructors
+    assert cls.__hash__ is None
+    # No declared bases: only pybind11's own object type.
+    assert [base.__name__ for base in cls.__bases__] == ["pybind11_object"]
+
+
+@pytest.mark.parametrize("name", sorted(CLASSES))
+def test_instances_take_no_new_attributes(name):
+    cls = getattr(unit, name)
+    with pytest.raises(AttributeError):
+        cls().something_else = 1
+
+
+def test_no_function_has_a_docstring_beyond_its_signature():
+    for name in FUNCTIONS:
+        doc = getattr(unit, name).__doc__
+        lines = [line for line in doc.splitlines() if line.strip()]
+        assert all(line.startswith((name + "(", "Overloaded function.")) or re.match(r"\d+\. ", line)
+                   for line in lines), doc
