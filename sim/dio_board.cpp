@@ -241,13 +241,13 @@ void check_kind(const Setting& value, TxModel kind, const char* name, const char
     if (!fits) fail(ExStatus::WrongKind, op, std::string("wrong value kind for '") + name + "'");
 }
 
-void store(Device& device, const char* name, Setting& value, long long number, const char* op) {
+void store(const char* name, Setting& value, long long number, const char* op) {
     if (!value.writable) fail(ExStatus::ReadOnly, op, std::string("'") + name + "' is read-only");
     if (std::string(name) == "Timeout" && (number < 0 || number > kMaxTimeoutMs)) {
         fail(ExStatus::InvalidArgument, op, "Timeout must be 0 to 3600000 ms");
     }
     value.number = number;
-    (void)device;
+
 }
 
 // ---- waits -----------------------------------------------------------------
@@ -486,9 +486,9 @@ void set_param(Handle& handle, const char* name, const void* value, TxModel kind
         const auto* text = static_cast<const CxStringA*>(value);
         found.text.assign(text->Address(), static_cast<std::size_t>(text->Length()));
     } else if (found.kind == Kind::UInt32) {
-        store(device, name, found, *static_cast<const unsigned int*>(value), op);
+        store(name, found, *static_cast<const unsigned int*>(value), op);
     } else {
-        store(device, name, found, *static_cast<const int*>(value), op);
+        store(name, found, *static_cast<const int*>(value), op);
     }
 }
 
@@ -501,7 +501,7 @@ long long get_number(Handle& handle, const char* name, const char* op) {
 void set_number(Handle& handle, const char* name, long long value, const char* op) {
     std::lock_guard<std::mutex> lock(hardware().mutex);
     Device& device = opened(handle, op);
-    store(device, name, setting(device, name, op), value, op);
+    store(name, setting(device, name, op), value, op);
 }
 
 void set_register(Handle& handle, unsigned int address, unsigned int value, const char* op) {

@@ -6,6 +6,7 @@ import pytest
 
 import unit
 import vktsim
+from conftest import calls, error_fields
 
 
 @pytest.mark.parametrize("depth, dtype", [(8, np.uint8), (16, np.uint16)])
@@ -127,3 +128,69 @@ def test_clear_journal_and_reset_empty_the_journal():
     assert vktsim.journal() == []
     vktsim.reset()
     assert vktsim.journal() == []
+
+
+def test_scripts_answer_calls_in_the_order_queued():
+    dio = vktsim.DIO()
+    dio.inputs = 3
+    board = unit.SNR11()
+    board.open(0)
+    view = vktsim.as_interface(board, vktsim.IxDIO)
+    vktsim.script("CxSNR11::Read", value=10)
+    vktsim.script("CxSNR11::Read", value=-1)
+    assert [board.read(), board.read(), board.read()] == [10, 0xFFFFFFFF, 0]
+    # Scripts are per operation: the simulated DIO answers from its wires.
+    unit.read(view, 0)
+    assert calls("SimDIO::Read") == []
+    assert len(calls("CxSNR11::Read")) == 4
+
+
+def test_a_scripted_failure_is_journaled_and_thrown_from_the_library():
+    board = unit.SNR11()
+    board.open(0)
+    vktsim.script("CxSNR11::Write", raises=-4)
+    with pytest.raises(RuntimeError) as caught:
+        board.write(1)
+    code, line, function, file = error_fields(caught.value)
+    assert (code, function) == (-4, "CxSNR11::Write")
+    assert file == "sim/state.cpp" and line > 0
+    assert calls("CxSNR11::Write") == [(vktsim.ident(board), 1)]
+    assert board.write_status() == 0   # a scripted call does nothing else
+
+
+def test_reset_drops_queued_scripts():
+    board = unit.SNR11()
+    board.open(0)
+    vktsim.script("CxSNR11::Read", value=10)
+    vktsim.reset()
+    board.open(0)
+    assert board.read() == 0
+
+
+def test_script_refuses_values_the_operation_cannot_take():
+    with pytest.raises(ValueError, match="cannot answer"):
+        vktsim.script("SimDIO::Read", value=b"text")
+    with pytest.raises(ValueError, match="cannot answer"):
+        vktsim.script("SimDIO::Write", value=1)
+    with pytest.raises(ValueError, match="cannot answer"):
+        vktsim.script("CxSNR11Param::From", value=None)   # it can only fail
+
+
+def test_journal_records_each_argument_kind(tmp_path):
+    board = unit.TK560()
+    board.open(0)
+    path = str(tmp_path / "caf\u00e9.cfg")
+    vktsim.clear_journal()
+    board.write(5, True)
+    board.save(path, 1)
+    board.load_w(path, 1)
+    with pytest.raises(RuntimeError):
+        board.save(None, 1)
+    ident = vktsim.ident(board)
+    assert vktsim.journal() == [
+        ("CxTK560::Write", (ident, 5, True)),
+        ("CxTK560::Save", (ident, path.encode(), 1)),
+        ("CxTK560::LoadW", (ident, path, 1)),
+        ("CxTK560::Save", (ident, None, 1)),
+    ]
+    assert type(vktsim.journal()[0][1][2]) is bool
