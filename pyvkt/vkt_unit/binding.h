@@ -6,6 +6,7 @@
 #include <pybind11/pybind11.h>
 
 #include <memory>
+#include <string>
 #include <type_traits>
 #include <utility>
 
@@ -140,5 +141,12 @@ void init_snr11(py::module_& m);              // SNR11, SNR11Param
 void init_sn2200(py::module_& m);             // SN2200, SN2200Param
 void init_tk560(py::module_& m);              // TK560, TK560Param
 void init_dio_wait_records(py::module_& m);   // SN2200WaitStatus, TK560WaitStatus
+
+// ktx21.cpp
+void init_ktx21(py::module_& m);           // KTX21, KTX21Encoder, KTX21Param, KTX21Sio
+void init_ktx21_records(py::module_& m);   // TxKTX21CaptureStatus
+// The KTX21 name table, also used by the generic video board.
+py::object ktx21_get_param(vkt::Video::CxKTX21Param& param, const std::string& name);
+void ktx21_set_param(vkt::Video::CxKTX21Param& param, const std::string& name, py::handle value);
 
 }  // namespace vkt_unit

@@ -78,12 +78,12 @@ void register_module(py::module_& m) {
     // 5  read, write, write_status over IxDIO, then over IxIndexedDIO
     // 6  SN2200WaitStatus, TK560WaitStatus
     // 7  get_device_module, set_register, get_register, get_device_info, get_xml_item
-    // 8  KTX21, KTX21Encoder, KTX21Param, KTX21Sio
+    init_ktx21(m);  // 8  KTX21, KTX21Encoder, KTX21Param, KTX21Sio
     // 9  KTX22, KTX22Encoder, KTX22Param, KTX22Sio
     // 10 MR250, MR250Param
     // 11 Video
     // 12 start, stop, abort, wait, is_running over IxVideoControl
-    // 13 TxKTX21CaptureStatus, TxKTX22CaptureStatus, TxKTX22EncoderStatus, TxMR250CaptureStatus
+    init_ktx21_records(m);  // 13 TxKTX21CaptureStatus; then TxKTX22CaptureStatus, TxKTX22EncoderStatus, TxMR250CaptureStatus
     init_exception(m);  // 14
 }
 
