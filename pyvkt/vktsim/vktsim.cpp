@@ -266,6 +266,36 @@ void script(const std::string& operation, py::object value, py::object raises) {
     }
 }
 
+// ---- simulated KTX21 boards --------------------------------------------------------------
+
+// Runs a control of the simulated boards; a refusal becomes ValueError.
+template <class Control>
+auto refused_as_value_error(Control control) {
+    try {
+        return control();
+    } catch (const std::invalid_argument& error) {
+        throw py::value_error(error.what());
+    }
+}
+
+void register_ktx21_controls(py::module_& m) {
+    m.def("ktx21_feed_serial", [](py::handle board, const py::bytes& data) {
+        refused_as_value_error([&] { vkt::sim::ktx21_feed_serial(library_object(board), data); });
+    }, "board"_a, "data"_a);
+    m.def("ktx21_serial_received", [](py::handle board) {
+        return py::bytes(refused_as_value_error(
+            [&] { return vkt::sim::ktx21_serial_received(library_object(board)); }));
+    }, "board"_a);
+    m.def("ktx21_set_encoder_speed", [](py::handle board, long long pulses_per_frame) {
+        refused_as_value_error([&] {
+            vkt::sim::ktx21_set_encoder_speed(library_object(board), pulses_per_frame);
+        });
+    }, "board"_a, "pulses_per_frame"_a);
+    m.def("ktx21_move_encoder", [](py::handle board, long long pulses) {
+        refused_as_value_error([&] { vkt::sim::ktx21_move_encoder(library_object(board), pulses); });
+    }, "board"_a, "pulses"_a);
+}
+
 void register_control(py::module_& m) {
     py::class_<Unset>(m, "_Unset");
     m.def("journal", &journal);
@@ -292,4 +322,5 @@ PYBIND11_MODULE(vktsim, m) {
     register_interfaces(m);
     register_enumerations(m);
     register_control(m);
+    register_ktx21_controls(m);
 }
