@@ -4,6 +4,9 @@ Runs without boards: the simulated library stands in for them, and `vktsim`
 supplies the image class that grabbers capture into.
 """
 import inspect
+import pathlib
+import struct
+import zlib
 
 import numpy as np
 
@@ -55,9 +58,55 @@ def show_digital_io():
 
 def show_error_text():
     try:
-        vktsim.raise_library_error(7, "CxKTX21::Wait", "sim/ktx21.cpp", 42)
+        unit.KTX21.from_file("no-such-camera-file.txt")
     except RuntimeError as error:
         print("a library error reaches Python as RuntimeError:", error)
+
+
+def write_png(pixels, path):
+    """Writes an 8-bit grey image; Pillow if it is installed, else numpy and zlib."""
+    path.parent.mkdir(parents=True, exist_ok=True)
+    try:
+        from PIL import Image
+    except ImportError:
+        height, width = pixels.shape
+        rows = np.hstack([np.zeros((height, 1), np.uint8), pixels.astype(np.uint8)])
+
+        def chunk(kind, data):
+            body = kind + data
+            return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+        header = struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0)
+        path.write_bytes(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+                         chunk(b"IDAT", zlib.compress(rows.tobytes())) + chunk(b"IEND", b""))
+    else:
+        Image.fromarray(np.ascontiguousarray(pixels)).save(path)
+
+
+def show_ktx21_acquisition(output=pathlib.Path("demo-output") / "ktx21_frame.png"):
+    camera_file = pathlib.Path(__file__).with_name("ktx21_camera.txt")
+    board = unit.KTX21.from_file(str(camera_file))
+    param = unit.KTX21Param.from_(board)
+    width, height = param.get_param("Width"), param.get_param("Height")
+    print("KTX21 board opened with", camera_file.name, "->", param.get_param("CameraName"),
+          "%dx%d, %d bits, %d frames/s" % (width, height, param.get_param("BitWidth"),
+                                            1000000 // param.trigger_cycle_time))
+    ring = [vktsim.Image(width, height) for _ in range(4)]
+    board.lock(ring)
+    board.num = 10
+    board.start()
+    status = board.wait_status()
+    print("capture status: frames %d, lines %d, last frame %d, event flags %#x" % (
+        status.total_frame_count, status.line_count, status.last_frame_no, status.capture_event))
+    newest = next(i for i in range(len(ring))
+                  if board.query_status(i).last_frame_no == status.last_frame_no)
+    pixels = np.asarray(ring[newest])
+    print("frame %d is in image %d; its first bytes carry the number:" % (
+        status.last_frame_no, newest), pixels[0, :4])
+    write_png(pixels, output)
+    print("saved", output)
+    board.unlock()
+    board.close()
 
 
 if __name__ == "__main__":
@@ -65,3 +114,4 @@ if __name__ == "__main__":
     show_image()
     show_digital_io()
     show_error_text()
+    show_ktx21_acquisition()

@@ -65,6 +65,20 @@ VKT_API std::size_t live_objects();
 // null when no object lives there or it does not implement the interface.
 VKT_API void* interface_of(const void* address, const std::type_info& interface);
 
+// ---- simulated KTX21 boards -------------------------------------------------
+// `board` is the address of a complete CxKTX21 object. Anything that is not
+// an open KTX21 board, and values out of range, are refused with
+// std::invalid_argument naming the problem; nothing is changed then.
+
+// Bytes the camera sends to the board (they wait to be read).
+VKT_API void ktx21_feed_serial(const void* board, const std::string& bytes);
+// Bytes the camera received from the board since the last call.
+VKT_API std::string ktx21_serial_received(const void* board);
+// Encoder pulses per captured frame (negative: moving backwards).
+VKT_API void ktx21_set_encoder_speed(const void* board, long long pulses_per_frame);
+// Moves the encoder by `pulses` at once.
+VKT_API void ktx21_move_encoder(const void* board, long long pulses);
+
 // Throws a CxException from inside the library, as any failing call would.
 [[noreturn]] VKT_API void raise_exception(int status, const char* function, const char* file,
                                           int line);

@@ -142,6 +142,16 @@ std::optional<std::uint64_t> ident_of(const void* address) {
     return found->second.ident;
 }
 
+bool with_live_object(const void* complete_object, std::uint64_t ident,
+                      const std::function<void()>& use) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    auto found = s.objects.find(complete_object);
+    if (found == s.objects.end() || found->second.ident != ident) return false;
+    use();
+    return true;
+}
+
 std::size_t live_objects() {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);

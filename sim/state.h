@@ -92,6 +92,14 @@ T* tracked_as(void* address) {
     return is_tracked(address, typeid(T)) ? static_cast<T*>(address) : nullptr;
 }
 
+// Runs `use` if the object with identity `ident` still lives at
+// `complete_object`, and returns whether it ran. While `use` runs no library
+// object can be destroyed, so a board thread can safely write into an image
+// that its Python owner may free at any moment. `use` must not call back
+// into the simulated library (the registry lock is held).
+bool with_live_object(const void* complete_object, std::uint64_t ident,
+                      const std::function<void()>& use);
+
 // ---- calls ----------------------------------------------------------------
 
 // One call that reached the library. Constructing it journals the call and

@@ -6,6 +6,7 @@
 #include <pybind11/pybind11.h>
 
 #include <memory>
+#include <string>
 #include <type_traits>
 #include <utility>
 
@@ -145,5 +146,12 @@ void init_dio_wait_records(py::module_& m);   // SN2200WaitStatus, TK560WaitStat
 void init_dio_functions(py::module_& m);      // read, write, write_status
 void init_device_functions(py::module_& m);   // get_device_module ... get_xml_item
 void init_video_functions(py::module_& m);    // start, stop, abort, wait, is_running
+
+// ktx21.cpp
+void init_ktx21(py::module_& m);           // KTX21, KTX21Encoder, KTX21Param, KTX21Sio
+void init_ktx21_records(py::module_& m);   // TxKTX21CaptureStatus
+// The KTX21 name table, also used by the generic video board.
+py::object ktx21_get_param(vkt::Video::CxKTX21Param& param, const std::string& name);
+void ktx21_set_param(vkt::Video::CxKTX21Param& param, const std::string& name, py::handle value);
 
 }  // namespace vkt_unit

@@ -78,12 +78,13 @@ void register_module(py::module_& m) {
     init_dio_functions(m);     // 5
     init_dio_wait_records(m);  // 6
     init_device_functions(m);  // 7
-    // 8  KTX21, KTX21Encoder, KTX21Param, KTX21Sio
+    init_ktx21(m);             // 8
     // 9  KTX22, KTX22Encoder, KTX22Param, KTX22Sio
     // 10 MR250, MR250Param
     // 11 Video
     init_video_functions(m);   // 12
-    // 13 TxKTX21CaptureStatus, TxKTX22CaptureStatus, TxKTX22EncoderStatus, TxMR250CaptureStatus
+    init_ktx21_records(m);     // 13 TxKTX21CaptureStatus, then
+    // 13 TxKTX22CaptureStatus, TxKTX22EncoderStatus, TxMR250CaptureStatus
     init_exception(m);  // 14
 }
 

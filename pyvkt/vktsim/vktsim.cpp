@@ -340,6 +340,26 @@ void register_dio_wires(py::module_& m) {
           "model"_a, "id"_a, "changes"_a);
 }
 
+// ---- simulated KTX21 boards --------------------------------------------------------------
+
+void register_ktx21_controls(py::module_& m) {
+    m.def("ktx21_feed_serial", [](py::handle board, const py::bytes& data) {
+        refusing_bad_input([&] { vkt::sim::ktx21_feed_serial(library_object(board), data); });
+    }, "board"_a, "data"_a);
+    m.def("ktx21_serial_received", [](py::handle board) {
+        return py::bytes(refusing_bad_input(
+            [&] { return vkt::sim::ktx21_serial_received(library_object(board)); }));
+    }, "board"_a);
+    m.def("ktx21_set_encoder_speed", [](py::handle board, long long pulses_per_frame) {
+        refusing_bad_input([&] {
+            vkt::sim::ktx21_set_encoder_speed(library_object(board), pulses_per_frame);
+        });
+    }, "board"_a, "pulses_per_frame"_a);
+    m.def("ktx21_move_encoder", [](py::handle board, long long pulses) {
+        refusing_bad_input([&] { vkt::sim::ktx21_move_encoder(library_object(board), pulses); });
+    }, "board"_a, "pulses"_a);
+}
+
 void register_control(py::module_& m) {
     py::class_<Unset>(m, "_Unset");
     m.def("journal", &journal);
@@ -368,4 +388,5 @@ PYBIND11_MODULE(vktsim, m) {
     register_simulated_objects(m);
     register_control(m);
     register_dio_wires(m);
+    register_ktx21_controls(m);
 }

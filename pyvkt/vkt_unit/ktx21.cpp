@@ -1,0 +1,373 @@
+// The KTX21 Camera Link grabber family: the board KTX21, its companions
+// KTX21Encoder, KTX21Param and KTX21Sio, and the record TxKTX21CaptureStatus.
+#include <memory>
+#include <string>
+
+#include "by_name.h"
+#include "image_list.h"
+#include "serial_read.h"
+
+namespace vkt_unit {
+
+using vkt::Video::CxKTX21;
+using vkt::Video::CxKTX21Encoder;
+using vkt::Video::CxKTX21Param;
+using vkt::Video::CxKTX21Sio;
+using vkt::Video::TxKTX21CaptureStatus;
+
+namespace {
+
+using K = ValueKind;
+
+// Every setting of the board by name, in matching order.
+constexpr ParamRow kKtx21Rows[] = {
+    {"DeviceID", K::Int32, K::None},
+    {"DeviceType", K::Int32, K::None},
+    {"BoardType", K::Int32, K::None},
+    {"CameraConnect", K::Int32, K::None},
+    {"DetectTrigger", K::Int32, K::None},
+    {"Channel", K::Int32, K::None},
+    {"Width", K::Int32, K::Int32},
+    {"Height", K::Int32, K::Int32},
+    {"OffsetW", K::Int32, K::Int32},
+    {"OffsetH", K::Int32, K::Int32},
+    {"OffsetMode", K::Int32, K::Int32},
+    {"OffsetTrgW", K::Int32, K::Int32},
+    {"OffsetTrgH", K::Int32, K::Int32},
+    {"Timeout", K::Int32, K::Int32},
+    {"FpgaVersion", K::Int32, K::None},
+    {"Version", K::Int32, K::Int32},
+    {"SendCommandEnable", K::Int32, K::Int32},
+    {"SendCommandWaitTime", K::Int32, K::Int32},
+    {"Configuration", K::Int32, K::Int32},
+    {"BitWidth", K::Int32, K::Int32},
+    {"RBReverse", K::Int32, K::Int32},
+    {"TapCount", K::Int32, K::Int32},
+    {"Force8", K::Int32, K::Int32},
+    {"LineSensorEnable", K::Int32, K::Int32},
+    {"EncoderMode", K::Int32, K::Int32},
+    {"ScanMode", K::Int32, K::Int32},
+    {"DvalEnable", K::Int32, K::Int32},
+    {"PackingMode", K::Int32, K::Int32},
+    {"Alignment16", K::Int32, K::Int32},
+    {"FormatType", K::Int32, K::Int32},
+    {"XReverse", K::Int32, K::Int32},
+    {"YReverse", K::Int32, K::Int32},
+    {"YStep", K::Int32, K::Int32},
+    {"Arrangement", K::Int32, K::Int32},
+    {"HighSpeed", K::Int32, K::Int32},
+    {"BlankingTime", K::Int32, K::Int32},
+    {"CC1Enable", K::Int32, K::Int32},
+    {"CC1Mode", K::Int32, K::Int32},
+    {"CC1Positive", K::Int32, K::Int32},
+    {"CC2Enable", K::Int32, K::Int32},
+    {"CC2Mode", K::Int32, K::Int32},
+    {"CC2Positive", K::Int32, K::Int32},
+    {"CC3Enable", K::Int32, K::Int32},
+    {"CC3Mode", K::Int32, K::Int32},
+    {"CC3Positive", K::Int32, K::Int32},
+    {"CC4Enable", K::Int32, K::Int32},
+    {"CC4Mode", K::Int32, K::Int32},
+    {"CC4Positive", K::Int32, K::Int32},
+    {"EXPEnable", K::Int32, K::Int32},
+    {"EXPMode", K::Int32, K::Int32},
+    {"EXPPositive", K::Int32, K::Int32},
+    {"AutoTrigger", K::Int32, K::Int32},
+    {"ExternalTrigger", K::Int32, K::Int32},
+    {"InTriggerOrEnable", K::Int32, K::Int32},
+    {"ExTriggerOrEnable", K::Int32, K::Int32},
+    {"ExposureTime", K::Int32, K::Int32},
+    {"TriggerBetaTime", K::Int32, K::Int32},
+    {"TriggerDelayTime", K::Int32, K::Int32},
+    {"TriggerCycleTime", K::Int32, K::Int32},
+    {"TriggerRetry", K::Int32, K::Int32},
+    {"TriggerMaskTime", K::Int32, K::Int32},
+    {"ExtTriggerSrc", K::Int32, K::Int32},
+    {"MaskedTrigger", K::Int32, K::None},
+    {"ExTriggerRef", K::Int32, K::None},
+    {"Assert", K::Int32, K::Int32},
+    {"Negate", K::Int32, K::Int32},
+    {"TriggerMaskTimeMode", K::Int32, K::Int32},
+    {"TriggerMaskLineNum", K::Int32, K::None},
+    {"TriggerMode", K::Int32, K::Int32},
+    {"SimTrigger", K::Int32, K::Int32},
+    {"ENCSampling", K::Int32, K::Int32},
+    {"ENCStart", K::Int32, K::Int32},
+    {"ENCComp1", K::Int32, K::Int32},
+    {"ENCInit", K::Int32, K::Int32},
+    {"ENCDir", K::Int32, K::Int32},
+    {"ENCSwapAB", K::Int32, K::Int32},
+    {"SIORxMode", K::Int32, K::Int32},
+    {"SIOTxMode", K::Int32, K::Int32},
+    {"SIOBaudRate", K::Int32, K::Int32},
+    {"SIORxBufSize", K::Int32, K::Int32},
+    {"SIOTxBufSize", K::Int32, K::Int32},
+    {"SIOOption", K::Int32, K::Int32},
+    {"SIOSendMode", K::Int32, K::Int32},
+    {"SIOOpenFlag", K::Int32, K::None},
+    {"SIOTimeout", K::Int32, K::Int32},
+    {"BayerMode", K::Int32, K::None},
+    {"ImageWidth", K::Int32, K::None},
+    {"ImageHeight", K::Int32, K::None},
+    {"ImageChannels", K::Int32, K::None},
+    {"ImageDepth", K::Int32, K::None},
+    {"ImageType", K::Int32, K::None},
+    {"ImagePack", K::Int32, K::None},
+    {"ENCInputCH", K::Int32, K::Int32},
+    {"PGRunMode", K::Int32, K::Int32},
+    {"PGStart", K::Int32, K::Int32},
+    {"ENCComp2", K::UInt32, K::UInt32},
+    {"DriverVersion", K::Text, K::None},
+    {"CameraName", K::Text, K::Text},
+    {"CameraMaker", K::Text, K::Text},
+    {"CameraMode", K::Text, K::Text},
+    {"SIOSTX", K::Text, K::Text},
+    {"SIOETX", K::Text, K::Text},
+    {"SIORETX", K::Text, K::Text},
+};
+
+constexpr ParamTable kKtx21Table(kKtx21Rows);
+
+// The encoder's own short table.
+constexpr ParamRow kEncoderRows[] = {
+    {"EncoderMode", K::Int32, K::Int32}, {"ENCSampling", K::Int32, K::Int32},
+    {"ENCStart", K::Int32, K::Int32},    {"ENCComp1", K::Int32, K::Int32},
+    {"ENCInit", K::Int32, K::Int32},     {"ENCDir", K::Int32, K::Int32},
+    {"ENCSwapAB", K::Int32, K::Int32},   {"ENCInputCH", K::Int32, K::Int32},
+    {"ENCComp2", K::UInt32, K::UInt32},
+};
+
+constexpr ParamTable kEncoderTable(kEncoderRows);
+
+}  // namespace
+
+// ---- the KTX21 name table ------------------------------------------------------------
+// Real functions with these names: their name is the function text of the
+// binding error they raise.
+
+py::object ktx21_get_param(CxKTX21Param& param, const std::string& name) {
+    const ValueKind kind = kKtx21Table.find(name, Direction::Get);
+    if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
+    return read_param(param, name, kind);
+}
+
+void ktx21_set_param(CxKTX21Param& param, const std::string& name, py::handle value) {
+    const ValueKind kind = kKtx21Table.find(name, Direction::Set);
+    if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
+    write_param(param, name, kind, value);
+}
+
+namespace {
+
+// ---- KTX21 ------------------------------------------------------------------------------
+
+template <class... Options>
+void def_from_file(py::class_<CxKTX21, Options...>& cls) {
+    cls.def_static("from_file", [](const char* camerafile, int option) {
+        return std::make_unique<CxKTX21>(CxKTX21::FromFile(camerafile, option));
+    }, py::arg("camerafile"), py::arg("option") = -1);
+    cls.def_static("from_file", [](const wchar_t* camerafile, int option) {
+        return std::make_unique<CxKTX21>(CxKTX21::FromFile(camerafile, option));
+    }, py::arg("camerafile"), py::arg("option") = -1);
+    cls.def_static("from_file", [](const char* camerafile, int id, int ch, int option) {
+        return std::make_unique<CxKTX21>(CxKTX21::FromFile(camerafile, id, ch, option));
+    }, py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1);
+    cls.def_static("from_file", [](const wchar_t* camerafile, int id, int ch, int option) {
+        return std::make_unique<CxKTX21>(CxKTX21::FromFile(camerafile, id, ch, option));
+    }, py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1);
+}
+
+template <class... Options>
+void def_files(py::class_<CxKTX21, Options...>& cls) {
+    cls.def("setup", checked(static_cast<void (CxKTX21::*)(const char*, int)>(&CxKTX21::Setup)),
+            py::arg("camerafile"), py::arg("option") = -1);
+    cls.def("setup", checked(static_cast<void (CxKTX21::*)(const wchar_t*, int)>(&CxKTX21::Setup)),
+            py::arg("camerafile"), py::arg("option") = -1);
+    cls.def("save", checked(&CxKTX21::Save));
+    cls.def("save_w", checked(&CxKTX21::SaveW));
+}
+
+// validate and lock, each for one image and for a list of images.
+template <class... Options>
+void def_images(py::class_<CxKTX21, Options...>& cls) {
+    cls.def("validate", checked(static_cast<void (CxKTX21::*)(vkt::CxImage&)>(&CxKTX21::Validate)));
+    cls.def("validate", checked([](CxKTX21& self, const py::list& images) {
+        with_image_array(images, [&](vkt::CxImage** array, int count) { self.Validate(array, count); });
+    }));
+    cls.def("lock", checked(static_cast<void (CxKTX21::*)(const vkt::CxImage&, int)>(&CxKTX21::Lock)),
+            py::arg("image"), py::arg("option") = 0);
+    cls.def("lock", checked([](CxKTX21& self, const py::list& images, int option) {
+        with_image_array(images, [&](vkt::CxImage** array, int count) {
+            self.Lock(array, count, option);
+        });
+    }), py::arg("images"), py::arg("option") = 0);
+    cls.def("unlock", checked(&CxKTX21::Unlock));
+}
+
+using StatusOf = TxKTX21CaptureStatus (CxKTX21::*)();
+using StatusAt = TxKTX21CaptureStatus (CxKTX21::*)(unsigned int);
+
+template <class... Options>
+void def_capture(py::class_<CxKTX21, Options...>& cls) {
+    cls.def("start", checked(&CxKTX21::Start));
+    cls.def("stop", checked(&CxKTX21::Stop));
+    cls.def("abort", checked(static_cast<void (CxKTX21::*)()>(&CxKTX21::Abort)));
+    cls.def("wait", checked(&CxKTX21::Wait));
+    cls.def_property_readonly("is_running", checked(&CxKTX21::IsRunning));
+    cls.def("status", checked(&CxKTX21::Status));
+    cls.def("wait_status", checked(static_cast<StatusOf>(&CxKTX21::WaitStatus)));
+    cls.def("query_status", checked(static_cast<StatusOf>(&CxKTX21::QueryStatus)));
+    cls.def("query_status", checked(static_cast<StatusAt>(&CxKTX21::QueryStatus)));
+    cls.def("wait_status", checked(static_cast<StatusAt>(&CxKTX21::WaitStatus)));
+    cls.def("force_trigger", checked(&CxKTX21::ForceTrigger));
+    cls.def("abort", checked(static_cast<void (CxKTX21::*)(unsigned int)>(&CxKTX21::Abort)));
+    cls.def_property("num", checked(&CxKTX21::GetNum), checked(&CxKTX21::SetNum));
+    cls.def_property("lock_id", checked(&CxKTX21::GetLockId), checked(&CxKTX21::SetLockId));
+}
+
+void init_board(py::module_& m) {
+    py::class_<CxKTX21> cls(m, "KTX21");
+    def_from_file(cls);
+    cls.def(py::init<>());
+    cls.def(py::init<const CxKTX21&>());
+    def_equality(cls);
+    def_dispose_and_validity(cls);
+    cls.def("open", checked(&CxKTX21::Open));
+    cls.def("close", checked(&CxKTX21::Close));
+    def_files(cls);
+    cls.def_property_readonly("is_opened", checked(&CxKTX21::IsOpened));
+    def_images(cls);
+    def_capture(cls);
+}
+
+// ---- KTX21Encoder ---------------------------------------------------------------------------
+
+template <class... Options>
+void def_encoder_settings(py::class_<CxKTX21Encoder, Options...>& cls) {
+    using E = CxKTX21Encoder;
+    cls.def_property("encoder_mode", checked(&E::GetEncoderMode), checked(&E::SetEncoderMode));
+    cls.def_property("sampling", checked(&E::GetSampling), checked(&E::SetSampling));
+    cls.def_property("start", checked(&E::GetStart), checked(&E::SetStart));
+    cls.def_property("dir", checked(&E::GetDir), checked(&E::SetDir));
+    cls.def_property("comp1", checked(&E::GetComp1), checked(&E::SetComp1));
+    cls.def_property("comp2", checked(&E::GetComp2), checked(&E::SetComp2));
+    cls.def_property("init", checked(&E::GetInit), checked(&E::SetInit));
+    cls.def_property("swap_ab", checked(&E::GetSwapAb), checked(&E::SetSwapAb));
+}
+
+template <class... Options>
+void def_encoder_counters(py::class_<CxKTX21Encoder, Options...>& cls) {
+    using E = CxKTX21Encoder;
+    cls.def("total_counter", checked(&E::TotalCounter));
+    cls.def("match_counter", checked(&E::MatchCounter));
+    cls.def("rel_counter", checked(&E::RelCounter));
+    cls.def("clear_rel_counter", checked(&E::ClearRelCounter));
+    cls.def("start_abs", checked(&E::StartAbs));
+    cls.def("abs_counter", checked(&E::AbsCounter));
+    cls.def_property_readonly("is_abs_overflow", checked(&E::IsAbsOverflow));
+    cls.def_property_readonly("is_abs_underflow", checked(&E::IsAbsUnderflow));
+    cls.def("clear_abs_counter", checked(&E::ClearAbsCounter));
+    cls.def("clear_overflow", checked(&E::ClearOverflow));
+    cls.def("clear_underflow", checked(&E::ClearUnderflow));
+    cls.def("clear_all_counter", checked(&E::ClearAllCounter));
+}
+
+template <class... Options>
+void def_encoder_by_name(py::class_<CxKTX21Encoder, Options...>& cls) {
+    cls.def("get_param", checked([](CxKTX21Encoder& self, const std::string& name) {
+        const ValueKind kind = kEncoderTable.find(name, Direction::Get);
+        if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
+        return read_param(self, name, kind);
+    }));
+    cls.def("set_param", checked([](CxKTX21Encoder& self, const std::string& name, py::object value) {
+        const ValueKind kind = kEncoderTable.find(name, Direction::Set);
+        if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
+        write_param(self, name, kind, value);
+    }));
+    // The encoder has no commands.
+    cls.def("send_command", checked([](CxKTX21Encoder&, const std::string&) -> void {
+        VKT_UNIT_FAIL(kUnsupported);
+    }));
+}
+
+void init_encoder(py::module_& m) {
+    py::class_<CxKTX21Encoder> cls(m, "KTX21Encoder");
+    def_companion_basics<CxKTX21>(cls, Copyable::Yes);
+    def_encoder_settings(cls);
+    def_encoder_counters(cls);
+    def_encoder_by_name(cls);
+}
+
+// ---- KTX21Param -------------------------------------------------------------------------------
+
+void init_param(py::module_& m) {
+    using P = CxKTX21Param;
+    py::class_<P> cls(m, "KTX21Param");
+    def_companion_basics<CxKTX21>(cls, Copyable::Yes);
+    cls.def_property("trigger_mode", checked(&P::GetTriggerMode), checked(&P::SetTriggerMode));
+    cls.def_property("exposure_time", checked(&P::GetExposureTime), checked(&P::SetExposureTime));
+    cls.def_property("trigger_cycle_time", checked(&P::GetTriggerCycleTime),
+                     checked(&P::SetTriggerCycleTime));
+    cls.def("get_param", checked([](P& self, const std::string& name) {
+        return ktx21_get_param(self, name);
+    }));
+    cls.def("set_param", checked([](P& self, const std::string& name, py::object value) {
+        ktx21_set_param(self, name, value);
+    }));
+    // The board takes no commands by name.
+    cls.def("send_command", checked([](P&, const std::string&) -> void {
+        VKT_UNIT_FAIL(kUnsupported);
+    }));
+    cls.def("set_register", checked(&P::SetRegister));
+    cls.def("get_register", checked([](P& self, unsigned int address) {
+        unsigned int value = 0;
+        self.GetRegister(address, &value);
+        return value;
+    }));
+}
+
+// ---- KTX21Sio ------------------------------------------------------------------------------------
+
+void init_sio(py::module_& m) {
+    using S = CxKTX21Sio;
+    py::class_<S> cls(m, "KTX21Sio");
+    def_companion_basics<CxKTX21>(cls, Copyable::Yes);
+    cls.def("open", checked(&S::Open));
+    cls.def("close", checked(&S::Close));
+    cls.def("purge", checked(&S::Purge));
+    cls.def_property_readonly("is_opened", checked(&S::IsOpened));
+    cls.def_property("timeout", checked(&S::GetTimeout), checked(&S::SetTimeout));
+    // One character in, one character out: code points 0 to 255 are the bytes.
+    cls.def("write_byte", checked(&S::WriteByte));
+    cls.def("read_byte", checked(&S::ReadByte));
+    cls.def("write", checked(&S::Write));
+    cls.def("read", checked(serial_read<S>()));
+    cls.def("set_camera_mode", checked(&S::SetCameraMode));
+}
+
+}  // namespace
+
+// Step 8 of the module's registration.
+void init_ktx21(py::module_& m) {
+    init_board(m);
+    init_encoder(m);
+    init_param(m);
+    init_sio(m);
+}
+
+// Step 13: the capture-status record.
+void init_ktx21_records(py::module_& m) {
+    using R = TxKTX21CaptureStatus;
+    py::class_<R> cls(m, "TxKTX21CaptureStatus");
+    cls.def_property_readonly("total_frame_count", checked([](const R& r) { return r.total_frame_count; }));
+    cls.def_property_readonly("amount_in_frame", checked([](const R& r) { return r.amount_in_frame; }));
+    cls.def_property_readonly("last_frame_no", checked([](const R& r) { return r.last_frame_no; }));
+    cls.def_property_readonly("line_count", checked([](const R& r) { return r.line_count; }));
+    cls.def_property_readonly("dma_schedule_peak", checked([](const R& r) { return r.dma_schedule_peak; }));
+    cls.def_property_readonly("capture_event", checked([](const R& r) { return r.capture_event; }));
+    cls.def(py::init<>());
+    cls.def(py::init<unsigned int, unsigned int, unsigned int, int, int, unsigned int>());
+    def_equality(cls);
+}
+
+}  // namespace vkt_unit

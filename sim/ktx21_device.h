@@ -1,0 +1,181 @@
+// One simulated KTX21 board channel: its settings, capture engine, encoder
+// counters, camera serial line and registers.
+//
+// Every member runs under the device's mutex: the operations of the library
+// objects take it for their whole call, and the capture thread takes it for
+// each round of frames. Lock order: device mutex first, then the library's
+// object registry (sim::with_live_object), never the other way round.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ktx21_settings.h"
+#include "state.h"
+#include "vkt/video/ktx21.h"
+
+namespace vkt::sim::ktx21 {
+
+using Clock = std::chrono::steady_clock;
+
+// capture_event bits and Status() codes of the simulated board.
+enum CaptureEvent : unsigned {
+    kFrameDone = 0x1,     // at least one frame completed
+    kFinished = 0x2,      // the frames asked for (SetNum) are all in
+    kStopped = 0x4,
+    kAborted = 0x8,
+    kImageLost = 0x10,    // a locked image was destroyed during the capture
+};
+
+enum class Phase { Idle = 0, Running = 1, Finished = 2, Stopped = 3, Aborted = 4 };
+
+struct LockedImage {
+    CxImage* image;
+    const void* address;     // its complete object, as the registry knows it
+    std::uint64_t ident;     // the image's identity when it was locked
+    unsigned frame_no = 0;   // number of the frame it holds (0: none yet)
+};
+
+struct EncoderCounters {
+    long long total = 0;
+    unsigned rel = 0;
+    unsigned match = 0;
+    long long abs = 0;
+    bool abs_running = false;
+    bool overflow = false;
+    bool underflow = false;
+    long long sample_rest = 0;   // pulses not yet counted because of ENCSampling
+};
+
+struct SerialLine {
+    bool opened = false;
+    std::deque<char> rx;      // camera to board, waiting to be read
+    std::string command;      // what the camera has received of the current line
+    std::string received;     // everything the camera received, for vktsim
+};
+
+class Device {
+public:
+    Device(int id, int ch);
+    ~Device();
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    const int id;
+    const int ch;
+    std::mutex mutex;
+    std::condition_variable changed;   // frames, phases, serial bytes
+
+    // ---- all below: hold `mutex` ----
+    bool opened = false;
+    Settings settings;
+    std::map<unsigned, unsigned> registers;
+    EncoderCounters encoder;
+    int encoder_speed = 100;   // pulses per captured frame (vktsim can change it)
+    SerialLine serial;
+
+    // Capture (ktx21_capture.cpp). `op` names the operation in failures.
+    void check_image(const CxImage* image, int position, const char* op) const;
+    void lock_images(CxImage* const* images, int count, const char* op);
+    void unlock_images(const char* op);
+    void start(std::unique_lock<std::mutex>& lock, const char* op);
+    void end_capture(std::unique_lock<std::mutex>& lock, Phase phase, unsigned event);
+    void abort_after(std::unique_lock<std::mutex>& lock, unsigned frames);
+    void force_trigger(const char* op);
+    void wait_end(std::unique_lock<std::mutex>& lock, const char* op);
+    void wait_frame(std::unique_lock<std::mutex>& lock, unsigned frame, const char* op);
+    Video::TxKTX21CaptureStatus status() const;
+    Video::TxKTX21CaptureStatus status_of(unsigned index, const char* op) const;
+    Phase phase() const { return phase_; }
+    bool running() const { return phase_ == Phase::Running; }
+
+    // Encoder (ktx21_device.cpp).
+    void move_encoder(long long pulses);
+    void start_abs(bool start);
+
+    // Serial line (ktx21_serial.cpp).
+    void serial_send(const char* data, std::size_t size);
+    void serial_feed(const std::string& bytes);
+    bool serial_read_byte(std::unique_lock<std::mutex>& lock, char& byte);
+    int serial_read(std::unique_lock<std::mutex>& lock, char* buffer, int count);
+
+    // Closes the board (its capture already ended): serial line, images.
+    void close_locked();
+
+    // Back to power-on, ending any capture (takes the mutex itself).
+    void power_on();
+    // Ends a capture and joins its thread (takes the mutex itself).
+    void halt();
+
+private:
+    void run();
+    void deliver(unsigned frames);
+    bool deliver_one(bool draw);
+    std::string ring_problem() const;
+    void reap(std::unique_lock<std::mutex>& lock);
+    void camera_receives(char byte);
+    void camera_answers(const std::string& line);
+
+    std::vector<LockedImage> ring_;
+    Phase phase_ = Phase::Idle;
+    unsigned total_ = 0;
+    long long lines_ = 0;
+    int peak_ = 0;
+    unsigned events_ = 0;
+    unsigned limit_ = 0;            // frames to capture; 0: until stopped
+    unsigned abort_at_ = 0;         // abort once this many frames are in; 0: not asked
+    std::size_t next_index_ = 0;
+    int frame_lines_ = 0;
+    int frame_width_ = 0;
+    int frame_bits_ = 8;
+    Clock::duration period_{};
+    int trigger_mode_ = 0;
+    Clock::time_point next_due_;
+    std::deque<Clock::time_point> triggers_;
+    std::thread thread_;
+    bool quit_ = false;
+
+public:
+    int num = 0;       // SetNum: frames per capture, 0 for continuous
+    int lock_id = 0;   // SetLockId: the locked image the first frame goes to
+};
+
+// A device locked for the length of one operation.
+struct Access {
+    std::shared_ptr<Device> device;
+    std::unique_lock<std::mutex> lock;
+};
+
+// `device` locked; fails with `op` unless it exists and (if `need_open`) is open.
+Access access_device(std::shared_ptr<Device> device, const char* op, bool need_open);
+
+// What a CxKTX21 object holds: the board it is bound to, if any. Copies
+// share the board.
+struct Handle {
+    std::shared_ptr<Device> device;
+};
+
+// Live CxKTX21 objects and their handles, so that companions and vktsim can
+// reach a board only while it exists.
+void register_board(const Video::CxKTX21* board, Handle* handle);
+void unregister_board(const Video::CxKTX21* board);
+std::shared_ptr<Device> device_of(const void* board);   // null: not a live bound board
+bool is_board(const void* address);
+
+// The device of board `id`, channel `ch`: the one already in use, or a new
+// powered-on one. Fails with `op` for ids and channels that do not exist.
+std::shared_ptr<Device> acquire_device(int id, int ch, const char* op);
+
+// Boards and channels the simulation offers.
+constexpr int kBoards = 4;
+constexpr int kChannels = 2;
+
+}  // namespace vkt::sim::ktx21
