@@ -41,6 +41,9 @@ def _dio_param(*properties):
                ("get_register", 1)])
 
 
+_VIDEO_COMPANION = [("from_", 1), ("__eq__", 1), ("__ne__", 1), ("is_valid", None),
+                    ("controller", None)]
+
 # Each class's members in registration order (None: a property or field),
 # and how many constructors it has.
 CLASSES = {
@@ -54,6 +57,32 @@ CLASSES = {
                               "di_enable", "di_edge", "di_wait_enable", "di_wait_mode"), 1),
     "SN2200WaitStatus": (_WAIT_RECORD, 2),
     "TK560WaitStatus": (_WAIT_RECORD, 2),
+    "KTX21": ([("from_file", 4), ("__eq__", 1), ("__ne__", 1), ("dispose", 1), ("is_valid", None),
+               ("open", 1), ("close", 1), ("setup", 2), ("save", 1), ("save_w", 1),
+               ("is_opened", None), ("validate", 2), ("lock", 2), ("unlock", 1), ("start", 1),
+               ("stop", 1), ("abort", 2), ("wait", 1), ("is_running", None), ("status", 1),
+               ("wait_status", 2), ("query_status", 2), ("force_trigger", 1), ("num", None),
+               ("lock_id", None)], 2),
+    "KTX21Param": (_VIDEO_COMPANION + [
+        ("trigger_mode", None), ("exposure_time", None), ("trigger_cycle_time", None),
+        ("get_param", 1), ("set_param", 1), ("send_command", 1), ("set_register", 1),
+        ("get_register", 1)], 2),
+    "KTX21Encoder": (_VIDEO_COMPANION + [
+        ("encoder_mode", None), ("sampling", None), ("start", None), ("dir", None),
+        ("comp1", None), ("comp2", None), ("init", None), ("swap_ab", None),
+        ("total_counter", 1), ("match_counter", 1), ("rel_counter", 1), ("clear_rel_counter", 1),
+        ("start_abs", 1), ("abs_counter", 1), ("is_abs_overflow", None),
+        ("is_abs_underflow", None), ("clear_abs_counter", 1), ("clear_overflow", 1),
+        ("clear_underflow", 1), ("clear_all_counter", 1), ("get_param", 1), ("set_param", 1),
+        ("send_command", 1)], 2),
+    "KTX21Sio": (_VIDEO_COMPANION + [
+        ("open", 1), ("close", 1), ("purge", 1), ("is_opened", None), ("timeout", None),
+        ("write_byte", 1), ("read_byte", 1), ("write", 1), ("read", 1),
+        ("set_camera_mode", 1)], 2),
+    "TxKTX21CaptureStatus": ([
+        ("total_frame_count", None), ("amount_in_frame", None), ("last_frame_no", None),
+        ("line_count", None), ("dma_schedule_peak", None), ("capture_event", None),
+        ("__eq__", 1), ("__ne__", 1)], 2),
 }
 
 
@@ -90,7 +119,7 @@ def test_class_members_in_registration_order(name):
         if count is None:
             assert isinstance(attribute, property), member
         else:
-            assert overloads(attribute) == count, member
+            assert overloads(getattr(cls, member)) == count, member
     assert overloads(cls.__init__) == constructors
     assert cls.__hash__ is None
     # No declared bases: only pybind11's own object type.
