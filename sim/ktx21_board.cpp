@@ -3,12 +3,12 @@
 // board's device (ktx21_device.h).
 #include <climits>
 
-#include "ktx21_device.h"
+#include "grabber_board.h"
 
 namespace vkt::Video {
 
-using sim::ktx21::Device;
-using sim::ktx21::Handle;
+using sim::grabber::Device;
+using sim::grabber::Handle;
 
 // ---- TxKTX21CaptureStatus ---------------------------------------------------------
 
@@ -39,25 +39,18 @@ bool TxKTX21CaptureStatus::operator!=(const TxKTX21CaptureStatus& other) const {
 
 namespace {
 
-using BoardAccess = sim::ktx21::Access;
+using sim::grabber::Access;
+using BoardAccess = sim::grabber::Access;
+using sim::grabber::bound_board;
+using sim::grabber::narrow_path;
+using sim::grabber::open_board;
+using sim::grabber::wide_path;
 
-// The device of a board bound to one (opened or not).
-BoardAccess bound_board(const void* handle, const char* op) {
-    const auto* h = static_cast<const Handle*>(handle);
-    return sim::ktx21::access_device(h != nullptr ? h->device : nullptr, op, false);
-}
-
-BoardAccess open_board(const void* handle, const char* op) {
-    const auto* h = static_cast<const Handle*>(handle);
-    return sim::ktx21::access_device(h != nullptr ? h->device : nullptr, op, true);
-}
+const sim::grabber::Model& model() { return sim::grabber::ktx21_model(); }
 
 // The record a test scripted: a tuple of its six fields.
 TxKTX21CaptureStatus scripted_status(const sim::Call& call) {
-    const auto& fields = call.value().list;
-    if (fields.size() != 6) {
-        sim::fail(ExStatus::InvalidArgument, call.operation(), "a status record has 6 fields");
-    }
+    const auto& fields = sim::grabber::scripted_fields(call, 6);
     return TxKTX21CaptureStatus(static_cast<unsigned>(fields[0].integer),
                                 static_cast<unsigned>(fields[1].integer),
                                 static_cast<unsigned>(fields[2].integer),
@@ -66,64 +59,9 @@ TxKTX21CaptureStatus scripted_status(const sim::Call& call) {
                                 static_cast<unsigned>(fields[5].integer));
 }
 
-std::string narrow_path(const char* path, const char* op) {
-    if (path == nullptr) sim::fail(ExStatus::MissingObject, op, "no camera file given");
-    return path;
-}
-
-std::string wide_path(const wchar_t* path, const char* op) {
-    if (path == nullptr) sim::fail(ExStatus::MissingObject, op, "no camera file given");
-    std::string utf8;
-    if (!sim::ktx21::utf8_path(path, utf8)) {
-        sim::fail(ExStatus::InvalidArgument, op, "the camera file path is not valid text");
-    }
-    return utf8;
-}
-
-// Applies a camera file to an open board, all or nothing.
-void apply_camera_file(Device& device, const std::string& path, const char* op) {
-    if (device.running()) sim::fail(ExStatus::DeviceBusy, op, "a capture is running");
-    const auto problem = sim::ktx21::read_camera_file(path, device.settings);
-    if (!problem.text.empty()) {
-        sim::fail(problem.missing ? ExStatus::FileError : ExStatus::FormatError, op, problem.text);
-    }
-}
-
-void save_camera_file(const void* handle, const std::string& path, const char* op) {
-    BoardAccess board = bound_board(handle, op);
-    const std::string problem = sim::ktx21::write_camera_file(path, board.device->settings);
-    if (!problem.empty()) sim::fail(ExStatus::FileError, op, problem);
-}
-
-// Binds `handle` to board `id`, channel `ch` and opens it.
-void open_handle(Handle& handle, int id, int ch, const char* op) {
-    if (handle.device) {
-        std::lock_guard<std::mutex> lock(handle.device->mutex);
-        if (handle.device->opened) sim::fail(ExStatus::DeviceBusy, op, "the board is already open");
-    }
-    auto device = sim::ktx21::acquire_device(id, ch, op);
-    std::lock_guard<std::mutex> lock(device->mutex);
-    if (device->opened) {
-        sim::fail(ExStatus::DeviceBusy, op,
-                  "board " + std::to_string(id) + " channel " + std::to_string(ch) +
-                      " is already in use");
-    }
-    device->opened = true;
-    handle.device = std::move(device);
-}
-
-// Opens board `id`, channel `ch` for a new board object and applies the
-// camera file; a file that cannot be applied leaves the board closed.
-void open_from_file(void* handle, const std::string& path, int id, int ch, const char* op) {
-    auto& h = *static_cast<Handle*>(handle);
-    open_handle(h, id, ch, op);
-    std::lock_guard<std::mutex> lock(h.device->mutex);
-    try {
-        apply_camera_file(*h.device, path, op);
-    } catch (...) {
-        h.device->opened = false;
-        throw;
-    }
+TxKTX21CaptureStatus record_of(const sim::grabber::CaptureCounts& counts) {
+    return TxKTX21CaptureStatus(counts.total, counts.amount_in_frame, counts.last_frame_no,
+                                counts.line_count, counts.peak, counts.events);
 }
 
 }  // namespace
@@ -131,27 +69,27 @@ void open_from_file(void* handle, const std::string& path, int id, int ch, const
 // ---- construction -------------------------------------------------------------------
 
 CxKTX21::CxKTX21() : handle_(new Handle) {
-    sim::ktx21::register_board(this, static_cast<Handle*>(handle_));
+    sim::grabber::register_board(this, static_cast<Handle*>(handle_), model());
     sim::track(this);
 }
 
 CxKTX21::CxKTX21(const CxKTX21& other) : handle_(new Handle) {
     if (other.handle_ != nullptr) *static_cast<Handle*>(handle_) = *static_cast<Handle*>(other.handle_);
-    sim::ktx21::register_board(this, static_cast<Handle*>(handle_));
+    sim::grabber::register_board(this, static_cast<Handle*>(handle_), model());
     sim::track(this);
 }
 
 // The moved-from object keeps no handle: it is unbound.
 CxKTX21::CxKTX21(CxKTX21&& other) noexcept : handle_(other.handle_) {
     other.handle_ = nullptr;
-    sim::ktx21::register_board(&other, nullptr);
-    sim::ktx21::register_board(this, static_cast<Handle*>(handle_));
+    sim::grabber::register_board(&other, nullptr, model());
+    sim::grabber::register_board(this, static_cast<Handle*>(handle_), model());
     sim::track(this);
 }
 
 CxKTX21::~CxKTX21() {
     sim::untrack(this);
-    sim::ktx21::unregister_board(this);
+    sim::grabber::unregister_board(this);
     delete static_cast<Handle*>(handle_);
 }
 
@@ -159,17 +97,13 @@ CxKTX21::~CxKTX21() {
 bool CxKTX21::operator==(const CxKTX21& other) const {
     sim::Call call("CxKTX21::operator==", {sim::object(this), sim::object(&other)});
     if (call.scripted()) return call.number() != 0;
-    const auto* mine = static_cast<const Handle*>(handle_);
-    const auto* theirs = static_cast<const Handle*>(other.handle_);
-    return (mine ? mine->device : nullptr) == (theirs ? theirs->device : nullptr);
+    return sim::grabber::same_board(handle_, other.handle_);
 }
 
 bool CxKTX21::operator!=(const CxKTX21& other) const {
     sim::Call call("CxKTX21::operator!=", {sim::object(this), sim::object(&other)});
     if (call.scripted()) return call.number() != 0;
-    const auto* mine = static_cast<const Handle*>(handle_);
-    const auto* theirs = static_cast<const Handle*>(other.handle_);
-    return (mine ? mine->device : nullptr) != (theirs ? theirs->device : nullptr);
+    return !sim::grabber::same_board(handle_, other.handle_);
 }
 
 // ---- factories ----------------------------------------------------------------------
@@ -178,7 +112,7 @@ CxKTX21 CxKTX21::FromFile(const char* camerafile, int option) {
     sim::Call call("CxKTX21::FromFile", {sim::bytes(camerafile), sim::number(option)});
     CxKTX21 board;
     if (call.scripted()) return board;
-    open_from_file(board.handle_, narrow_path(camerafile, call.operation()), 0, 0, call.operation());
+    sim::grabber::open_from_file(board.handle_, model(), narrow_path(camerafile, call.operation()), 0, 0, call.operation());
     return board;
 }
 
@@ -186,7 +120,7 @@ CxKTX21 CxKTX21::FromFile(const wchar_t* camerafile, int option) {
     sim::Call call("CxKTX21::FromFile", {sim::wide(camerafile), sim::number(option)});
     CxKTX21 board;
     if (call.scripted()) return board;
-    open_from_file(board.handle_, wide_path(camerafile, call.operation()), 0, 0, call.operation());
+    sim::grabber::open_from_file(board.handle_, model(), wide_path(camerafile, call.operation()), 0, 0, call.operation());
     return board;
 }
 
@@ -195,7 +129,7 @@ CxKTX21 CxKTX21::FromFile(const char* camerafile, int id, int ch, int option) {
                                          sim::number(option)});
     CxKTX21 board;
     if (call.scripted()) return board;
-    open_from_file(board.handle_, narrow_path(camerafile, call.operation()), id, ch,
+    sim::grabber::open_from_file(board.handle_, model(), narrow_path(camerafile, call.operation()), id, ch,
                    call.operation());
     return board;
 }
@@ -205,7 +139,7 @@ CxKTX21 CxKTX21::FromFile(const wchar_t* camerafile, int id, int ch, int option)
                                          sim::number(option)});
     CxKTX21 board;
     if (call.scripted()) return board;
-    open_from_file(board.handle_, wide_path(camerafile, call.operation()), id, ch,
+    sim::grabber::open_from_file(board.handle_, model(), wide_path(camerafile, call.operation()), id, ch,
                    call.operation());
     return board;
 }
@@ -214,24 +148,12 @@ CxKTX21 CxKTX21::FromFile(const wchar_t* camerafile, int id, int ch, int option)
 
 void CxKTX21::Dispose() {
     sim::Call call("CxKTX21::Dispose", {sim::object(this)});
-    if (call.scripted()) return;
-    auto* h = static_cast<Handle*>(handle_);
-    if (h == nullptr || !h->device) return;
-    {
-        std::unique_lock<std::mutex> lock(h->device->mutex);
-        if (h->device->opened) {
-            h->device->end_capture(lock, sim::ktx21::Phase::Aborted, sim::ktx21::kAborted);
-            h->device->close_locked();
-        }
-    }
-    h->device.reset();
+    if (!call.scripted()) sim::grabber::dispose_handle(handle_);
 }
 
 bool CxKTX21::IsValid() const {
     sim::Call call("CxKTX21::IsValid", {sim::object(this)});
-    if (call.scripted()) return call.number() != 0;
-    const auto* h = static_cast<const Handle*>(handle_);
-    return h != nullptr && h->device != nullptr;
+    return call.scripted() ? call.number() != 0 : sim::grabber::handle_valid(handle_);
 }
 
 void CxKTX21::Open(int id, int ch) {
@@ -239,24 +161,20 @@ void CxKTX21::Open(int id, int ch) {
     if (call.scripted()) return;
     auto* h = static_cast<Handle*>(handle_);
     if (h == nullptr) sim::fail(ExStatus::MissingObject, call.operation(), "the board object is empty");
-    open_handle(*h, id, ch, call.operation());
+    sim::grabber::open_handle(*h, model(), id, ch, call.operation());
 }
 
 void CxKTX21::Close() {
     sim::Call call("CxKTX21::Close", {sim::object(this)});
     if (call.scripted()) return;
     BoardAccess board = open_board(handle_, call.operation());
-    board.device->end_capture(board.lock, sim::ktx21::Phase::Aborted, sim::ktx21::kAborted);
+    board.device->end_capture(board.lock, sim::grabber::Phase::Aborted, sim::grabber::kAborted);
     board.device->close_locked();
 }
 
 bool CxKTX21::IsOpened() const {
     sim::Call call("CxKTX21::IsOpened", {sim::object(this)});
-    if (call.scripted()) return call.number() != 0;
-    const auto* h = static_cast<const Handle*>(handle_);
-    if (h == nullptr || !h->device) return false;
-    std::lock_guard<std::mutex> lock(h->device->mutex);
-    return h->device->opened;
+    return call.scripted() ? call.number() != 0 : sim::grabber::handle_opened(handle_);
 }
 
 // ---- camera files ------------------------------------------------------------------------
@@ -266,7 +184,7 @@ void CxKTX21::Setup(const char* camerafile, int option) {
     if (call.scripted()) return;
     const std::string path = narrow_path(camerafile, call.operation());
     BoardAccess board = open_board(handle_, call.operation());
-    apply_camera_file(*board.device, path, call.operation());
+    sim::grabber::apply_camera_file(*board.device, path, call.operation());
 }
 
 void CxKTX21::Setup(const wchar_t* camerafile, int option) {
@@ -274,34 +192,22 @@ void CxKTX21::Setup(const wchar_t* camerafile, int option) {
     if (call.scripted()) return;
     const std::string path = wide_path(camerafile, call.operation());
     BoardAccess board = open_board(handle_, call.operation());
-    apply_camera_file(*board.device, path, call.operation());
+    sim::grabber::apply_camera_file(*board.device, path, call.operation());
 }
 
 void CxKTX21::Save(const char* camerafile) const {
     sim::Call call("CxKTX21::Save", {sim::object(this), sim::bytes(camerafile)});
     if (call.scripted()) return;
-    save_camera_file(handle_, narrow_path(camerafile, call.operation()), call.operation());
+    sim::grabber::save_camera_file(handle_, narrow_path(camerafile, call.operation()), call.operation());
 }
 
 void CxKTX21::SaveW(const wchar_t* camerafile) const {
     sim::Call call("CxKTX21::SaveW", {sim::object(this), sim::wide(camerafile)});
     if (call.scripted()) return;
-    save_camera_file(handle_, wide_path(camerafile, call.operation()), call.operation());
+    sim::grabber::save_camera_file(handle_, wide_path(camerafile, call.operation()), call.operation());
 }
 
 // ---- images ------------------------------------------------------------------------------
-
-namespace {
-
-// An image array as the journal records it (nothing is read through a null
-// array or a negative count).
-sim::Value image_list(CxImage* const* images, int count) {
-    std::vector<sim::Value> items;
-    for (int i = 0; images != nullptr && i < count; ++i) items.push_back(sim::object(images[i]));
-    return sim::list(std::move(items));
-}
-
-}  // namespace
 
 void CxKTX21::Validate(CxImage& image) {
     sim::Call call("CxKTX21::Validate", {sim::object(this), sim::object(&image)});
@@ -312,14 +218,10 @@ void CxKTX21::Validate(CxImage& image) {
 
 void CxKTX21::Validate(CxImage** images, int count) {
     sim::Call call("CxKTX21::Validate",
-                   {sim::object(this), image_list(images, count), sim::number(count)});
+                   {sim::object(this), sim::grabber::image_list(images, count), sim::number(count)});
     if (call.scripted()) return;
     BoardAccess board = open_board(handle_, call.operation());
-    if (count < 0) sim::fail(ExStatus::InvalidArgument, call.operation(), "negative image count");
-    if (count > 0 && images == nullptr) {
-        sim::fail(ExStatus::MissingObject, call.operation(), "the image array is missing");
-    }
-    for (int i = 0; i < count; ++i) board.device->check_image(images[i], i, call.operation());
+    sim::grabber::validate_images(*board.device, images, count, call.operation());
 }
 
 void CxKTX21::Lock(const CxImage& image, int option) {
@@ -332,7 +234,7 @@ void CxKTX21::Lock(const CxImage& image, int option) {
 }
 
 void CxKTX21::Lock(CxImage** images, int count, int option) {
-    sim::Call call("CxKTX21::Lock", {sim::object(this), image_list(images, count),
+    sim::Call call("CxKTX21::Lock", {sim::object(this), sim::grabber::image_list(images, count),
                                      sim::number(count), sim::number(option)});
     if (call.scripted()) return;
     BoardAccess board = open_board(handle_, call.operation());
@@ -359,7 +261,7 @@ void CxKTX21::Stop() {
     sim::Call call("CxKTX21::Stop", {sim::object(this)});
     if (call.scripted()) return;
     BoardAccess board = open_board(handle_, call.operation());
-    board.device->end_capture(board.lock, sim::ktx21::Phase::Stopped, sim::ktx21::kStopped);
+    board.device->end_capture(board.lock, sim::grabber::Phase::Stopped, sim::grabber::kStopped);
 }
 
 void CxKTX21::Abort() {
@@ -385,11 +287,7 @@ void CxKTX21::Wait() {
 
 bool CxKTX21::IsRunning() const {
     sim::Call call("CxKTX21::IsRunning", {sim::object(this)});
-    if (call.scripted()) return call.number() != 0;
-    const auto* h = static_cast<const Handle*>(handle_);
-    if (h == nullptr || !h->device) return false;
-    std::lock_guard<std::mutex> lock(h->device->mutex);
-    return h->device->running();
+    return call.scripted() ? call.number() != 0 : sim::grabber::handle_running(handle_);
 }
 
 int CxKTX21::Status() {
@@ -404,7 +302,7 @@ TxKTX21CaptureStatus CxKTX21::WaitStatus() {
     if (call.scripted()) return scripted_status(call);
     BoardAccess board = open_board(handle_, call.operation());
     board.device->wait_end(board.lock, call.operation());
-    return board.device->status();
+    return record_of(board.device->status());
 }
 
 TxKTX21CaptureStatus CxKTX21::WaitStatus(unsigned int frame) {
@@ -412,21 +310,21 @@ TxKTX21CaptureStatus CxKTX21::WaitStatus(unsigned int frame) {
     if (call.scripted()) return scripted_status(call);
     BoardAccess board = open_board(handle_, call.operation());
     board.device->wait_frame(board.lock, frame, call.operation());
-    return board.device->status();
+    return record_of(board.device->status());
 }
 
 TxKTX21CaptureStatus CxKTX21::QueryStatus() {
     sim::Call call("CxKTX21::QueryStatus", {sim::object(this)});
     if (call.scripted()) return scripted_status(call);
     BoardAccess board = open_board(handle_, call.operation());
-    return board.device->status();
+    return record_of(board.device->status());
 }
 
 TxKTX21CaptureStatus CxKTX21::QueryStatus(unsigned int index) {
     sim::Call call("CxKTX21::QueryStatus", {sim::object(this), sim::number(index)});
     if (call.scripted()) return scripted_status(call);
     BoardAccess board = open_board(handle_, call.operation());
-    return board.device->status_of(index, call.operation());
+    return record_of(board.device->status_of(index, call.operation()));
 }
 
 void CxKTX21::ForceTrigger() {

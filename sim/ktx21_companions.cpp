@@ -1,635 +1,189 @@
 // Companions of the simulated KTX21 board: settings (CxKTX21Param), encoder
 // (CxKTX21Encoder) and camera serial line (CxKTX21Sio). Each works on the
 // device of the board it is attached to, and only while that board lives.
-#include <algorithm>
-#include <cstring>
-
-#include "companion_link.h"
-#include "ktx21_device.h"
+#include "grabber_companion.h"
 
 namespace vkt::Video {
 
-using sim::CompanionLink;
-using sim::ktx21::Access;
-using sim::ktx21::Device;
-using sim::ktx21::Kind;
-using sim::ktx21::SettingInfo;
-
 namespace {
 
-// ---- attachment ----------------------------------------------------------------------
-
-void* new_link(const void* from) { return new CompanionLink(sim::link_of(from)); }
-
-void relink(void* state, IxModule* board) {
-    if (state != nullptr) *static_cast<CompanionLink*>(state) = CompanionLink::to(board);
-}
-
-bool linked_to_same(const void* a, const void* b) { return sim::link_of(a) == sim::link_of(b); }
-
-CxKTX21* controller_of(const void* state) { return sim::link_of(state).as<CxKTX21>(); }
-
-// The attached board's device, locked, or the library's error naming why not.
-Access linked(const void* state, const char* op, bool need_open = true) {
-    const CompanionLink& link = sim::link_of(state);
-    if (!link.attached()) sim::fail(ExStatus::MissingObject, op, "no board is attached");
-    if (!link.alive()) sim::fail(ExStatus::MissingObject, op, "the attached board no longer exists");
-    auto* board = dynamic_cast<CxKTX21*>(link.board);
-    if (board == nullptr) sim::fail(ExStatus::NotSupported, op, "the attached board is not a KTX21");
-    return sim::ktx21::access_device(sim::ktx21::device_of(board), op, need_open);
-}
-
-bool linked_valid(const void* state) {
-    const CxKTX21* board = controller_of(state);
-    return board != nullptr && sim::ktx21::device_of(board) != nullptr;
-}
-
-// ---- settings by name -------------------------------------------------------------------
-
-constexpr std::uint64_t kInt32Model = 0x100000008;
-constexpr std::uint64_t kUInt32Model = 0x100000004;
-constexpr std::uint64_t kTextModel = 0;
-
-std::uint64_t model_for(Kind kind) {
-    return kind == Kind::Int32 ? kInt32Model : kind == Kind::UInt32 ? kUInt32Model : kTextModel;
-}
-
-// The content of a value buffer as the journal records it; unknown kinds
-// are not read.
-sim::Value buffer_value(const void* value, TxModel kind) {
-    if (value == nullptr) return sim::none();
-    switch (kind.Value()) {
-        case kInt32Model: return sim::out(static_cast<const int*>(value));
-        case kUInt32Model: return sim::out(static_cast<const unsigned int*>(value));
-        case kTextModel: {
-            const auto* text = static_cast<const CxStringA*>(value);
-            return sim::bytes(text->Address(), static_cast<std::size_t>(text->Length()));
-        }
-        default: return sim::none();
-    }
-}
-
-bool answer_buffer(const sim::Call& call, void* value, TxModel kind) {
-    switch (kind.Value()) {
-        case kInt32Model: return call.answer(static_cast<int*>(value));
-        case kUInt32Model: return call.answer(static_cast<unsigned int*>(value));
-        case kTextModel: return call.answer(static_cast<CxStringA*>(value));
-        default: return call.scripted();
-    }
-}
-
-using Filter = bool (*)(const SettingInfo&);
-
-bool any_setting(const SettingInfo&) { return true; }
-
-bool encoder_setting(const SettingInfo& info) {
-    return std::strncmp(info.name, "ENC", 3) == 0 || std::strcmp(info.name, "EncoderMode") == 0;
-}
-
-// The setting `name` of the kind `kind`, or the library's error.
-const SettingInfo& setting_for(const char* name, const void* value, TxModel kind, Filter filter,
-                               const char* op) {
-    if (name == nullptr) sim::fail(ExStatus::MissingObject, op, "no setting name given");
-    const SettingInfo* info = sim::ktx21::find_setting(name);
-    if (info == nullptr || !filter(*info)) {
-        sim::fail(ExStatus::NotFound, op, "no setting named '" + std::string(name) + "'");
-    }
-    if (value == nullptr) sim::fail(ExStatus::MissingObject, op, "no value buffer given");
-    if (kind.Value() != model_for(info->kind)) {
-        static const char* const kinds[] = {"int32", "uint32", "text"};
-        sim::fail(ExStatus::WrongKind, op,
-                  std::string(name) + " is a " + kinds[static_cast<int>(info->kind)] + " setting");
-    }
-    return *info;
-}
-
-void read_setting(const Device& device, const SettingInfo& info, void* value) {
-    if (info.kind == Kind::Text) {
-        const std::string& text = device.settings.text(info);
-        static_cast<CxStringA*>(value)->Assign(text.data(), static_cast<int>(text.size()));
-    } else if (info.kind == Kind::UInt32) {
-        *static_cast<unsigned int*>(value) = static_cast<unsigned int>(device.settings.number(info));
-    } else {
-        *static_cast<int*>(value) = static_cast<int>(device.settings.number(info));
-    }
-}
-
-void write_setting(Device& device, const SettingInfo& info, const void* value, const char* op) {
-    if (!info.writable) sim::fail(ExStatus::ReadOnly, op, std::string(info.name) + " is read-only");
-    if (info.kind == Kind::Text) {
-        const auto* text = static_cast<const CxStringA*>(value);
-        device.settings.set_text(info, std::string(text->Address(), static_cast<std::size_t>(text->Length())));
-        return;
-    }
-    const long long number = info.kind == Kind::UInt32
-                                 ? static_cast<long long>(*static_cast<const unsigned int*>(value))
-                                 : static_cast<long long>(*static_cast<const int*>(value));
-    const std::string problem = device.settings.set_number(info, number);
-    if (!problem.empty()) sim::fail(ExStatus::InvalidArgument, op, problem);
-}
-
-void get_param(const sim::Call& call, const void* state, const char* name, void* value,
-               TxModel kind, Filter filter) {
-    if (answer_buffer(call, value, kind)) return;
-    Access board = linked(state, call.operation());
-    read_setting(*board.device, setting_for(name, value, kind, filter, call.operation()), value);
-}
-
-void set_param(const sim::Call& call, const void* state, const char* name, const void* value,
-               TxModel kind, Filter filter) {
-    if (call.scripted()) return;
-    Access board = linked(state, call.operation());
-    write_setting(*board.device, setting_for(name, value, kind, filter, call.operation()), value,
-                  call.operation());
-}
-
-// A typed setting property.
-int get_number(const sim::Call& call, const void* state, const char* name) {
-    if (call.scripted()) return static_cast<int>(call.number());
-    Access board = linked(state, call.operation());
-    return static_cast<int>(board.device->settings.number(name));
-}
-
-void set_number(const sim::Call& call, void* state, const char* name, long long value) {
-    if (call.scripted()) return;
-    Access board = linked(state, call.operation());
-    unsigned int as_unsigned = static_cast<unsigned int>(value);
-    int as_int = static_cast<int>(value);
-    const SettingInfo& info = *sim::ktx21::find_setting(name);
-    write_setting(*board.device, info, info.kind == Kind::UInt32 ? static_cast<const void*>(&as_unsigned)
-                                                                  : static_cast<const void*>(&as_int),
-                  call.operation());
-}
+const sim::grabber::Model& model() { return sim::grabber::ktx21_model(); }
 
 }  // namespace
 
 // ---- CxKTX21Param ---------------------------------------------------------------------------
 
-CxKTX21Param::CxKTX21Param() : state_(new_link(nullptr)) { sim::track(this); }
-CxKTX21Param::CxKTX21Param(const CxKTX21Param& other) : state_(new_link(other.state_)) { sim::track(this); }
-CxKTX21Param::CxKTX21Param(CxKTX21Param&& other) noexcept : state_(other.state_) {
-    other.state_ = nullptr;
-    sim::track(this);
-}
-CxKTX21Param& CxKTX21Param::operator=(const CxKTX21Param& other) {
-    if (state_ != nullptr) *static_cast<CompanionLink*>(state_) = sim::link_of(other.state_);
-    return *this;
-}
-CxKTX21Param::~CxKTX21Param() {
-    sim::untrack(this);
-    delete static_cast<CompanionLink*>(state_);
-}
-
-bool CxKTX21Param::operator==(const CxKTX21Param& other) const {
-    sim::Call call("CxKTX21Param::operator==", {sim::object(this), sim::object(&other)});
-    if (call.scripted()) return call.number() != 0;
-    return linked_to_same(state_, other.state_);
-}
-
-bool CxKTX21Param::operator!=(const CxKTX21Param& other) const {
-    sim::Call call("CxKTX21Param::operator!=", {sim::object(this), sim::object(&other)});
-    if (call.scripted()) return call.number() != 0;
-    return !linked_to_same(state_, other.state_);
-}
-
-CxKTX21Param CxKTX21Param::From(IxModule* board) {
-    sim::Call call("CxKTX21Param::From", {sim::object(board)});
-    CxKTX21Param param;
-    if (!call.scripted()) relink(param.state_, board);
-    return param;
-}
-
-CxKTX21* CxKTX21Param::Controller() const {
-    sim::Call call("CxKTX21Param::Controller", {sim::object(this)});
-    return call.scripted() ? nullptr : controller_of(state_);
-}
-
-void CxKTX21Param::Controller(IxModule* board) {
-    sim::Call call("CxKTX21Param::Controller", {sim::object(this), sim::object(board)});
-    if (!call.scripted()) relink(state_, board);
-}
-
-bool CxKTX21Param::IsValid() const {
-    sim::Call call("CxKTX21Param::IsValid", {sim::object(this)});
-    return call.scripted() ? call.number() != 0 : linked_valid(state_);
-}
-
-void CxKTX21Param::SetTriggerMode(int mode) {
-    set_number(sim::Call("CxKTX21Param::SetTriggerMode", {sim::object(this), sim::number(mode)}),
-               state_, "TriggerMode", mode);
-}
-
-int CxKTX21Param::GetTriggerMode() const {
-    return get_number(sim::Call("CxKTX21Param::GetTriggerMode", {sim::object(this)}), state_,
-                      "TriggerMode");
-}
-
-void CxKTX21Param::SetExposureTime(int microseconds) {
-    set_number(sim::Call("CxKTX21Param::SetExposureTime",
-                         {sim::object(this), sim::number(microseconds)}),
-               state_, "ExposureTime", microseconds);
-}
-
-int CxKTX21Param::GetExposureTime() const {
-    return get_number(sim::Call("CxKTX21Param::GetExposureTime", {sim::object(this)}), state_,
-                      "ExposureTime");
-}
-
-void CxKTX21Param::SetTriggerCycleTime(int microseconds) {
-    set_number(sim::Call("CxKTX21Param::SetTriggerCycleTime",
-                         {sim::object(this), sim::number(microseconds)}),
-               state_, "TriggerCycleTime", microseconds);
-}
-
-int CxKTX21Param::GetTriggerCycleTime() const {
-    return get_number(sim::Call("CxKTX21Param::GetTriggerCycleTime", {sim::object(this)}), state_,
-                      "TriggerCycleTime");
-}
+VKT_SIM_COMPANION(CxKTX21Param, CxKTX21, model())
+VKT_SIM_SETTING(CxKTX21Param, SetTriggerMode, GetTriggerMode, int, "TriggerMode", model())
+VKT_SIM_SETTING(CxKTX21Param, SetExposureTime, GetExposureTime, int, "ExposureTime", model())
+VKT_SIM_SETTING(CxKTX21Param, SetTriggerCycleTime, GetTriggerCycleTime, int, "TriggerCycleTime",
+                model())
 
 void CxKTX21Param::GetParam(const char* name, void* value, TxModel kind) {
     sim::Call call("CxKTX21Param::GetParam", {sim::object(this), sim::bytes(name),
-                                              buffer_value(value, kind), sim::model(kind)});
-    get_param(call, state_, name, value, kind, &any_setting);
+                                              sim::grabber::buffer_value(value, kind), sim::model(kind)});
+    sim::grabber::get_param(call, state_, model(), name, value, kind, &sim::grabber::any_setting);
 }
 
 void CxKTX21Param::SetParam(const char* name, const void* value, TxModel kind) {
     sim::Call call("CxKTX21Param::SetParam", {sim::object(this), sim::bytes(name),
-                                              buffer_value(value, kind), sim::model(kind)});
-    set_param(call, state_, name, value, kind, &any_setting);
+                                              sim::grabber::buffer_value(value, kind), sim::model(kind)});
+    sim::grabber::set_param(call, state_, model(), name, value, kind, &sim::grabber::any_setting);
 }
-
-namespace {
-
-// The board's registers: 32-bit words at addresses 0 to 0xFFFC.
-void check_register(unsigned int address, const char* op) {
-    if (address > 0xFFFC || address % 4 != 0) {
-        sim::fail(ExStatus::InvalidArgument, op,
-                  "no register at address " + std::to_string(address));
-    }
-}
-
-}  // namespace
 
 void CxKTX21Param::SetRegister(unsigned int address, unsigned int value) {
-    sim::Call call("CxKTX21Param::SetRegister",
-                   {sim::object(this), sim::number(address), sim::number(value)});
-    if (call.scripted()) return;
-    Access board = linked(state_, call.operation());
-    check_register(address, call.operation());
-    board.device->registers[address] = value;
+    sim::grabber::set_register(sim::Call("CxKTX21Param::SetRegister", {sim::object(this),
+                                                                        sim::number(address),
+                                                                        sim::number(value)}),
+                               state_, model(), address, value);
 }
 
 void CxKTX21Param::GetRegister(unsigned int address, unsigned int* value) {
-    sim::Call call("CxKTX21Param::GetRegister",
-                   {sim::object(this), sim::number(address), sim::out(value)});
-    if (call.answer(value)) return;
-    Access board = linked(state_, call.operation());
-    check_register(address, call.operation());
-    if (value == nullptr) sim::fail(ExStatus::MissingObject, call.operation(), "no value buffer given");
-    const auto found = board.device->registers.find(address);
-    *value = found == board.device->registers.end() ? 0u : found->second;
+    sim::grabber::get_register(sim::Call("CxKTX21Param::GetRegister",
+                                         {sim::object(this), sim::number(address), sim::out(value)}),
+                               state_, model(), address, value);
 }
 
 // ---- CxKTX21Encoder -------------------------------------------------------------------------
 
-CxKTX21Encoder::CxKTX21Encoder() : state_(new_link(nullptr)) { sim::track(this); }
-CxKTX21Encoder::CxKTX21Encoder(const CxKTX21Encoder& other) : state_(new_link(other.state_)) {
-    sim::track(this);
-}
-CxKTX21Encoder::CxKTX21Encoder(CxKTX21Encoder&& other) noexcept : state_(other.state_) {
-    other.state_ = nullptr;
-    sim::track(this);
-}
-CxKTX21Encoder& CxKTX21Encoder::operator=(const CxKTX21Encoder& other) {
-    if (state_ != nullptr) *static_cast<CompanionLink*>(state_) = sim::link_of(other.state_);
-    return *this;
-}
-CxKTX21Encoder::~CxKTX21Encoder() {
-    sim::untrack(this);
-    delete static_cast<CompanionLink*>(state_);
-}
-
-bool CxKTX21Encoder::operator==(const CxKTX21Encoder& other) const {
-    sim::Call call("CxKTX21Encoder::operator==", {sim::object(this), sim::object(&other)});
-    if (call.scripted()) return call.number() != 0;
-    return linked_to_same(state_, other.state_);
-}
-
-bool CxKTX21Encoder::operator!=(const CxKTX21Encoder& other) const {
-    sim::Call call("CxKTX21Encoder::operator!=", {sim::object(this), sim::object(&other)});
-    if (call.scripted()) return call.number() != 0;
-    return !linked_to_same(state_, other.state_);
-}
-
-CxKTX21Encoder CxKTX21Encoder::From(IxModule* board) {
-    sim::Call call("CxKTX21Encoder::From", {sim::object(board)});
-    CxKTX21Encoder encoder;
-    if (!call.scripted()) relink(encoder.state_, board);
-    return encoder;
-}
-
-CxKTX21* CxKTX21Encoder::Controller() const {
-    sim::Call call("CxKTX21Encoder::Controller", {sim::object(this)});
-    return call.scripted() ? nullptr : controller_of(state_);
-}
-
-void CxKTX21Encoder::Controller(IxModule* board) {
-    sim::Call call("CxKTX21Encoder::Controller", {sim::object(this), sim::object(board)});
-    if (!call.scripted()) relink(state_, board);
-}
-
-bool CxKTX21Encoder::IsValid() const {
-    sim::Call call("CxKTX21Encoder::IsValid", {sim::object(this)});
-    return call.scripted() ? call.number() != 0 : linked_valid(state_);
-}
+VKT_SIM_COMPANION(CxKTX21Encoder, CxKTX21, model())
 
 // The typed encoder settings are the board settings of the same names.
-#define VKT_ENCODER_SETTING(Setter, Getter, Type, Setting)                                   \
-    void CxKTX21Encoder::Setter(Type value) {                                                \
-        set_number(sim::Call("CxKTX21Encoder::" #Setter, {sim::object(this), sim::number(value)}), \
-                   state_, Setting, value);                                                  \
-    }                                                                                        \
-    Type CxKTX21Encoder::Getter() const {                                                    \
-        return static_cast<Type>(get_number(                                                 \
-            sim::Call("CxKTX21Encoder::" #Getter, {sim::object(this)}), state_, Setting));   \
-    }
-
-VKT_ENCODER_SETTING(SetEncoderMode, GetEncoderMode, int, "EncoderMode")
-VKT_ENCODER_SETTING(SetSampling, GetSampling, int, "ENCSampling")
-VKT_ENCODER_SETTING(SetStart, GetStart, int, "ENCStart")
-VKT_ENCODER_SETTING(SetDir, GetDir, int, "ENCDir")
-VKT_ENCODER_SETTING(SetComp1, GetComp1, int, "ENCComp1")
-VKT_ENCODER_SETTING(SetComp2, GetComp2, unsigned int, "ENCComp2")
-VKT_ENCODER_SETTING(SetInit, GetInit, int, "ENCInit")
-VKT_ENCODER_SETTING(SetSwapAb, GetSwapAb, int, "ENCSwapAB")
-#undef VKT_ENCODER_SETTING
+VKT_SIM_SETTING(CxKTX21Encoder, SetEncoderMode, GetEncoderMode, int, "EncoderMode", model())
+VKT_SIM_SETTING(CxKTX21Encoder, SetSampling, GetSampling, int, "ENCSampling", model())
+VKT_SIM_SETTING(CxKTX21Encoder, SetStart, GetStart, int, "ENCStart", model())
+VKT_SIM_SETTING(CxKTX21Encoder, SetDir, GetDir, int, "ENCDir", model())
+VKT_SIM_SETTING(CxKTX21Encoder, SetComp1, GetComp1, int, "ENCComp1", model())
+VKT_SIM_SETTING(CxKTX21Encoder, SetComp2, GetComp2, unsigned int, "ENCComp2", model())
+VKT_SIM_SETTING(CxKTX21Encoder, SetInit, GetInit, int, "ENCInit", model())
+VKT_SIM_SETTING(CxKTX21Encoder, SetSwapAb, GetSwapAb, int, "ENCSwapAB", model())
 
 namespace {
 
-// Reads one counter of the attached board's encoder.
-template <class T, class Read>
-T read_counter(const char* op, const void* self, const void* state, Read read) {
-    sim::Call call(op, {sim::object(self)});
-    if (call.scripted()) return static_cast<T>(call.number());
-    Access board = linked(state, op);
-    return read(board.device->encoder);
-}
-
-// Changes the attached board's encoder counters.
-template <class Change>
-void change_counters(const char* op, const void* self, const void* state, Change change) {
-    sim::Call call(op, {sim::object(self)});
-    if (call.scripted()) return;
-    Access board = linked(state, op);
-    change(board.device->encoder);
-}
-
-int wrap32(long long value) { return static_cast<int>(static_cast<std::uint32_t>(value)); }
+using sim::grabber::change_counters;
+using sim::grabber::read_counter;
+using sim::grabber::wrap32;
 
 }  // namespace
 
 int CxKTX21Encoder::TotalCounter() const {
-    return read_counter<int>("CxKTX21Encoder::TotalCounter", this, state_,
+    return read_counter<int>("CxKTX21Encoder::TotalCounter", sim::object(this), state_, model(),
                              [](const auto& e) { return wrap32(e.total); });
 }
 
 unsigned int CxKTX21Encoder::MatchCounter() const {
-    return read_counter<unsigned int>("CxKTX21Encoder::MatchCounter", this, state_,
-                                      [](const auto& e) { return e.match; });
+    return read_counter<unsigned int>("CxKTX21Encoder::MatchCounter", sim::object(this), state_,
+                                      model(), [](const auto& e) { return e.match; });
 }
 
 unsigned int CxKTX21Encoder::RelCounter() const {
-    return read_counter<unsigned int>("CxKTX21Encoder::RelCounter", this, state_,
-                                      [](const auto& e) { return e.rel; });
+    return read_counter<unsigned int>("CxKTX21Encoder::RelCounter", sim::object(this), state_,
+                                      model(), [](const auto& e) { return e.rel; });
 }
 
 void CxKTX21Encoder::ClearRelCounter() {
-    change_counters("CxKTX21Encoder::ClearRelCounter", this, state_, [](auto& e) { e.rel = 0; });
+    change_counters("CxKTX21Encoder::ClearRelCounter", sim::object(this), state_, model(),
+                    [](auto& e) { e.rel = 0; });
 }
 
 void CxKTX21Encoder::StartAbs(bool start) {
     sim::Call call("CxKTX21Encoder::StartAbs", {sim::object(this), sim::flag(start)});
     if (call.scripted()) return;
-    Access board = linked(state_, call.operation());
-    board.device->start_abs(start);
+    sim::grabber::Access board = sim::grabber::linked(state_, model(), call.operation());
+    board.device->start_abs(start, board.device->settings.number("ENCInit"));
 }
 
 int CxKTX21Encoder::AbsCounter() const {
-    return read_counter<int>("CxKTX21Encoder::AbsCounter", this, state_,
+    return read_counter<int>("CxKTX21Encoder::AbsCounter", sim::object(this), state_, model(),
                              [](const auto& e) { return wrap32(e.abs); });
 }
 
 bool CxKTX21Encoder::IsAbsOverflow() const {
-    return read_counter<bool>("CxKTX21Encoder::IsAbsOverflow", this, state_,
+    return read_counter<bool>("CxKTX21Encoder::IsAbsOverflow", sim::object(this), state_, model(),
                               [](const auto& e) { return e.overflow; });
 }
 
 bool CxKTX21Encoder::IsAbsUnderflow() const {
-    return read_counter<bool>("CxKTX21Encoder::IsAbsUnderflow", this, state_,
+    return read_counter<bool>("CxKTX21Encoder::IsAbsUnderflow", sim::object(this), state_, model(),
                               [](const auto& e) { return e.underflow; });
 }
 
 void CxKTX21Encoder::ClearAbsCounter() {
-    change_counters("CxKTX21Encoder::ClearAbsCounter", this, state_, [](auto& e) { e.abs = 0; });
+    change_counters("CxKTX21Encoder::ClearAbsCounter", sim::object(this), state_, model(),
+                    [](auto& e) { e.abs = 0; });
 }
 
 void CxKTX21Encoder::ClearOverflow() {
-    change_counters("CxKTX21Encoder::ClearOverflow", this, state_,
+    change_counters("CxKTX21Encoder::ClearOverflow", sim::object(this), state_, model(),
                     [](auto& e) { e.overflow = false; });
 }
 
 void CxKTX21Encoder::ClearUnderflow() {
-    change_counters("CxKTX21Encoder::ClearUnderflow", this, state_,
+    change_counters("CxKTX21Encoder::ClearUnderflow", sim::object(this), state_, model(),
                     [](auto& e) { e.underflow = false; });
 }
 
 void CxKTX21Encoder::ClearAllCounter() {
-    change_counters("CxKTX21Encoder::ClearAllCounter", this, state_, [](auto& e) {
-        const bool running = e.abs_running;
-        e = sim::ktx21::EncoderCounters();
-        e.abs_running = running;
-    });
+    change_counters("CxKTX21Encoder::ClearAllCounter", sim::object(this), state_, model(),
+                    [](auto& e) {
+                        const bool running = e.abs_running;
+                        e = sim::grabber::EncoderCounters();
+                        e.abs_running = running;
+                    });
 }
 
 void CxKTX21Encoder::GetParam(const char* name, void* value, TxModel kind) {
     sim::Call call("CxKTX21Encoder::GetParam", {sim::object(this), sim::bytes(name),
-                                                buffer_value(value, kind), sim::model(kind)});
-    get_param(call, state_, name, value, kind, &encoder_setting);
+                                                sim::grabber::buffer_value(value, kind), sim::model(kind)});
+    sim::grabber::get_param(call, state_, model(), name, value, kind, &sim::grabber::encoder_setting);
 }
 
 void CxKTX21Encoder::SetParam(const char* name, const void* value, TxModel kind) {
     sim::Call call("CxKTX21Encoder::SetParam", {sim::object(this), sim::bytes(name),
-                                                buffer_value(value, kind), sim::model(kind)});
-    set_param(call, state_, name, value, kind, &encoder_setting);
+                                                sim::grabber::buffer_value(value, kind), sim::model(kind)});
+    sim::grabber::set_param(call, state_, model(), name, value, kind, &sim::grabber::encoder_setting);
 }
 
 // ---- CxKTX21Sio --------------------------------------------------------------------------------
 
-CxKTX21Sio::CxKTX21Sio() : state_(new_link(nullptr)) { sim::track(this); }
-CxKTX21Sio::CxKTX21Sio(const CxKTX21Sio& other) : state_(new_link(other.state_)) { sim::track(this); }
-CxKTX21Sio::CxKTX21Sio(CxKTX21Sio&& other) noexcept : state_(other.state_) {
-    other.state_ = nullptr;
-    sim::track(this);
-}
-CxKTX21Sio& CxKTX21Sio::operator=(const CxKTX21Sio& other) {
-    if (state_ != nullptr) *static_cast<CompanionLink*>(state_) = sim::link_of(other.state_);
-    return *this;
-}
-CxKTX21Sio::~CxKTX21Sio() {
-    sim::untrack(this);
-    delete static_cast<CompanionLink*>(state_);
-}
+VKT_SIM_COMPANION(CxKTX21Sio, CxKTX21, model())
+VKT_SIM_SETTING(CxKTX21Sio, SetTimeout, GetTimeout, int, "SIOTimeout", model())
 
-bool CxKTX21Sio::operator==(const CxKTX21Sio& other) const {
-    sim::Call call("CxKTX21Sio::operator==", {sim::object(this), sim::object(&other)});
-    if (call.scripted()) return call.number() != 0;
-    return linked_to_same(state_, other.state_);
-}
+namespace {
 
-bool CxKTX21Sio::operator!=(const CxKTX21Sio& other) const {
-    sim::Call call("CxKTX21Sio::operator!=", {sim::object(this), sim::object(&other)});
-    if (call.scripted()) return call.number() != 0;
-    return !linked_to_same(state_, other.state_);
-}
-
-CxKTX21Sio CxKTX21Sio::From(IxModule* board) {
-    sim::Call call("CxKTX21Sio::From", {sim::object(board)});
-    CxKTX21Sio sio;
-    if (!call.scripted()) relink(sio.state_, board);
+const sim::grabber::SerialCompanion& line() {
+    static const sim::grabber::SerialCompanion sio{"CxKTX21Sio", model()};
     return sio;
 }
 
-CxKTX21* CxKTX21Sio::Controller() const {
-    sim::Call call("CxKTX21Sio::Controller", {sim::object(this)});
-    return call.scripted() ? nullptr : controller_of(state_);
-}
-
-void CxKTX21Sio::Controller(IxModule* board) {
-    sim::Call call("CxKTX21Sio::Controller", {sim::object(this), sim::object(board)});
-    if (!call.scripted()) relink(state_, board);
-}
-
-bool CxKTX21Sio::IsValid() const {
-    sim::Call call("CxKTX21Sio::IsValid", {sim::object(this)});
-    return call.scripted() ? call.number() != 0 : linked_valid(state_);
-}
-
-namespace {
-
-// The attached board's serial line, which must be open.
-Access open_line(const void* state, const char* op) {
-    Access board = linked(state, op);
-    if (!board.device->serial.opened) sim::fail(ExStatus::NotOpened, op, "the serial line is not open");
-    return board;
-}
-
-void set_line_open(const void* state, const char* op, bool open) {
-    Access board = linked(state, op);
-    board.device->serial.opened = open;
-    board.device->settings.set_number_unchecked("SIOOpenFlag", open ? 1 : 0);
-}
-
 }  // namespace
 
-void CxKTX21Sio::Open() {
-    sim::Call call("CxKTX21Sio::Open", {sim::object(this)});
-    if (!call.scripted()) set_line_open(state_, call.operation(), true);
-}
-
-void CxKTX21Sio::Close() {
-    sim::Call call("CxKTX21Sio::Close", {sim::object(this)});
-    if (!call.scripted()) set_line_open(state_, call.operation(), false);
-}
+void CxKTX21Sio::Open() { sim::grabber::serial_open(line(), sim::object(this), state_, true); }
+void CxKTX21Sio::Close() { sim::grabber::serial_open(line(), sim::object(this), state_, false); }
 
 bool CxKTX21Sio::IsOpened() const {
-    sim::Call call("CxKTX21Sio::IsOpened", {sim::object(this)});
-    if (call.scripted()) return call.number() != 0;
-    Access board = linked(state_, call.operation());
-    return board.device->serial.opened;
-}
-
-void CxKTX21Sio::SetTimeout(int milliseconds) {
-    set_number(sim::Call("CxKTX21Sio::SetTimeout", {sim::object(this), sim::number(milliseconds)}),
-               state_, "SIOTimeout", milliseconds);
-}
-
-int CxKTX21Sio::GetTimeout() const {
-    return get_number(sim::Call("CxKTX21Sio::GetTimeout", {sim::object(this)}), state_,
-                      "SIOTimeout");
+    return sim::grabber::serial_is_opened(line(), sim::object(this), state_);
 }
 
 void CxKTX21Sio::WriteByte(char byte) {
-    sim::Call call("CxKTX21Sio::WriteByte", {sim::object(this), sim::number(static_cast<unsigned char>(byte))});
-    if (call.scripted()) return;
-    Access line = open_line(state_, call.operation());
-    line.device->serial_send(&byte, 1);
+    sim::grabber::serial_write_byte(line(), sim::object(this), state_, byte);
 }
 
-char CxKTX21Sio::ReadByte() {
-    sim::Call call("CxKTX21Sio::ReadByte", {sim::object(this)});
-    if (call.scripted()) {
-        const std::string& bytes = call.value().bytes;
-        return bytes.empty() ? static_cast<char>(call.number()) : bytes.front();
-    }
-    Access line = open_line(state_, call.operation());
-    char byte = 0;
-    if (!line.device->serial_read_byte(line.lock, byte)) {
-        sim::fail(ExStatus::Timeout, call.operation(), "no byte within the time-out");
-    }
-    return byte;
-}
+char CxKTX21Sio::ReadByte() { return sim::grabber::serial_read_byte(line(), sim::object(this), state_); }
 
 void CxKTX21Sio::Write(const char* text) {
-    sim::Call call("CxKTX21Sio::Write", {sim::object(this), sim::bytes(text)});
-    if (call.scripted()) return;
-    if (text == nullptr) sim::fail(ExStatus::MissingObject, call.operation(), "no text given");
-    Access line = open_line(state_, call.operation());
-    line.device->serial_send(text, std::strlen(text));
+    sim::grabber::serial_write(line(), sim::object(this), state_, text);
 }
-
-namespace {
-
-// The journal keeps at most this much of a read buffer's content on entry.
-constexpr int kJournalledBuffer = 1 << 20;
-
-sim::Value read_buffer(const char* buffer, int count) {
-    if (buffer == nullptr || count < 0) return sim::none();
-    return sim::bytes(buffer, static_cast<std::size_t>(std::min(count, kJournalledBuffer)));
-}
-
-}  // namespace
 
 int CxKTX21Sio::Read(char* buffer, int count) {
-    sim::Call call("CxKTX21Sio::Read", {sim::object(this), read_buffer(buffer, count), sim::number(count)});
-    if (count < 0) sim::fail(ExStatus::InvalidArgument, call.operation(), "negative byte count");
-    if (buffer == nullptr && count > 0) sim::fail(ExStatus::MissingObject, call.operation(), "no buffer given");
-    if (call.scripted()) {
-        const std::string& bytes = call.value().bytes;
-        const std::size_t size = std::min(bytes.size(), static_cast<std::size_t>(count));
-        std::copy_n(bytes.begin(), size, buffer);
-        return static_cast<int>(size);
-    }
-    Access line = open_line(state_, call.operation());
-    return line.device->serial_read(line.lock, buffer, count);
+    return sim::grabber::serial_read(line(), sim::object(this), state_, buffer, count);
 }
 
 void CxKTX21Sio::SetCameraMode(const char* mode) {
-    sim::Call call("CxKTX21Sio::SetCameraMode", {sim::object(this), sim::bytes(mode)});
-    if (call.scripted()) return;
-    if (mode == nullptr) sim::fail(ExStatus::MissingObject, call.operation(), "no camera mode given");
-    Access line = open_line(state_, call.operation());
-    // The library words the mode as the camera's own command.
-    const std::string command = "MODE=" + std::string(mode) + "\r";
-    line.device->serial_send(command.data(), command.size());
+    sim::grabber::serial_set_camera_mode(line(), sim::object(this), state_, mode);
 }
 
-void CxKTX21Sio::Purge() {
-    sim::Call call("CxKTX21Sio::Purge", {sim::object(this)});
-    if (call.scripted()) return;
-    Access line = open_line(state_, call.operation());
-    line.device->serial.rx.clear();
-    line.device->serial.command.clear();
-}
+void CxKTX21Sio::Purge() { sim::grabber::serial_purge(line(), sim::object(this), state_); }
 
 namespace {
 

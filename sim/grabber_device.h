@@ -1,5 +1,6 @@
-// One simulated KTX21 board channel: its settings, capture engine, encoder
-// counters, camera serial line and registers.
+// One simulated Camera Link grabber channel (KTX21 or KTX22): its settings,
+// capture engine, board events, encoder counters, camera serial line and
+// registers.
 //
 // Every member runs under the device's mutex: the operations of the library
 // objects take it for their whole call, and the capture thread takes it for
@@ -18,11 +19,11 @@
 #include <thread>
 #include <vector>
 
-#include "ktx21_settings.h"
+#include "grabber_settings.h"
 #include "state.h"
-#include "vkt/video/ktx21.h"
+#include "vkt/vkt.h"
 
-namespace vkt::sim::ktx21 {
+namespace vkt::sim::grabber {
 
 using Clock = std::chrono::steady_clock;
 
@@ -36,6 +37,26 @@ enum CaptureEvent : unsigned {
 };
 
 enum class Phase { Idle = 0, Running = 1, Finished = 2, Stopped = 3, Aborted = 4 };
+
+// Board events that WaitEvent waits for.
+enum BoardEvent : int {
+    kEventFrame = 0,        // a frame completed
+    kEventCaptureEnd = 1,   // a capture ended (finished, stopped or aborted)
+    kEventTrigger = 2,      // a trigger was accepted
+    kEventExternal = 3,     // the external event input (raised from vktsim)
+    kBoardEvents = 4,
+};
+
+// A capture's progress, which each model reports in its own record.
+struct CaptureCounts {
+    unsigned total = 0;
+    unsigned amount_in_frame = 0;
+    unsigned last_frame_no = 0;
+    int line_count = 0;
+    int peak = 0;
+    unsigned events = 0;
+    Phase phase = Phase::Idle;
+};
 
 struct LockedImage {
     CxImage* image;
@@ -53,6 +74,8 @@ struct EncoderCounters {
     bool overflow = false;
     bool underflow = false;
     long long sample_rest = 0;   // pulses not yet counted because of ENCSampling
+    long long position = 0;      // A/B edges seen, counted or not (input levels)
+    bool counting = true;        // models that count only once started begin false
 };
 
 struct SerialLine {
@@ -64,15 +87,16 @@ struct SerialLine {
 
 class Device {
 public:
-    Device(int id, int ch);
+    Device(const Model& model, int id, int ch);
     ~Device();
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
 
+    const Model& model;
     const int id;
     const int ch;
     std::mutex mutex;
-    std::condition_variable changed;   // frames, phases, serial bytes
+    std::condition_variable changed;   // frames, phases, events, serial bytes
 
     // ---- all below: hold `mutex` ----
     bool opened = false;
@@ -82,7 +106,7 @@ public:
     int encoder_speed = 100;   // pulses per captured frame (vktsim can change it)
     SerialLine serial;
 
-    // Capture (ktx21_capture.cpp). `op` names the operation in failures.
+    // Capture (grabber_capture.cpp). `op` names the operation in failures.
     void check_image(const CxImage* image, int position, const char* op) const;
     void lock_images(CxImage* const* images, int count, const char* op);
     void unlock_images(const char* op);
@@ -91,17 +115,33 @@ public:
     void abort_after(std::unique_lock<std::mutex>& lock, unsigned frames);
     void force_trigger(const char* op);
     void wait_end(std::unique_lock<std::mutex>& lock, const char* op);
+    // Like wait_end, but gives up after `milliseconds`: false if it did.
+    bool wait_end_for(std::unique_lock<std::mutex>& lock, int milliseconds, const char* op);
     void wait_frame(std::unique_lock<std::mutex>& lock, unsigned frame, const char* op);
-    Video::TxKTX21CaptureStatus status() const;
-    Video::TxKTX21CaptureStatus status_of(unsigned index, const char* op) const;
+    CaptureCounts status() const;
+    CaptureCounts status_of(unsigned index, const char* op) const;
     Phase phase() const { return phase_; }
     bool running() const { return phase_ == Phase::Running; }
 
-    // Encoder (ktx21_device.cpp).
-    void move_encoder(long long pulses);
-    void start_abs(bool start);
+    // Board events, the PG unit, trigger masks and the PLL (grabber_events.cpp).
+    void raise_event(int event);
+    void cancel_event(int event, const char* op);
+    bool wait_event(std::unique_lock<std::mutex>& lock, int event, int milliseconds, int* count,
+                    const char* op);
+    // vktsim: `event` raised (or its waits cancelled) `delay_ms` from now.
+    void schedule_event(int event, int delay_ms, bool cancel);
+    void check_channel(int channel, const char* op) const;
+    void stop_pg();
+    void reset_pg();
+    void clear_trigger_mask();
+    void pll_reconfig(const char* op);
+    void reset_pll();
 
-    // Serial line (ktx21_serial.cpp).
+    // Encoder (grabber_device.cpp).
+    void move_encoder(long long pulses);
+    void start_abs(bool start, long long initial);
+
+    // Serial line (grabber_serial.cpp).
     void serial_send(const char* data, std::size_t size);
     void serial_feed(const std::string& bytes);
     bool serial_read_byte(std::unique_lock<std::mutex>& lock, char& byte);
@@ -116,6 +156,9 @@ public:
     void halt();
 
 private:
+    void end_phase(Phase phase, unsigned event);
+    void run_timer();
+    void stop_timer(std::unique_lock<std::mutex>& lock);
     void run();
     void deliver(unsigned frames);
     bool deliver_one(bool draw);
@@ -142,6 +185,14 @@ private:
     std::deque<Clock::time_point> triggers_;
     std::thread thread_;
     bool quit_ = false;
+    bool pg_stopped_ = false;        // the PG unit paces a free-running camera
+    bool trigger_masked_ = false;    // TriggerMaskMode 1: masked after each trigger
+    unsigned event_count_[kBoardEvents] = {};
+    unsigned cancel_count_[kBoardEvents] = {};
+    // Events vktsim scheduled: (when, event, cancel), served by timer_.
+    std::multimap<Clock::time_point, std::pair<int, bool>> timed_;
+    std::thread timer_;
+    bool timer_quit_ = false;
 
 public:
     int num = 0;       // SetNum: frames per capture, 0 for continuous
@@ -157,25 +208,28 @@ struct Access {
 // `device` locked; fails with `op` unless it exists and (if `need_open`) is open.
 Access access_device(std::shared_ptr<Device> device, const char* op, bool need_open);
 
-// What a CxKTX21 object holds: the board it is bound to, if any. Copies
-// share the board.
+// What a board object (CxKTX21, CxKTX22) holds: the board it is bound to, if
+// any. Copies share the board.
 struct Handle {
     std::shared_ptr<Device> device;
 };
 
-// Live CxKTX21 objects and their handles, so that companions and vktsim can
+// Live board objects and their handles, so that companions and vktsim can
 // reach a board only while it exists.
-void register_board(const Video::CxKTX21* board, Handle* handle);
-void unregister_board(const Video::CxKTX21* board);
+void register_board(const void* board, Handle* handle, const Model& model);
+void unregister_board(const void* board);
 std::shared_ptr<Device> device_of(const void* board);   // null: not a live bound board
 bool is_board(const void* address);
+// The model of the live board object at `address`, or null.
+const Model* model_of_board(const void* address);
 
-// The device of board `id`, channel `ch`: the one already in use, or a new
-// powered-on one. Fails with `op` for ids and channels that do not exist.
-std::shared_ptr<Device> acquire_device(int id, int ch, const char* op);
+// The device of board `id`, channel `ch` of `model`: the one already in use,
+// or a new powered-on one. Fails with `op` for ids and channels that do not
+// exist.
+std::shared_ptr<Device> acquire_device(const Model& model, int id, int ch, const char* op);
 
 // Boards and channels the simulation offers.
 constexpr int kBoards = 4;
 constexpr int kChannels = 2;
 
-}  // namespace vkt::sim::ktx21
+}  // namespace vkt::sim::grabber

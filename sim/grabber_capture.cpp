@@ -1,4 +1,4 @@
-// Capture engine of the simulated KTX21: locked images, the capture thread
+// Capture engine of the simulated grabbers: locked images, the capture thread
 // that fills them with a moving test pattern at the camera's rate, waits and
 // the capture status.
 #include <algorithm>
@@ -6,9 +6,9 @@
 #include <cstring>
 #include <system_error>
 
-#include "ktx21_device.h"
+#include "grabber_device.h"
 
-namespace vkt::sim::ktx21 {
+namespace vkt::sim::grabber {
 namespace {
 
 std::string describe_image(const CxImage& image) {
@@ -136,12 +136,15 @@ void Device::start(std::unique_lock<std::mutex>& lock, const char* op) {
 }
 
 void Device::end_capture(std::unique_lock<std::mutex>& lock, Phase phase, unsigned event) {
-    if (running()) {
-        phase_ = phase;
-        events_ |= event;
-        changed.notify_all();
-    }
+    if (running()) end_phase(phase, event);
     reap(lock);
+}
+
+// The running capture ends in `phase`; waits for the capture's end wake up.
+void Device::end_phase(Phase phase, unsigned event) {
+    phase_ = phase;
+    events_ |= event;
+    raise_event(kEventCaptureEnd);
 }
 
 void Device::abort_after(std::unique_lock<std::mutex>& lock, unsigned frames) {
@@ -158,12 +161,16 @@ void Device::abort_after(std::unique_lock<std::mutex>& lock, unsigned frames) {
 void Device::force_trigger(const char* op) {
     if (!running()) fail(ExStatus::NotRunning, op, "no capture is running");
     if (trigger_mode_ == 0) return;   // a free-running camera ignores triggers
+    if (trigger_masked_) return;      // dropped until the mask is cleared
+    // TriggerMaskMode 1 (KTX22): each accepted trigger masks the next ones.
+    if (settings.number_or("TriggerMaskMode", 0) != 0) trigger_masked_ = true;
     triggers_.push_back(Clock::now() + std::chrono::microseconds(settings.number("ExposureTime")));
-    changed.notify_all();
+    raise_event(kEventTrigger);
 }
 
 void Device::halt() {
     std::unique_lock<std::mutex> lock(mutex);
+    stop_timer(lock);
     quit_ = true;
     end_capture(lock, Phase::Aborted, kAborted);
     quit_ = false;
@@ -185,7 +192,12 @@ void Device::run() {
     std::unique_lock<std::mutex> lock(mutex);
     auto ended = [this] { return quit_ || phase_ != Phase::Running; };
     while (!ended()) {
-        if (trigger_mode_ == 0) {
+        if (trigger_mode_ == 0 && pg_stopped_) {
+            // The PG unit paces a free-running camera: no frames until it
+            // is reset, then a whole period until the next one.
+            changed.wait(lock, [&] { return ended() || !pg_stopped_; });
+            next_due_ = Clock::now() + period_;
+        } else if (trigger_mode_ == 0) {
             if (changed.wait_until(lock, next_due_, ended)) break;
             // Frames that fell due while the thread was held up are delivered
             // together; the largest such round is the schedule peak.
@@ -214,11 +226,9 @@ void Device::deliver(unsigned due) {
         if (!deliver_one(due - i <= ring_.size())) break;
         ++delivered;
         if (limit_ != 0 && total_ >= limit_) {
-            phase_ = Phase::Finished;
-            events_ |= kFinished;
+            end_phase(Phase::Finished, kFinished);
         } else if (abort_at_ != 0 && total_ >= abort_at_) {
-            phase_ = Phase::Aborted;
-            events_ |= kAborted;
+            end_phase(Phase::Aborted, kAborted);
         }
     }
     peak_ = std::max(peak_, delivered);
@@ -232,8 +242,7 @@ bool Device::deliver_one(bool draw) {
         const bool alive = with_live_object(slot.address, slot.ident,
                                             [&] { draw_frame(*slot.image, frame, frame_bits_); });
         if (!alive) {
-            phase_ = Phase::Aborted;
-            events_ |= kImageLost | kAborted;
+            end_phase(Phase::Aborted, kImageLost | kAborted);
             return false;
         }
     }
@@ -243,6 +252,7 @@ bool Device::deliver_one(bool draw) {
     events_ |= kFrameDone;
     next_index_ = (next_index_ + 1) % ring_.size();
     move_encoder(encoder_speed);
+    raise_event(kEventFrame);
     return true;
 }
 
@@ -286,6 +296,21 @@ void Device::wait_end(std::unique_lock<std::mutex>& lock, const char* op) {
     }
 }
 
+bool Device::wait_end_for(std::unique_lock<std::mutex>& lock, int milliseconds, const char* op) {
+    if (milliseconds < 0) fail(ExStatus::InvalidArgument, op, "negative time-out");
+    if (!running()) return true;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    const bool continuous = limit_ == 0 && abort_at_ == 0;
+    const unsigned start = total_;
+    const bool ended = changed.wait_until(lock, deadline, [&] {
+        return !running() || (continuous && total_ > start);
+    });
+    if (ended && phase_ == Phase::Aborted && !(continuous && total_ > start)) {
+        fail(ExStatus::Aborted, op, "the capture was aborted");
+    }
+    return ended;
+}
+
 void Device::wait_frame(std::unique_lock<std::mutex>& lock, unsigned frame, const char* op) {
     const auto timeout = std::chrono::milliseconds(settings.number("Timeout"));
     FrameWatch watch{timeout, Clock::now() + timeout, total_};
@@ -299,20 +324,27 @@ void Device::wait_frame(std::unique_lock<std::mutex>& lock, unsigned frame, cons
     }
 }
 
-Video::TxKTX21CaptureStatus Device::status() const {
-    return Video::TxKTX21CaptureStatus(total_, total_ > 0 ? static_cast<unsigned>(frame_lines_) : 0u,
-                                       total_, saturated(lines_), peak_, events_);
+CaptureCounts Device::status() const {
+    CaptureCounts counts;
+    counts.total = total_;
+    counts.amount_in_frame = total_ > 0 ? static_cast<unsigned>(frame_lines_) : 0u;
+    counts.last_frame_no = total_;
+    counts.line_count = saturated(lines_);
+    counts.peak = peak_;
+    counts.events = events_;
+    counts.phase = phase_;
+    return counts;
 }
 
-Video::TxKTX21CaptureStatus Device::status_of(unsigned index, const char* op) const {
+CaptureCounts Device::status_of(unsigned index, const char* op) const {
     if (index >= ring_.size()) {
         fail(ExStatus::InvalidArgument, op,
              "index " + std::to_string(index) + " is beyond the " + std::to_string(ring_.size()) +
                  " locked images");
     }
-    Video::TxKTX21CaptureStatus result = status();
+    CaptureCounts result = status();
     result.last_frame_no = ring_[index].frame_no;
     return result;
 }
 
-}  // namespace vkt::sim::ktx21
+}  // namespace vkt::sim::grabber

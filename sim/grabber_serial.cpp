@@ -1,4 +1,4 @@
-// The camera on the serial line of a simulated KTX21: it echoes what it
+// The camera on the serial line of a simulated grabber: it echoes what it
 // receives and answers a few commands, each line ended by CR or LF.
 //
 //   ID?        -> the camera name          EXP?  -> the exposure time (us)
@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "ktx21_device.h"
+#include "grabber_device.h"
 
-namespace vkt::sim::ktx21 {
+namespace vkt::sim::grabber {
 namespace {
 
 // The camera keeps a bounded log of what it received, for vktsim.
@@ -22,7 +22,8 @@ std::chrono::milliseconds serial_timeout(const Settings& settings) {
 }
 
 std::size_t rx_room(const Device& device) {
-    const auto size = static_cast<std::size_t>(device.settings.number("SIORxBufSize"));
+    // Models without a setting for it have a fixed 4 KiB receive buffer.
+    const auto size = static_cast<std::size_t>(device.settings.number_or("SIORxBufSize", 4096));
     return size > device.serial.rx.size() ? size - device.serial.rx.size() : 0;
 }
 
@@ -50,10 +51,10 @@ void Device::camera_receives(char byte) {
 void Device::camera_answers(const std::string& line) {
     if (line.empty()) return;
     std::string reply = "ERR";
-    const SettingInfo& exposure = *find_setting("ExposureTime");
-    const SettingInfo& mode = *find_setting("CameraMode");
+    const SettingInfo& exposure = settings.info("ExposureTime");
+    const SettingInfo& mode = settings.info("CameraMode");
     if (line == "ID?") {
-        reply = settings.text(*find_setting("CameraName"));
+        reply = settings.text(settings.info("CameraName"));
     } else if (line == "EXP?") {
         reply = std::to_string(settings.number(exposure));
     } else if (line.rfind("EXP=", 0) == 0 && line.size() > 4 && line.size() < 16) {
@@ -100,4 +101,4 @@ int Device::serial_read(std::unique_lock<std::mutex>& lock, char* buffer, int co
     return static_cast<int>(got);
 }
 
-}  // namespace vkt::sim::ktx21
+}  // namespace vkt::sim::grabber

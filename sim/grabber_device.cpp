@@ -1,19 +1,24 @@
-// Simulated KTX21 boards: which boards and channels exist and who uses
-// them, power-on state and the encoder counters.
-#include "ktx21_device.h"
+// Simulated grabber boards: which boards and channels of each model exist
+// and who uses them, power-on state and the encoder counters.
+#include "grabber_device.h"
 
 #include <climits>
+#include <tuple>
 #include <cstdlib>
 #include <unordered_map>
 #include <utility>
 
-namespace vkt::sim::ktx21 {
+namespace vkt::sim::grabber {
 namespace {
 
 struct Registry {
     std::mutex mutex;
-    std::map<std::pair<int, int>, std::weak_ptr<Device>> devices;
-    std::unordered_map<const void*, Handle*> boards;
+    std::map<std::tuple<const Model*, int, int>, std::weak_ptr<Device>> devices;
+    struct Board {
+        Handle* handle;
+        const Model* model;
+    };
+    std::unordered_map<const void*, Board> boards;
 };
 
 // Never destroyed, like the library's other registries: boards freed late at
@@ -40,9 +45,11 @@ ResetHook reset_boards([] {
 
 }  // namespace
 
-Device::Device(int id_, int ch_) : id(id_), ch(ch_) {
+Device::Device(const Model& model_, int id_, int ch_)
+    : model(model_), id(id_), ch(ch_), settings(model_.table) {
     settings.set_number_unchecked("DeviceID", id);
     settings.set_number_unchecked("Channel", ch);
+    encoder.counting = !model.counts_until_stopped;
 }
 
 Device::~Device() { halt(); }
@@ -51,11 +58,15 @@ void Device::power_on() {
     halt();
     std::lock_guard<std::mutex> lock(mutex);
     opened = false;
-    settings = Settings();
+    settings = Settings(model.table);
     settings.set_number_unchecked("DeviceID", id);
     settings.set_number_unchecked("Channel", ch);
     registers.clear();
     encoder = EncoderCounters();
+    encoder.counting = !model.counts_until_stopped;
+    pg_stopped_ = false;
+    trigger_masked_ = false;
+    for (int e = 0; e < kBoardEvents; ++e) event_count_[e] = cancel_count_[e] = 0;
     encoder_speed = 100;
     serial = SerialLine();
     ring_.clear();
@@ -98,6 +109,8 @@ void wrap_abs(EncoderCounters& encoder, unsigned long long comp2) {
 // the counting direction.
 void Device::move_encoder(long long pulses) {
     if (pulses == 0) return;
+    encoder.position += pulses;
+    if (!encoder.counting) return;
     const long long sampling = std::max<long long>(1, settings.number("ENCSampling"));
     const long long magnitude = std::llabs(pulses) + encoder.sample_rest;
     const long long counted = magnitude / sampling;
@@ -118,9 +131,9 @@ void Device::move_encoder(long long pulses) {
     }
 }
 
-void Device::start_abs(bool start) {
+void Device::start_abs(bool start, long long initial) {
     if (start) {
-        encoder.abs = settings.number("ENCInit");
+        encoder.abs = initial;
         wrap_abs(encoder, static_cast<unsigned long long>(settings.number("ENCComp2")));
     }
     encoder.abs_running = start;
@@ -137,13 +150,13 @@ Access access_device(std::shared_ptr<Device> device, const char* op, bool need_o
 
 // ---- registry -----------------------------------------------------------------------
 
-void register_board(const Video::CxKTX21* board, Handle* handle) {
+void register_board(const void* board, Handle* handle, const Model& model) {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
-    r.boards[board] = handle;
+    r.boards[board] = Registry::Board{handle, &model};
 }
 
-void unregister_board(const Video::CxKTX21* board) {
+void unregister_board(const void* board) {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
     r.boards.erase(board);
@@ -159,24 +172,33 @@ std::shared_ptr<Device> device_of(const void* board) {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
     auto found = r.boards.find(board);
-    if (found == r.boards.end() || found->second == nullptr) return nullptr;
-    return found->second->device;
+    if (found == r.boards.end() || found->second.handle == nullptr) return nullptr;
+    return found->second.handle->device;
 }
 
-std::shared_ptr<Device> acquire_device(int id, int ch, const char* op) {
+const Model* model_of_board(const void* address) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    auto found = r.boards.find(address);
+    return found == r.boards.end() ? nullptr : found->second.model;
+}
+
+std::shared_ptr<Device> acquire_device(const Model& model, int id, int ch, const char* op) {
     if (id < 0 || id >= kBoards) {
-        fail(ExStatus::NoDevice, op, "no KTX21 board with id " + std::to_string(id));
+        fail(ExStatus::NoDevice, op,
+             std::string("no ") + model.name + " board with id " + std::to_string(id));
     }
     if (ch < 0 || ch >= kChannels) {
-        fail(ExStatus::InvalidArgument, op, "a KTX21 board has no channel " + std::to_string(ch));
+        fail(ExStatus::InvalidArgument, op,
+             std::string("a ") + model.name + " board has no channel " + std::to_string(ch));
     }
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
-    std::weak_ptr<Device>& slot = r.devices[{id, ch}];
+    std::weak_ptr<Device>& slot = r.devices[{&model, id, ch}];
     if (auto device = slot.lock()) return device;
-    auto device = std::make_shared<Device>(id, ch);
+    auto device = std::make_shared<Device>(model, id, ch);
     slot = device;
     return device;
 }
 
-}  // namespace vkt::sim::ktx21
+}  // namespace vkt::sim::grabber

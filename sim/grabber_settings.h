@@ -1,0 +1,105 @@
+// Settings of a simulated Camera Link grabber: the table of every setting a
+// model knows (kind, access, power-on value, range), the values of one
+// board, and the camera files that carry them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace vkt::sim::grabber {
+
+enum class Kind { Int32, UInt32, Text };
+
+struct SettingInfo {
+    const char* name;
+    Kind kind;
+    bool writable;
+    long long initial;          // numbers
+    long long min;
+    long long max;
+    const char* initial_text;   // texts
+};
+
+// Row builders for the models' tables.
+SettingInfo read_only(const char* name, long long value);
+SettingInfo read_write(const char* name, long long value, long long min, long long max);
+SettingInfo any_int(const char* name, long long value);   // writable, the whole int range
+SettingInfo on_off(const char* name, long long value = 0);
+SettingInfo text_setting(const char* name, bool writable, const char* value);
+SettingInfo unsigned_setting(const char* name);
+
+// Every setting of one grabber model.
+class SettingTable {
+public:
+    explicit SettingTable(std::vector<SettingInfo> rows) : rows_(std::move(rows)) {}
+
+    // The setting called `name` exactly, or null.
+    const SettingInfo* find(const char* name) const;
+    const std::vector<SettingInfo>& rows() const { return rows_; }
+
+private:
+    std::vector<SettingInfo> rows_;
+};
+
+// What sets one grabber model apart from another in the simulation.
+struct Model {
+    const char* name;              // "KTX21": camera-file header and error texts
+    const SettingTable& table;
+    bool counts_until_stopped;     // the encoder counts only between start and stop
+};
+
+const Model& ktx21_model();
+const Model& ktx22_model();
+
+// The values of one board, one per table row.
+class Settings {
+public:
+    explicit Settings(const SettingTable& table);   // power-on values
+
+    const SettingTable& table() const { return *table_; }
+    const SettingInfo* find(const char* name) const { return table_->find(name); }
+    // The row of a setting the caller knows the model has.
+    const SettingInfo& info(const char* name) const { return *table_->find(name); }
+
+    long long number(const SettingInfo& info) const;
+    const std::string& text(const SettingInfo& info) const;
+    long long number(const char* name) const;   // name must be in the table
+    // A setting some models lack: `fallback` where the model has none.
+    long long number_or(const char* name, long long fallback) const;
+
+    // Store a value; an empty result means success, otherwise the problem.
+    std::string set_number(const SettingInfo& info, long long value);
+    void set_text(const SettingInfo& info, std::string value);
+    // Board-owned values (identity, status); ignored where the model lacks them.
+    void set_number_unchecked(const char* name, long long value);
+
+    // Read-only values that follow others (image size and depth).
+    void refresh_derived();
+
+    // Bits per sample of the images the camera fills (8 or 16).
+    int image_depth() const;
+
+private:
+    std::size_t index_of(const SettingInfo& info) const;
+    const SettingTable* table_;
+    std::vector<long long> numbers_;
+    std::vector<std::string> texts_;
+};
+
+// Camera files: "[<model>]" then "Name = value" lines, '#' comments. Reading
+// fills `settings` only when the whole file is sound; otherwise it is left
+// alone and the problem is returned. Paths are UTF-8.
+struct FileProblem {
+    bool missing = false;    // the file could not be opened
+    std::string text;        // empty: no problem
+};
+
+FileProblem read_camera_file(const Model& model, const std::string& path, Settings& settings);
+std::string write_camera_file(const Model& model, const std::string& path,
+                              const Settings& settings);
+
+// A wide path as UTF-8; false if it holds no valid code points.
+bool utf8_path(const wchar_t* path, std::string& result);
+
+}  // namespace vkt::sim::grabber
