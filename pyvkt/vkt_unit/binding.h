@@ -154,4 +154,11 @@ void init_ktx21_records(py::module_& m);   // TxKTX21CaptureStatus
 py::object ktx21_get_param(vkt::Video::CxKTX21Param& param, const std::string& name);
 void ktx21_set_param(vkt::Video::CxKTX21Param& param, const std::string& name, py::handle value);
 
+// ktx22.cpp
+void init_ktx22(py::module_& m);           // KTX22, KTX22Encoder, KTX22Param, KTX22Sio
+void init_ktx22_records(py::module_& m);   // TxKTX22CaptureStatus, TxKTX22EncoderStatus
+// The KTX22 name tables, also used by the generic video board.
+py::object ktx22_get_param(vkt::Video::CxKTX22Param& param, const std::string& name);
+void ktx22_set_param(vkt::Video::CxKTX22Param& param, const std::string& name, py::handle value);
+
 }  // namespace vkt_unit

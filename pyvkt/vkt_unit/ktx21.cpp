@@ -3,9 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "by_name.h"
-#include "image_list.h"
-#include "serial_read.h"
+#include "grabber_members.h"
 
 namespace vkt_unit {
 
@@ -161,46 +159,11 @@ namespace {
 
 // ---- KTX21 ------------------------------------------------------------------------------
 
-template <class... Options>
-void def_from_file(py::class_<CxKTX21, Options...>& cls) {
-    cls.def_static("from_file", [](const char* camerafile, int option) {
-        return std::make_unique<CxKTX21>(CxKTX21::FromFile(camerafile, option));
-    }, py::arg("camerafile"), py::arg("option") = -1);
-    cls.def_static("from_file", [](const wchar_t* camerafile, int option) {
-        return std::make_unique<CxKTX21>(CxKTX21::FromFile(camerafile, option));
-    }, py::arg("camerafile"), py::arg("option") = -1);
-    cls.def_static("from_file", [](const char* camerafile, int id, int ch, int option) {
-        return std::make_unique<CxKTX21>(CxKTX21::FromFile(camerafile, id, ch, option));
-    }, py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1);
-    cls.def_static("from_file", [](const wchar_t* camerafile, int id, int ch, int option) {
-        return std::make_unique<CxKTX21>(CxKTX21::FromFile(camerafile, id, ch, option));
-    }, py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1);
-}
-
-template <class... Options>
-void def_files(py::class_<CxKTX21, Options...>& cls) {
-    cls.def("setup", checked(static_cast<void (CxKTX21::*)(const char*, int)>(&CxKTX21::Setup)),
-            py::arg("camerafile"), py::arg("option") = -1);
-    cls.def("setup", checked(static_cast<void (CxKTX21::*)(const wchar_t*, int)>(&CxKTX21::Setup)),
-            py::arg("camerafile"), py::arg("option") = -1);
-    cls.def("save", checked(&CxKTX21::Save));
-    cls.def("save_w", checked(&CxKTX21::SaveW));
-}
-
 // validate and lock, each for one image and for a list of images.
 template <class... Options>
 void def_images(py::class_<CxKTX21, Options...>& cls) {
-    cls.def("validate", checked(static_cast<void (CxKTX21::*)(vkt::CxImage&)>(&CxKTX21::Validate)));
-    cls.def("validate", checked([](CxKTX21& self, const py::list& images) {
-        with_image_array(images, [&](vkt::CxImage** array, int count) { self.Validate(array, count); });
-    }));
-    cls.def("lock", checked(static_cast<void (CxKTX21::*)(const vkt::CxImage&, int)>(&CxKTX21::Lock)),
-            py::arg("image"), py::arg("option") = 0);
-    cls.def("lock", checked([](CxKTX21& self, const py::list& images, int option) {
-        with_image_array(images, [&](vkt::CxImage** array, int count) {
-            self.Lock(array, count, option);
-        });
-    }), py::arg("images"), py::arg("option") = 0);
+    def_validate_forms(cls);
+    def_lock_forms(cls);
     cls.def("unlock", checked(&CxKTX21::Unlock));
 }
 
@@ -272,30 +235,12 @@ void def_encoder_counters(py::class_<CxKTX21Encoder, Options...>& cls) {
     cls.def("clear_all_counter", checked(&E::ClearAllCounter));
 }
 
-template <class... Options>
-void def_encoder_by_name(py::class_<CxKTX21Encoder, Options...>& cls) {
-    cls.def("get_param", checked([](CxKTX21Encoder& self, const std::string& name) {
-        const ValueKind kind = kEncoderTable.find(name, Direction::Get);
-        if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
-        return read_param(self, name, kind);
-    }));
-    cls.def("set_param", checked([](CxKTX21Encoder& self, const std::string& name, py::object value) {
-        const ValueKind kind = kEncoderTable.find(name, Direction::Set);
-        if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
-        write_param(self, name, kind, value);
-    }));
-    // The encoder has no commands.
-    cls.def("send_command", checked([](CxKTX21Encoder&, const std::string&) -> void {
-        VKT_UNIT_FAIL(kUnsupported);
-    }));
-}
-
 void init_encoder(py::module_& m) {
     py::class_<CxKTX21Encoder> cls(m, "KTX21Encoder");
     def_companion_basics<CxKTX21>(cls, Copyable::Yes);
     def_encoder_settings(cls);
     def_encoder_counters(cls);
-    def_encoder_by_name(cls);
+    def_encoder_by_name(cls, kEncoderTable);
 }
 
 // ---- KTX21Param -------------------------------------------------------------------------------
@@ -304,10 +249,7 @@ void init_param(py::module_& m) {
     using P = CxKTX21Param;
     py::class_<P> cls(m, "KTX21Param");
     def_companion_basics<CxKTX21>(cls, Copyable::Yes);
-    cls.def_property("trigger_mode", checked(&P::GetTriggerMode), checked(&P::SetTriggerMode));
-    cls.def_property("exposure_time", checked(&P::GetExposureTime), checked(&P::SetExposureTime));
-    cls.def_property("trigger_cycle_time", checked(&P::GetTriggerCycleTime),
-                     checked(&P::SetTriggerCycleTime));
+    def_trigger_properties(cls);
     cls.def("get_param", checked([](P& self, const std::string& name) {
         return ktx21_get_param(self, name);
     }));
@@ -318,12 +260,7 @@ void init_param(py::module_& m) {
     cls.def("send_command", checked([](P&, const std::string&) -> void {
         VKT_UNIT_FAIL(kUnsupported);
     }));
-    cls.def("set_register", checked(&P::SetRegister));
-    cls.def("get_register", checked([](P& self, unsigned int address) {
-        unsigned int value = 0;
-        self.GetRegister(address, &value);
-        return value;
-    }));
+    def_registers(cls);
 }
 
 // ---- KTX21Sio ------------------------------------------------------------------------------------
@@ -332,17 +269,7 @@ void init_sio(py::module_& m) {
     using S = CxKTX21Sio;
     py::class_<S> cls(m, "KTX21Sio");
     def_companion_basics<CxKTX21>(cls, Copyable::Yes);
-    cls.def("open", checked(&S::Open));
-    cls.def("close", checked(&S::Close));
-    cls.def("purge", checked(&S::Purge));
-    cls.def_property_readonly("is_opened", checked(&S::IsOpened));
-    cls.def_property("timeout", checked(&S::GetTimeout), checked(&S::SetTimeout));
-    // One character in, one character out: code points 0 to 255 are the bytes.
-    cls.def("write_byte", checked(&S::WriteByte));
-    cls.def("read_byte", checked(&S::ReadByte));
-    cls.def("write", checked(&S::Write));
-    cls.def("read", checked(serial_read<S>()));
-    cls.def("set_camera_mode", checked(&S::SetCameraMode));
+    def_serial_members(cls);
 }
 
 }  // namespace

@@ -79,12 +79,13 @@ void register_module(py::module_& m) {
     init_dio_wait_records(m);  // 6
     init_device_functions(m);  // 7
     init_ktx21(m);             // 8
-    // 9  KTX22, KTX22Encoder, KTX22Param, KTX22Sio
+    init_ktx22(m);             // 9
     // 10 MR250, MR250Param
     // 11 Video
     init_video_functions(m);   // 12
     init_ktx21_records(m);     // 13 TxKTX21CaptureStatus, then
-    // 13 TxKTX22CaptureStatus, TxKTX22EncoderStatus, TxMR250CaptureStatus
+    init_ktx22_records(m);     // 13 TxKTX22CaptureStatus, TxKTX22EncoderStatus, then
+    // 13 TxMR250CaptureStatus
     init_exception(m);  // 14
 }
 
