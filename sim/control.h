@@ -65,19 +65,27 @@ VKT_API std::size_t live_objects();
 // null when no object lives there or it does not implement the interface.
 VKT_API void* interface_of(const void* address, const std::type_info& interface);
 
-// ---- simulated KTX21 boards -------------------------------------------------
-// `board` is the address of a complete CxKTX21 object. Anything that is not
-// an open KTX21 board, and values out of range, are refused with
-// std::invalid_argument naming the problem; nothing is changed then.
+// ---- simulated Camera Link grabbers ----------------------------------------
+// `model` is "KTX21" or "KTX22"; `board` is the address of a complete board
+// object of that model. Anything that is not an open board of the model, and
+// values out of range, are refused with std::invalid_argument naming the
+// problem; nothing is changed then.
 
 // Bytes the camera sends to the board (they wait to be read).
-VKT_API void ktx21_feed_serial(const void* board, const std::string& bytes);
+VKT_API void grabber_feed_serial(const std::string& model, const void* board,
+                                 const std::string& bytes);
 // Bytes the camera received from the board since the last call.
-VKT_API std::string ktx21_serial_received(const void* board);
+VKT_API std::string grabber_serial_received(const std::string& model, const void* board);
 // Encoder pulses per captured frame (negative: moving backwards).
-VKT_API void ktx21_set_encoder_speed(const void* board, long long pulses_per_frame);
+VKT_API void grabber_set_encoder_speed(const std::string& model, const void* board,
+                                       long long pulses_per_frame);
 // Moves the encoder by `pulses` at once.
-VKT_API void ktx21_move_encoder(const void* board, long long pulses);
+VKT_API void grabber_move_encoder(const std::string& model, const void* board, long long pulses);
+// Board event `event` (0 frame, 1 capture end, 2 trigger, 3 external input)
+// occurs `delay_ms` (0 to 60000) from now; with `cancel`, the waits for it
+// are cancelled then instead.
+VKT_API void grabber_schedule_event(const std::string& model, const void* board, int event,
+                                    int delay_ms, bool cancel);
 
 // Throws a CxException from inside the library, as any failing call would.
 [[noreturn]] VKT_API void raise_exception(int status, const char* function, const char* file,

@@ -22,7 +22,11 @@ grabber::Access open_device(const void* board, const grabber::Model& model) {
     return grabber::Access{std::move(device), std::move(lock)};
 }
 
-grabber::Access open_ktx21(const void* board) { return open_device(board, grabber::ktx21_model()); }
+const grabber::Model& model_named(const std::string& name) {
+    if (name == "KTX21") return grabber::ktx21_model();
+    if (name == "KTX22") return grabber::ktx22_model();
+    throw std::invalid_argument("no grabber model named '" + name + "'");
+}
 
 void check_pulses(long long pulses) {
     if (pulses < -kEncoderLimit || pulses > kEncoderLimit) {
@@ -32,28 +36,42 @@ void check_pulses(long long pulses) {
 
 }  // namespace
 
-void ktx21_feed_serial(const void* board, const std::string& bytes) {
-    grabber::Access access = open_ktx21(board);
+void grabber_feed_serial(const std::string& model, const void* board, const std::string& bytes) {
+    grabber::Access access = open_device(board, model_named(model));
     access.device->serial_feed(bytes);
 }
 
-std::string ktx21_serial_received(const void* board) {
-    grabber::Access access = open_ktx21(board);
+std::string grabber_serial_received(const std::string& model, const void* board) {
+    grabber::Access access = open_device(board, model_named(model));
     std::string received;
     received.swap(access.device->serial.received);
     return received;
 }
 
-void ktx21_set_encoder_speed(const void* board, long long pulses_per_frame) {
+void grabber_set_encoder_speed(const std::string& model, const void* board,
+                               long long pulses_per_frame) {
     check_pulses(pulses_per_frame);
-    grabber::Access access = open_ktx21(board);
+    grabber::Access access = open_device(board, model_named(model));
     access.device->encoder_speed = static_cast<int>(pulses_per_frame);
 }
 
-void ktx21_move_encoder(const void* board, long long pulses) {
+void grabber_move_encoder(const std::string& model, const void* board, long long pulses) {
     check_pulses(pulses);
-    grabber::Access access = open_ktx21(board);
+    grabber::Access access = open_device(board, model_named(model));
     access.device->move_encoder(pulses);
+}
+
+void grabber_schedule_event(const std::string& model, const void* board, int event, int delay_ms,
+                            bool cancel) {
+    if (event < 0 || event >= grabber::kBoardEvents) {
+        throw std::invalid_argument("board events are 0 to 3");
+    }
+    if (delay_ms < 0 || delay_ms > 60000) {
+        throw std::invalid_argument("an event is scheduled 0 to 60000 ms ahead");
+    }
+    grabber::Access access = open_device(board, model_named(model));
+    if (delay_ms == 0 && !cancel) access.device->raise_event(event);
+    else access.device->schedule_event(event, delay_ms, cancel);
 }
 
 }  // namespace vkt::sim

@@ -340,24 +340,40 @@ void register_dio_wires(py::module_& m) {
           "model"_a, "id"_a, "changes"_a);
 }
 
-// ---- simulated KTX21 boards --------------------------------------------------------------
+// ---- simulated Camera Link grabbers -------------------------------------------------------
 
-void register_ktx21_controls(py::module_& m) {
-    m.def("ktx21_feed_serial", [](py::handle board, const py::bytes& data) {
-        refusing_bad_input([&] { vkt::sim::ktx21_feed_serial(library_object(board), data); });
+// The controls of one grabber model, named "<prefix>_feed_serial" and so on.
+void register_grabber_controls(py::module_& m, const std::string& prefix, const std::string& model) {
+    m.def((prefix + "_feed_serial").c_str(), [model](py::handle board, const py::bytes& data) {
+        refusing_bad_input([&] { vkt::sim::grabber_feed_serial(model, library_object(board), data); });
     }, "board"_a, "data"_a);
-    m.def("ktx21_serial_received", [](py::handle board) {
+    m.def((prefix + "_serial_received").c_str(), [model](py::handle board) {
         return py::bytes(refusing_bad_input(
-            [&] { return vkt::sim::ktx21_serial_received(library_object(board)); }));
+            [&] { return vkt::sim::grabber_serial_received(model, library_object(board)); }));
     }, "board"_a);
-    m.def("ktx21_set_encoder_speed", [](py::handle board, long long pulses_per_frame) {
+    m.def((prefix + "_set_encoder_speed").c_str(), [model](py::handle board, long long pulses_per_frame) {
         refusing_bad_input([&] {
-            vkt::sim::ktx21_set_encoder_speed(library_object(board), pulses_per_frame);
+            vkt::sim::grabber_set_encoder_speed(model, library_object(board), pulses_per_frame);
         });
     }, "board"_a, "pulses_per_frame"_a);
-    m.def("ktx21_move_encoder", [](py::handle board, long long pulses) {
-        refusing_bad_input([&] { vkt::sim::ktx21_move_encoder(library_object(board), pulses); });
+    m.def((prefix + "_move_encoder").c_str(), [model](py::handle board, long long pulses) {
+        refusing_bad_input(
+            [&] { vkt::sim::grabber_move_encoder(model, library_object(board), pulses); });
     }, "board"_a, "pulses"_a);
+}
+
+// Board events of the KTX22, raised or cancelled now or later.
+void register_ktx22_events(py::module_& m) {
+    m.def("ktx22_raise_event", [](py::handle board, int event, int delay_ms) {
+        refusing_bad_input([&] {
+            vkt::sim::grabber_schedule_event("KTX22", library_object(board), event, delay_ms, false);
+        });
+    }, "board"_a, "event"_a, "delay_ms"_a = 0);
+    m.def("ktx22_cancel_wait_event", [](py::handle board, int event, int delay_ms) {
+        refusing_bad_input([&] {
+            vkt::sim::grabber_schedule_event("KTX22", library_object(board), event, delay_ms, true);
+        });
+    }, "board"_a, "event"_a, "delay_ms"_a);
 }
 
 void register_control(py::module_& m) {
@@ -388,5 +404,7 @@ PYBIND11_MODULE(vktsim, m) {
     register_simulated_objects(m);
     register_control(m);
     register_dio_wires(m);
-    register_ktx21_controls(m);
+    register_grabber_controls(m, "ktx21", "KTX21");
+    register_grabber_controls(m, "ktx22", "KTX22");
+    register_ktx22_events(m);
 }
