@@ -198,7 +198,8 @@ void Device::run() {
             changed.wait(lock, [&] { return ended() || !pg_stopped_; });
             next_due_ = Clock::now() + period_;
         } else if (trigger_mode_ == 0) {
-            if (changed.wait_until(lock, next_due_, ended)) break;
+            // A PG stopped meanwhile holds back the frame that was due.
+            if (changed.wait_until(lock, next_due_, [&] { return ended() || pg_stopped_; })) continue;
             // Frames that fell due while the thread was held up are delivered
             // together; the largest such round is the schedule peak.
             const auto late = Clock::now() - next_due_;

@@ -121,8 +121,7 @@ def test_validate_passes_the_whole_list_once(board, count):
 
 
 def test_lock_forms_and_their_default_option(board):
-    image, module = vktsim.Image(2, 2), vktsim.DeviceModule()
-    view = vktsim.as_interface(module, vktsim.IxDeviceModule)
+    image = vktsim.Image(2, 2)
     images = [image, None]
     for _ in range(6):
         vktsim.script("CxKTX22::Lock", value=None)
@@ -133,13 +132,12 @@ def test_lock_forms_and_their_default_option(board):
     me, it = vktsim.ident(board), vktsim.ident(image)
     assert calls("CxKTX22::Lock") == [(me, it, 0), (me, it, 2), (me, [it, None], 2, 0),
                                       (me, [it, None], 2, 5)]
-    del view
 
 
 def test_module_forms_reach_their_own_overload(board):
     board.open(0, 0)
-    module = vktsim.as_interface(vktsim.DeviceModule(), vktsim.IxDeviceModule).get_device_module() \
-        if False else unit.get_device_module(vktsim.DeviceModule())
+    device = vktsim.DeviceModule()
+    module = unit.get_device_module(device)   # a library module that is no image
     vktsim.clear_journal()
     with pytest.raises(RuntimeError, match="Code:1 .*that module is not one"):
         board.validate(module)
