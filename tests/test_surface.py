@@ -83,6 +83,34 @@ CLASSES = {
         ("total_frame_count", None), ("amount_in_frame", None), ("last_frame_no", None),
         ("line_count", None), ("dma_schedule_peak", None), ("capture_event", None),
         ("__eq__", 1), ("__ne__", 1)], 2),
+    "KTX22": ([("from_file", 4), ("__eq__", 1), ("__ne__", 1), ("dispose", 1), ("is_valid", None),
+               ("open", 1), ("close", 1), ("setup", 2), ("save", 1), ("save_w", 1),
+               ("is_opened", None), ("validate", 3), ("lock", 3), ("unlock", 1), ("start", 1),
+               ("stop", 1), ("abort", 1), ("wait", 2), ("is_running", None), ("query_status", 2),
+               ("wait_status", 2), ("status", 1), ("wait_event", 1), ("cancel_wait_event", 1),
+               ("force_trigger", 1), ("stop_pg", 1), ("reset_pg", 1), ("clear_trigger_mask", 1),
+               ("pll_reconfig", 1), ("num", None), ("lock_id", None)], 2),
+    "KTX22Param": (_VIDEO_COMPANION + [
+        ("trigger_mode", None), ("exposure_time", None), ("trigger_cycle_time", None),
+        ("get_param", 1), ("set_param", 1), ("send_command", 1), ("set_register", 1),
+        ("get_register", 1)], 2),
+    "KTX22Encoder": (_VIDEO_COMPANION + [
+        ("encoder_mode", None), ("sampling", None), ("start", None), ("dir", None),
+        ("comp1", None), ("comp2", None), ("reset_source", None), ("swap_ab", None),
+        ("signal_source", None), ("start_encoder", 1), ("stop_encoder", 1), ("reset_encoder", 1),
+        ("encoder_status", 1), ("encoder_counter", 1), ("match_counter", 1), ("rel_counter", 1),
+        ("encoder_act_mode", None), ("get_param", 1), ("set_param", 1), ("send_command", 1)], 2),
+    "KTX22Sio": (_VIDEO_COMPANION + [
+        ("open", 1), ("close", 1), ("purge", 1), ("is_opened", None), ("timeout", None),
+        ("write_byte", 1), ("read_byte", 1), ("write", 1), ("read", 1),
+        ("set_camera_mode", 1)], 2),
+    "TxKTX22CaptureStatus": ([
+        ("total_frame_count", None), ("amount_in_frame", None), ("last_frame_no", None),
+        ("line_count", None), ("capture_state", None), ("__eq__", 1), ("__ne__", 1)], 2),
+    "TxKTX22EncoderStatus": ([
+        ("is_abs_overflow", None), ("is_abs_underflow", None), ("a_state", None),
+        ("b_state", None), ("z_state", None), ("encoder_state", None), ("encoder_counter", None),
+        ("rel_counter", None), ("match_counter", None), ("__eq__", 1), ("__ne__", 1)], 2),
 }
 
 
