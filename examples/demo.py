@@ -109,9 +109,47 @@ def show_ktx21_acquisition(output=pathlib.Path("demo-output") / "ktx21_frame.png
     board.close()
 
 
+def show_ktx22_acquisition():
+    """Trigger a KTX22 frame by frame on its channel while its encoder counts."""
+    camera_file = pathlib.Path(__file__).with_name("ktx22_camera.txt")
+    board = unit.KTX22.from_file(str(camera_file))
+    param = unit.KTX22Param.from_(board)
+    encoder = unit.KTX22Encoder.from_(board)
+    print("KTX22 board opened with", camera_file.name, "->", param.get_param("CameraName"),
+          "%dx%d, trigger mode %d" % (param.get_param("Width"), param.get_param("Height"),
+                                      param.trigger_mode))
+    ring = [vktsim.Image(param.get_param("Width"), param.get_param("Height")) for _ in range(3)]
+    board.lock(ring)
+    encoder.comp1 = 100                    # a match every 100 counts
+    encoder.reset_encoder()
+    encoder.start_encoder()
+    vktsim.ktx22_set_encoder_speed(board, 40)   # the conveyor moves 40 counts a frame
+    board.num = 5
+    board.start()
+    frame_event = 0
+    for _ in range(board.num):
+        board.force_trigger()              # channel -1: the board object's own channel
+        board.wait_event(frame_event, 2000, 0)
+        board.clear_trigger_mask()         # let the next trigger through
+    capture = unit.TxKTX22CaptureStatus()
+    ended = board.wait_status(capture)
+    print("capture ended: %s; frames %d, lines %d, last frame %d, state %d" % (
+        ended, capture.total_frame_count, capture.line_count, capture.last_frame_no,
+        capture.capture_state))
+    counts = unit.TxKTX22EncoderStatus()
+    encoder.encoder_status(counts)
+    print("encoder: counting %d, counter %d, relative %d, matches %d, A/B/Z %d/%d/%d" % (
+        counts.encoder_state, counts.encoder_counter, counts.rel_counter, counts.match_counter,
+        counts.a_state, counts.b_state, counts.z_state))
+    encoder.stop_encoder()
+    board.unlock()
+    board.close()
+
+
 if __name__ == "__main__":
     show_surface()
     show_image()
     show_digital_io()
     show_error_text()
     show_ktx21_acquisition()
+    show_ktx22_acquisition()
