@@ -12,30 +12,6 @@
 
 namespace vkt::sim::grabber {
 
-// ---- rows of the models' tables ---------------------------------------------------
-
-SettingInfo read_only(const char* name, long long value) {
-    return {name, Kind::Int32, false, value, INT_MIN, INT_MAX, nullptr};
-}
-
-SettingInfo read_write(const char* name, long long value, long long min, long long max) {
-    return {name, Kind::Int32, true, value, min, max, nullptr};
-}
-
-SettingInfo any_int(const char* name, long long value) {
-    return read_write(name, value, INT_MIN, INT_MAX);
-}
-
-SettingInfo on_off(const char* name, long long value) { return read_write(name, value, 0, 1); }
-
-SettingInfo text_setting(const char* name, bool writable, const char* value) {
-    return {name, Kind::Text, writable, 0, 0, 0, value};
-}
-
-SettingInfo unsigned_setting(const char* name) {
-    return {name, Kind::UInt32, true, 0, 0, 4294967295LL, nullptr};
-}
-
 const SettingInfo* SettingTable::find(const char* name) const {
     if (name == nullptr) return nullptr;
     for (const SettingInfo& info : rows_) {

@@ -21,13 +21,33 @@ struct SettingInfo {
     const char* initial_text;   // texts
 };
 
-// Row builders for the models' tables.
-SettingInfo read_only(const char* name, long long value);
-SettingInfo read_write(const char* name, long long value, long long min, long long max);
-SettingInfo any_int(const char* name, long long value);   // writable, the whole int range
-SettingInfo on_off(const char* name, long long value = 0);
-SettingInfo text_setting(const char* name, bool writable, const char* value);
-SettingInfo unsigned_setting(const char* name);
+// Row builders for the models' tables: read-only and writable numbers
+// (with the range the board accepts), 0/1 flags, texts, the unsigned one.
+namespace rows {
+
+constexpr long long kIntMin = -2147483648LL;
+constexpr long long kIntMax = 2147483647LL;
+
+inline SettingInfo ro(const char* name, long long value) {
+    return {name, Kind::Int32, false, value, kIntMin, kIntMax, nullptr};
+}
+
+inline SettingInfo rw(const char* name, long long value, long long min = kIntMin,
+                      long long max = kIntMax) {
+    return {name, Kind::Int32, true, value, min, max, nullptr};
+}
+
+inline SettingInfo flag(const char* name, long long value = 0) { return rw(name, value, 0, 1); }
+
+inline SettingInfo text(const char* name, bool writable, const char* value) {
+    return {name, Kind::Text, writable, 0, 0, 0, value};
+}
+
+inline SettingInfo unsigned_setting(const char* name) {
+    return {name, Kind::UInt32, true, 0, 0, 4294967295LL, nullptr};
+}
+
+}  // namespace rows
 
 // Every setting of one grabber model.
 class SettingTable {

@@ -1,19 +1,10 @@
 // The settings table of the simulated KTX22 board.
-#include <climits>
-
 #include "grabber_settings.h"
 
 namespace vkt::sim::grabber {
 namespace {
 
-constexpr auto ro = read_only;
-constexpr auto text = text_setting;
-
-SettingInfo flag(const char* name, long long value = 0) { return on_off(name, value); }
-
-SettingInfo rw(const char* name, long long value, long long min = INT_MIN, long long max = INT_MAX) {
-    return read_write(name, value, min, max);
-}
+using namespace rows;
 
 // Every setting of the board, with its power-on value and the range the
 // board accepts. Times are in microseconds except the time-outs (ms); the

@@ -42,6 +42,35 @@ void def_files(py::class_<Board, Options...>& cls) {
     cls.def("save_w", checked(&Board::SaveW));
 }
 
+// The members every Camera Link board opens with: from_file, the
+// constructors, equality, dispose, is_valid, open, close, the camera files
+// and is_opened.
+template <class Board, class... Options>
+void def_board_basics(py::class_<Board, Options...>& cls) {
+    def_from_file(cls);
+    cls.def(py::init<>());
+    cls.def(py::init<const Board&>());
+    def_equality(cls);
+    def_dispose_and_validity(cls);
+    cls.def("open", checked(&Board::Open));
+    cls.def("close", checked(&Board::Close));
+    def_files(cls);
+    cls.def_property_readonly("is_opened", checked(&Board::IsOpened));
+}
+
+// The encoder settings both encoders begin with: mode, sampling, start,
+// direction and the two compare values.
+template <class Encoder, class... Options>
+void def_encoder_basics(py::class_<Encoder, Options...>& cls) {
+    using E = Encoder;
+    cls.def_property("encoder_mode", checked(&E::GetEncoderMode), checked(&E::SetEncoderMode));
+    cls.def_property("sampling", checked(&E::GetSampling), checked(&E::SetSampling));
+    cls.def_property("start", checked(&E::GetStart), checked(&E::SetStart));
+    cls.def_property("dir", checked(&E::GetDir), checked(&E::SetDir));
+    cls.def_property("comp1", checked(&E::GetComp1), checked(&E::SetComp1));
+    cls.def_property("comp2", checked(&E::GetComp2), checked(&E::SetComp2));
+}
+
 // validate for one image, then for a list of images.
 template <class Board, class... Options>
 void def_validate_forms(py::class_<Board, Options...>& cls) {

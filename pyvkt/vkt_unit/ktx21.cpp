@@ -190,15 +190,7 @@ void def_capture(py::class_<CxKTX21, Options...>& cls) {
 
 void init_board(py::module_& m) {
     py::class_<CxKTX21> cls(m, "KTX21");
-    def_from_file(cls);
-    cls.def(py::init<>());
-    cls.def(py::init<const CxKTX21&>());
-    def_equality(cls);
-    def_dispose_and_validity(cls);
-    cls.def("open", checked(&CxKTX21::Open));
-    cls.def("close", checked(&CxKTX21::Close));
-    def_files(cls);
-    cls.def_property_readonly("is_opened", checked(&CxKTX21::IsOpened));
+    def_board_basics(cls);
     def_images(cls);
     def_capture(cls);
 }
@@ -208,12 +200,7 @@ void init_board(py::module_& m) {
 template <class... Options>
 void def_encoder_settings(py::class_<CxKTX21Encoder, Options...>& cls) {
     using E = CxKTX21Encoder;
-    cls.def_property("encoder_mode", checked(&E::GetEncoderMode), checked(&E::SetEncoderMode));
-    cls.def_property("sampling", checked(&E::GetSampling), checked(&E::SetSampling));
-    cls.def_property("start", checked(&E::GetStart), checked(&E::SetStart));
-    cls.def_property("dir", checked(&E::GetDir), checked(&E::SetDir));
-    cls.def_property("comp1", checked(&E::GetComp1), checked(&E::SetComp1));
-    cls.def_property("comp2", checked(&E::GetComp2), checked(&E::SetComp2));
+    def_encoder_basics(cls);
     cls.def_property("init", checked(&E::GetInit), checked(&E::SetInit));
     cls.def_property("swap_ab", checked(&E::GetSwapAb), checked(&E::SetSwapAb));
 }

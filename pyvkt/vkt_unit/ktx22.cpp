@@ -229,15 +229,7 @@ void def_events_and_channels(py::class_<CxKTX22, Options...>& cls) {
 
 void init_board(py::module_& m) {
     py::class_<CxKTX22> cls(m, "KTX22");
-    def_from_file(cls);
-    cls.def(py::init<>());
-    cls.def(py::init<const CxKTX22&>());
-    def_equality(cls);
-    def_dispose_and_validity(cls);
-    cls.def("open", checked(&CxKTX22::Open));
-    cls.def("close", checked(&CxKTX22::Close));
-    def_files(cls);
-    cls.def_property_readonly("is_opened", checked(&CxKTX22::IsOpened));
+    def_board_basics(cls);
     def_images(cls);
     def_capture(cls);
     def_events_and_channels(cls);
@@ -248,12 +240,7 @@ void init_board(py::module_& m) {
 template <class... Options>
 void def_encoder_settings(py::class_<CxKTX22Encoder, Options...>& cls) {
     using E = CxKTX22Encoder;
-    cls.def_property("encoder_mode", checked(&E::GetEncoderMode), checked(&E::SetEncoderMode));
-    cls.def_property("sampling", checked(&E::GetSampling), checked(&E::SetSampling));
-    cls.def_property("start", checked(&E::GetStart), checked(&E::SetStart));
-    cls.def_property("dir", checked(&E::GetDir), checked(&E::SetDir));
-    cls.def_property("comp1", checked(&E::GetComp1), checked(&E::SetComp1));
-    cls.def_property("comp2", checked(&E::GetComp2), checked(&E::SetComp2));
+    def_encoder_basics(cls);
     cls.def_property("reset_source", checked(&E::GetResetSource), checked(&E::SetResetSource));
     cls.def_property("swap_ab", checked(&E::GetSwapAb), checked(&E::SetSwapAb));
     cls.def_property("signal_source", checked(&E::GetSignalSource), checked(&E::SetSignalSource));
@@ -302,7 +289,7 @@ void init_param(py::module_& m) {
     // neither set nor read here.
     cls.def("send_command", checked([](P& self, const std::string& name) {
         if (!is_command(name)) VKT_UNIT_FAIL(kUnsupported);
-        unsigned char scratch;
+        unsigned char scratch = 0;
         self.SendCommand(name.c_str(), &scratch, command_model());
     }));
     def_registers(cls);
