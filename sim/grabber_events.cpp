@@ -75,8 +75,10 @@ void Device::run_timer() {
             continue;
         }
         const auto first = timed_.begin();
-        if (Clock::now() < first->first) {
-            changed.wait_until(lock, first->first);
+        // A copy: the entry may be dropped (stop_timer) while this waits.
+        const Clock::time_point when = first->first;
+        if (Clock::now() < when) {
+            changed.wait_until(lock, when);
             continue;
         }
         const auto [event, cancel] = first->second;
