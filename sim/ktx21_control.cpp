@@ -15,6 +15,7 @@ ktx21::Access open_device(const void* board) {
         throw std::invalid_argument("not a KTX21 board");
     }
     auto device = ktx21::device_of(board);
+    if (device && &device->model != &ktx21::ktx21_model()) throw std::invalid_argument("not a KTX21 board");
     if (!device) throw std::invalid_argument("the KTX21 board is not open");
     std::unique_lock<std::mutex> lock(device->mutex);
     if (!device->opened) throw std::invalid_argument("the KTX21 board is not open");

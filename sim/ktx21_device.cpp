@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
@@ -12,7 +13,7 @@ namespace {
 
 struct Registry {
     std::mutex mutex;
-    std::map<std::pair<int, int>, std::weak_ptr<Device>> devices;
+    std::map<std::tuple<const Model*, int, int>, std::weak_ptr<Device>> devices;
     std::unordered_map<const void*, Handle*> boards;
 };
 
@@ -40,7 +41,7 @@ ResetHook reset_boards([] {
 
 }  // namespace
 
-Device::Device(int id_, int ch_) : id(id_), ch(ch_) {
+Device::Device(const Model& model_, int id_, int ch_) : model(model_), id(id_), ch(ch_) {
     settings.set_number_unchecked("DeviceID", id);
     settings.set_number_unchecked("Channel", ch);
 }
@@ -51,7 +52,7 @@ void Device::power_on() {
     halt();
     std::lock_guard<std::mutex> lock(mutex);
     opened = false;
-    settings = Settings();
+    settings = Settings(model);
     settings.set_number_unchecked("DeviceID", id);
     settings.set_number_unchecked("Channel", ch);
     registers.clear();
@@ -67,7 +68,7 @@ void Device::power_on() {
 
 void Device::close_locked() {
     serial.opened = false;
-    settings.set_number_unchecked("SIOOpenFlag", 0);
+    if (model.serial_line) settings.set_number_unchecked("SIOOpenFlag", 0);
     ring_.clear();
     opened = false;
 }
@@ -137,13 +138,13 @@ Access access_device(std::shared_ptr<Device> device, const char* op, bool need_o
 
 // ---- registry -----------------------------------------------------------------------
 
-void register_board(const Video::CxKTX21* board, Handle* handle) {
+void register_board(const void* board, Handle* handle) {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
     r.boards[board] = handle;
 }
 
-void unregister_board(const Video::CxKTX21* board) {
+void unregister_board(const void* board) {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
     r.boards.erase(board);
@@ -163,18 +164,19 @@ std::shared_ptr<Device> device_of(const void* board) {
     return found->second->device;
 }
 
-std::shared_ptr<Device> acquire_device(int id, int ch, const char* op) {
-    if (id < 0 || id >= kBoards) {
-        fail(ExStatus::NoDevice, op, "no KTX21 board with id " + std::to_string(id));
+std::shared_ptr<Device> acquire_device(const Model& model, int id, int ch, const char* op) {
+    const std::string name = model.name;
+    if (id < 0 || id >= model.boards) {
+        fail(ExStatus::NoDevice, op, "no " + name + " board with id " + std::to_string(id));
     }
-    if (ch < 0 || ch >= kChannels) {
-        fail(ExStatus::InvalidArgument, op, "a KTX21 board has no channel " + std::to_string(ch));
+    if (ch < 0 || ch >= model.channels) {
+        fail(ExStatus::InvalidArgument, op, "a " + name + " board has no channel " + std::to_string(ch));
     }
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
-    std::weak_ptr<Device>& slot = r.devices[{id, ch}];
+    std::weak_ptr<Device>& slot = r.devices[{&model, id, ch}];
     if (auto device = slot.lock()) return device;
-    auto device = std::make_shared<Device>(id, ch);
+    auto device = std::make_shared<Device>(model, id, ch);
     slot = device;
     return device;
 }

@@ -1,5 +1,6 @@
 // One simulated KTX21 board channel: its settings, capture engine, encoder
-// counters, camera serial line and registers.
+// counters, camera serial line and registers. The same core plays the boards
+// of the other grabber models (grabber_model.h).
 //
 // Every member runs under the device's mutex: the operations of the library
 // objects take it for their whole call, and the capture thread takes it for
@@ -64,11 +65,12 @@ struct SerialLine {
 
 class Device {
 public:
-    Device(int id, int ch);
+    Device(const Model& model, int id, int ch);
     ~Device();
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
 
+    const Model& model;
     const int id;
     const int ch;
     std::mutex mutex;
@@ -76,7 +78,7 @@ public:
 
     // ---- all below: hold `mutex` ----
     bool opened = false;
-    Settings settings;
+    Settings settings{model};
     std::map<unsigned, unsigned> registers;
     EncoderCounters encoder;
     int encoder_speed = 100;   // pulses per captured frame (vktsim can change it)
@@ -165,17 +167,14 @@ struct Handle {
 
 // Live CxKTX21 objects and their handles, so that companions and vktsim can
 // reach a board only while it exists.
-void register_board(const Video::CxKTX21* board, Handle* handle);
-void unregister_board(const Video::CxKTX21* board);
+void register_board(const void* board, Handle* handle);
+void unregister_board(const void* board);
 std::shared_ptr<Device> device_of(const void* board);   // null: not a live bound board
 bool is_board(const void* address);
 
-// The device of board `id`, channel `ch`: the one already in use, or a new
-// powered-on one. Fails with `op` for ids and channels that do not exist.
-std::shared_ptr<Device> acquire_device(int id, int ch, const char* op);
-
-// Boards and channels the simulation offers.
-constexpr int kBoards = 4;
-constexpr int kChannels = 2;
+// The device of board `id`, channel `ch` of `model`: the one already in use,
+// or a new powered-on one. Fails with `op` for ids and channels that do not
+// exist.
+std::shared_ptr<Device> acquire_device(const Model& model, int id, int ch, const char* op);
 
 }  // namespace vkt::sim::ktx21

@@ -1,6 +1,7 @@
 // The settings table of the simulated KTX21 board and its camera files.
 #include "ktx21_settings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -77,37 +78,54 @@ std::vector<SettingInfo> make_table() {
     };
 }
 
+int ktx21_sample_bits(const Settings& settings) {
+    return static_cast<int>(settings.number("BitWidth"));
+}
+
+void ktx21_derive(Settings& settings) {
+    settings.set_number_unchecked("ImageWidth", settings.number("Width"));
+    settings.set_number_unchecked("ImageHeight", settings.number("Height"));
+    settings.set_number_unchecked("ImageDepth", settings.image_depth());
+}
+
+// A free-running camera starts a frame every TriggerCycleTime, but no
+// sooner than its exposure allows.
+std::chrono::microseconds ktx21_frame_period(const Settings& settings) {
+    return std::chrono::microseconds(
+        std::max(settings.number("TriggerCycleTime"), settings.number("ExposureTime")));
+}
+
 }  // namespace
 
-const std::vector<SettingInfo>& setting_table() {
-    static const std::vector<SettingInfo> table = make_table();
-    return table;
+// The test pattern of the Camera Link camera (ktx21_capture.cpp).
+void draw_ktx21_frame(CxImage& image, unsigned frame, int bits, const Device& device);
+
+const Model& ktx21_model() {
+    static const Model model{"KTX21", 4, 2, make_table(), &ktx21_derive, &ktx21_sample_bits,
+                             &ktx21_frame_period, &draw_ktx21_frame, nullptr, true, true};
+    return model;
 }
 
-const SettingInfo* find_setting(const char* name) {
-    if (name == nullptr) return nullptr;
-    for (const SettingInfo& info : setting_table()) {
-        if (std::strcmp(info.name, name) == 0) return &info;
-    }
-    return nullptr;
-}
+const std::vector<SettingInfo>& setting_table() { return ktx21_model().table; }
+
+const SettingInfo* find_setting(const char* name) { return ktx21_model().find(name); }
 
 // ---- values of one board --------------------------------------------------------
 
-Settings::Settings() {
-    for (const SettingInfo& info : setting_table()) {
+Settings::Settings(const Model& model) : model_(&model) {
+    for (const SettingInfo& info : model.table) {
         numbers_.push_back(info.initial);
         texts_.emplace_back(info.initial_text != nullptr ? info.initial_text : "");
     }
 }
 
 std::size_t Settings::index_of(const SettingInfo& info) const {
-    return static_cast<std::size_t>(&info - setting_table().data());
+    return static_cast<std::size_t>(&info - model_->table.data());
 }
 
 long long Settings::number(const SettingInfo& info) const { return numbers_[index_of(info)]; }
 const std::string& Settings::text(const SettingInfo& info) const { return texts_[index_of(info)]; }
-long long Settings::number(const char* name) const { return number(*find_setting(name)); }
+long long Settings::number(const char* name) const { return number(*find(name)); }
 
 std::string Settings::set_number(const SettingInfo& info, long long value) {
     if (value < info.min || value > info.max) {
@@ -124,16 +142,12 @@ void Settings::set_text(const SettingInfo& info, std::string value) {
 }
 
 void Settings::set_number_unchecked(const char* name, long long value) {
-    numbers_[index_of(*find_setting(name))] = value;
+    numbers_[index_of(*find(name))] = value;
 }
 
-int Settings::image_depth() const { return number("BitWidth") > 8 ? 16 : 8; }
+int Settings::image_depth() const { return model_->sample_bits(*this) > 8 ? 16 : 8; }
 
-void Settings::refresh_derived() {
-    set_number_unchecked("ImageWidth", number("Width"));
-    set_number_unchecked("ImageHeight", number("Height"));
-    set_number_unchecked("ImageDepth", image_depth());
-}
+void Settings::refresh_derived() { model_->derive(*this); }
 
 // ---- camera files ------------------------------------------------------------------
 
@@ -220,8 +234,8 @@ std::string apply_line(const std::string& line, Settings& settings) {
     if (equals == std::string::npos) return "expected 'Name = value'";
     const std::string name = trim(line.substr(0, equals));
     const std::string raw = trim(line.substr(equals + 1));
-    const SettingInfo* info = find_setting(name.c_str());
-    if (info == nullptr) return "'" + name + "' is not a KTX21 setting";
+    const SettingInfo* info = settings.find(name.c_str());
+    if (info == nullptr) return "'" + name + "' is not a " + settings.model().name + " setting";
     if (!info->writable) return "'" + name + "' is read-only";
     if (info->kind == Kind::Text) {
         std::string value;
@@ -240,6 +254,7 @@ FileProblem read_camera_file(const std::string& path, Settings& settings) {
     std::ifstream file(path);
     if (!file) return FileProblem{true, "cannot open camera file '" + path + "'"};
     Settings loaded = settings;
+    const std::string model = settings.model().name;
     bool header = false;
     std::string line;
     for (int number = 1; std::getline(file, line); ++number) {
@@ -247,8 +262,8 @@ FileProblem read_camera_file(const std::string& path, Settings& settings) {
         if (content.empty() || content.front() == '#') continue;
         std::string problem;
         if (!header) {
-            header = content == "[KTX21]";
-            if (!header) problem = "expected the header [KTX21]";
+            header = content == "[" + model + "]";
+            if (!header) problem = "expected the header [" + model + "]";
         } else {
             problem = apply_line(content, loaded);
         }
@@ -257,15 +272,18 @@ FileProblem read_camera_file(const std::string& path, Settings& settings) {
         }
     }
     if (file.bad()) return FileProblem{true, "cannot read camera file '" + path + "'"};
-    if (!header) return FileProblem{false, path + ": not a KTX21 camera file (no [KTX21] header)"};
+    if (!header) {
+        return FileProblem{false, path + ": not a " + model + " camera file (no [" + model + "] header)"};
+    }
     settings = loaded;
     return {};
 }
 
 std::string write_camera_file(const std::string& path, const Settings& settings) {
     std::ostringstream out;
-    out << "# KTX21 camera file\n[KTX21]\n";
-    for (const SettingInfo& info : setting_table()) {
+    const std::string model = settings.model().name;
+    out << "# " << model << " camera file\n[" << model << "]\n";
+    for (const SettingInfo& info : settings.model().table) {
         if (!info.writable) continue;
         out << info.name << " = ";
         if (info.kind == Kind::Text) out << quote(settings.text(info));

@@ -7,28 +7,22 @@
 #include <string>
 #include <vector>
 
+#include "grabber_model.h"
+
 namespace vkt::sim::ktx21 {
 
-enum class Kind { Int32, UInt32, Text };
-
-struct SettingInfo {
-    const char* name;
-    Kind kind;
-    bool writable;
-    long long initial;          // numbers
-    long long min;
-    long long max;
-    const char* initial_text;   // texts
-};
-
-// The setting called `name` exactly, or null.
+// The KTX21 setting called `name` exactly, or null.
 const SettingInfo* find_setting(const char* name);
 const std::vector<SettingInfo>& setting_table();
 
-// The values of one board, one per table row.
+// The values of one board, one per row of its model's table.
 class Settings {
 public:
-    Settings();   // power-on values
+    explicit Settings(const Model& model);   // power-on values
+
+    const Model& model() const { return *model_; }
+    // The setting of this board's model called `name`, or null.
+    const SettingInfo* find(const char* name) const { return model_->find(name); }
 
     long long number(const SettingInfo& info) const;
     const std::string& text(const SettingInfo& info) const;
@@ -47,11 +41,13 @@ public:
 
 private:
     std::size_t index_of(const SettingInfo& info) const;
+    const Model* model_;
     std::vector<long long> numbers_;
     std::vector<std::string> texts_;
 };
 
-// Camera files: "[KTX21]" then "Name = value" lines, '#' comments. Reading
+// Camera files: the model's header ("[KTX21]") then "Name = value" lines,
+// '#' comments. Reading
 // fills `settings` only when the whole file is sound; otherwise it is left
 // alone and the problem is returned. Paths are UTF-8.
 struct FileProblem {
