@@ -4,161 +4,58 @@
 #include <algorithm>
 #include <cstring>
 
-#include "companion_link.h"
-#include "ktx21_device.h"
+#include "grabber_companion.h"
 
 namespace vkt::Video {
 
 using sim::CompanionLink;
 using sim::ktx21::Access;
-using sim::ktx21::Device;
-using sim::ktx21::Kind;
 using sim::ktx21::SettingInfo;
+using sim::grabber::buffer_value;
+using sim::grabber::linked_to_same;
+using sim::grabber::new_link;
+using sim::grabber::relink;
 
 namespace {
 
 // ---- attachment ----------------------------------------------------------------------
 
-void* new_link(const void* from) { return new CompanionLink(sim::link_of(from)); }
+CxKTX21* controller_of(const void* state) { return sim::grabber::controller_of<CxKTX21>(state); }
 
-void relink(void* state, IxModule* board) {
-    if (state != nullptr) *static_cast<CompanionLink*>(state) = CompanionLink::to(board);
-}
-
-bool linked_to_same(const void* a, const void* b) { return sim::link_of(a) == sim::link_of(b); }
-
-CxKTX21* controller_of(const void* state) { return sim::link_of(state).as<CxKTX21>(); }
+bool linked_valid(const void* state) { return sim::grabber::linked_valid<CxKTX21>(state); }
 
 // The attached board's device, locked, or the library's error naming why not.
 Access linked(const void* state, const char* op, bool need_open = true) {
-    const CompanionLink& link = sim::link_of(state);
-    if (!link.attached()) sim::fail(ExStatus::MissingObject, op, "no board is attached");
-    if (!link.alive()) sim::fail(ExStatus::MissingObject, op, "the attached board no longer exists");
-    auto* board = dynamic_cast<CxKTX21*>(link.board);
-    if (board == nullptr) sim::fail(ExStatus::NotSupported, op, "the attached board is not a KTX21");
-    return sim::ktx21::access_device(sim::ktx21::device_of(board), op, need_open);
+    return sim::grabber::linked<CxKTX21>(state, op, "KTX21", need_open);
 }
 
-bool linked_valid(const void* state) {
-    const CxKTX21* board = controller_of(state);
-    return board != nullptr && sim::ktx21::device_of(board) != nullptr;
-}
+Access linked_open(const void* state, const char* op) { return linked(state, op); }
 
-// ---- settings by name -------------------------------------------------------------------
+// ---- settings ----------------------------------------------------------------------------
 
-constexpr std::uint64_t kInt32Model = 0x100000008;
-constexpr std::uint64_t kUInt32Model = 0x100000004;
-constexpr std::uint64_t kTextModel = 0;
-
-std::uint64_t model_for(Kind kind) {
-    return kind == Kind::Int32 ? kInt32Model : kind == Kind::UInt32 ? kUInt32Model : kTextModel;
-}
-
-// The content of a value buffer as the journal records it; unknown kinds
-// are not read.
-sim::Value buffer_value(const void* value, TxModel kind) {
-    if (value == nullptr) return sim::none();
-    switch (kind.Value()) {
-        case kInt32Model: return sim::out(static_cast<const int*>(value));
-        case kUInt32Model: return sim::out(static_cast<const unsigned int*>(value));
-        case kTextModel: {
-            const auto* text = static_cast<const CxStringA*>(value);
-            return sim::bytes(text->Address(), static_cast<std::size_t>(text->Length()));
-        }
-        default: return sim::none();
-    }
-}
-
-bool answer_buffer(const sim::Call& call, void* value, TxModel kind) {
-    switch (kind.Value()) {
-        case kInt32Model: return call.answer(static_cast<int*>(value));
-        case kUInt32Model: return call.answer(static_cast<unsigned int*>(value));
-        case kTextModel: return call.answer(static_cast<CxStringA*>(value));
-        default: return call.scripted();
-    }
-}
-
-using Filter = bool (*)(const SettingInfo&);
-
-bool any_setting(const SettingInfo&) { return true; }
+using sim::grabber::Filter;
+using sim::grabber::any_setting;
 
 bool encoder_setting(const SettingInfo& info) {
     return std::strncmp(info.name, "ENC", 3) == 0 || std::strcmp(info.name, "EncoderMode") == 0;
 }
 
-// The setting `name` of the kind `kind`, or the library's error.
-const SettingInfo& setting_for(const char* name, const void* value, TxModel kind, Filter filter,
-                               const char* op) {
-    if (name == nullptr) sim::fail(ExStatus::MissingObject, op, "no setting name given");
-    const SettingInfo* info = sim::ktx21::find_setting(name);
-    if (info == nullptr || !filter(*info)) {
-        sim::fail(ExStatus::NotFound, op, "no setting named '" + std::string(name) + "'");
-    }
-    if (value == nullptr) sim::fail(ExStatus::MissingObject, op, "no value buffer given");
-    if (kind.Value() != model_for(info->kind)) {
-        static const char* const kinds[] = {"int32", "uint32", "text"};
-        sim::fail(ExStatus::WrongKind, op,
-                  std::string(name) + " is a " + kinds[static_cast<int>(info->kind)] + " setting");
-    }
-    return *info;
-}
-
-void read_setting(const Device& device, const SettingInfo& info, void* value) {
-    if (info.kind == Kind::Text) {
-        const std::string& text = device.settings.text(info);
-        static_cast<CxStringA*>(value)->Assign(text.data(), static_cast<int>(text.size()));
-    } else if (info.kind == Kind::UInt32) {
-        *static_cast<unsigned int*>(value) = static_cast<unsigned int>(device.settings.number(info));
-    } else {
-        *static_cast<int*>(value) = static_cast<int>(device.settings.number(info));
-    }
-}
-
-void write_setting(Device& device, const SettingInfo& info, const void* value, const char* op) {
-    if (!info.writable) sim::fail(ExStatus::ReadOnly, op, std::string(info.name) + " is read-only");
-    if (info.kind == Kind::Text) {
-        const auto* text = static_cast<const CxStringA*>(value);
-        device.settings.set_text(info, std::string(text->Address(), static_cast<std::size_t>(text->Length())));
-        return;
-    }
-    const long long number = info.kind == Kind::UInt32
-                                 ? static_cast<long long>(*static_cast<const unsigned int*>(value))
-                                 : static_cast<long long>(*static_cast<const int*>(value));
-    const std::string problem = device.settings.set_number(info, number);
-    if (!problem.empty()) sim::fail(ExStatus::InvalidArgument, op, problem);
-}
-
 void get_param(const sim::Call& call, const void* state, const char* name, void* value,
                TxModel kind, Filter filter) {
-    if (answer_buffer(call, value, kind)) return;
-    Access board = linked(state, call.operation());
-    read_setting(*board.device, setting_for(name, value, kind, filter, call.operation()), value);
+    sim::grabber::get_param(call, &linked_open, state, name, value, kind, filter);
 }
 
 void set_param(const sim::Call& call, const void* state, const char* name, const void* value,
                TxModel kind, Filter filter) {
-    if (call.scripted()) return;
-    Access board = linked(state, call.operation());
-    write_setting(*board.device, setting_for(name, value, kind, filter, call.operation()), value,
-                  call.operation());
+    sim::grabber::set_param(call, &linked_open, state, name, value, kind, filter);
 }
 
-// A typed setting property.
 int get_number(const sim::Call& call, const void* state, const char* name) {
-    if (call.scripted()) return static_cast<int>(call.number());
-    Access board = linked(state, call.operation());
-    return static_cast<int>(board.device->settings.number(name));
+    return sim::grabber::get_number(call, &linked_open, state, name);
 }
 
 void set_number(const sim::Call& call, void* state, const char* name, long long value) {
-    if (call.scripted()) return;
-    Access board = linked(state, call.operation());
-    unsigned int as_unsigned = static_cast<unsigned int>(value);
-    int as_int = static_cast<int>(value);
-    const SettingInfo& info = *sim::ktx21::find_setting(name);
-    write_setting(*board.device, info, info.kind == Kind::UInt32 ? static_cast<const void*>(&as_unsigned)
-                                                                  : static_cast<const void*>(&as_int),
-                  call.operation());
+    sim::grabber::set_number(call, &linked_open, state, name, value);
 }
 
 }  // namespace
@@ -258,36 +155,16 @@ void CxKTX21Param::SetParam(const char* name, const void* value, TxModel kind) {
     set_param(call, state_, name, value, kind, &any_setting);
 }
 
-namespace {
-
-// The board's registers: 32-bit words at addresses 0 to 0xFFFC.
-void check_register(unsigned int address, const char* op) {
-    if (address > 0xFFFC || address % 4 != 0) {
-        sim::fail(ExStatus::InvalidArgument, op,
-                  "no register at address " + std::to_string(address));
-    }
-}
-
-}  // namespace
-
 void CxKTX21Param::SetRegister(unsigned int address, unsigned int value) {
-    sim::Call call("CxKTX21Param::SetRegister",
-                   {sim::object(this), sim::number(address), sim::number(value)});
-    if (call.scripted()) return;
-    Access board = linked(state_, call.operation());
-    check_register(address, call.operation());
-    board.device->registers[address] = value;
+    sim::grabber::set_register(sim::Call("CxKTX21Param::SetRegister",
+                                         {sim::object(this), sim::number(address), sim::number(value)}),
+                               &linked_open, state_, address, value);
 }
 
 void CxKTX21Param::GetRegister(unsigned int address, unsigned int* value) {
-    sim::Call call("CxKTX21Param::GetRegister",
-                   {sim::object(this), sim::number(address), sim::out(value)});
-    if (call.answer(value)) return;
-    Access board = linked(state_, call.operation());
-    check_register(address, call.operation());
-    if (value == nullptr) sim::fail(ExStatus::MissingObject, call.operation(), "no value buffer given");
-    const auto found = board.device->registers.find(address);
-    *value = found == board.device->registers.end() ? 0u : found->second;
+    sim::grabber::get_register(sim::Call("CxKTX21Param::GetRegister",
+                                         {sim::object(this), sim::number(address), sim::out(value)}),
+                               &linked_open, state_, address, value);
 }
 
 // ---- CxKTX21Encoder -------------------------------------------------------------------------
