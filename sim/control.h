@@ -79,6 +79,14 @@ VKT_API void ktx21_set_encoder_speed(const void* board, long long pulses_per_fra
 // Moves the encoder by `pulses` at once.
 VKT_API void ktx21_move_encoder(const void* board, long long pulses);
 
+// ---- simulated MR250 boards ---------------------------------------------------
+// `board` is the address of a complete CxMR250 object; anything else, or a
+// board that is not open, is refused with std::invalid_argument.
+
+// Connects or disconnects the camera's video signal: without it no frames
+// arrive, so captures see time-outs.
+VKT_API void mr250_set_signal(const void* board, bool connected);
+
 // Throws a CxException from inside the library, as any failing call would.
 [[noreturn]] VKT_API void raise_exception(int status, const char* function, const char* file,
                                           int line);

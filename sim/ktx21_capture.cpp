@@ -207,6 +207,10 @@ void Device::run() {
 void Device::deliver(unsigned due) {
     // Without a video signal the board sees no frames at all.
     if (model.has_signal != nullptr && !model.has_signal(*this)) return;
+    // A round ends early at the frame count asked for (SetNum) or at an abort
+    // after frames; only the frames that really come are weighed for drawing.
+    if (limit_ != 0) due = std::min(due, limit_ > total_ ? limit_ - total_ : 0u);
+    if (abort_at_ != 0) due = std::min(due, abort_at_ > total_ ? abort_at_ - total_ : 0u);
     int delivered = 0;
     for (unsigned i = 0; i < due && running(); ++i) {
         // Frames that later frames of this round overwrite in the ring are

@@ -59,6 +59,7 @@ void Device::power_on() {
     encoder = EncoderCounters();
     encoder_speed = 100;
     serial = SerialLine();
+    signal = true;
     ring_.clear();
     phase_ = Phase::Idle;
     total_ = 0, lines_ = 0, peak_ = 0, events_ = 0, limit_ = 0, abort_at_ = 0;

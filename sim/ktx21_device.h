@@ -83,6 +83,7 @@ public:
     EncoderCounters encoder;
     int encoder_speed = 100;   // pulses per captured frame (vktsim can change it)
     SerialLine serial;
+    bool signal = true;        // a camera signal reaches the input (vktsim can cut it)
 
     // Capture (ktx21_capture.cpp). `op` names the operation in failures.
     void check_image(const CxImage* image, int position, const char* op) const;

@@ -80,11 +80,12 @@ void register_module(py::module_& m) {
     init_device_functions(m);  // 7
     init_ktx21(m);             // 8
     // 9  KTX22, KTX22Encoder, KTX22Param, KTX22Sio
-    // 10 MR250, MR250Param
+    init_mr250(m);             // 10
     // 11 Video
     init_video_functions(m);   // 12
     init_ktx21_records(m);     // 13 TxKTX21CaptureStatus, then
-    // 13 TxKTX22CaptureStatus, TxKTX22EncoderStatus, TxMR250CaptureStatus
+    // 13 TxKTX22CaptureStatus, TxKTX22EncoderStatus, then
+    init_mr250_records(m);     // 13 TxMR250CaptureStatus
     init_exception(m);  // 14
 }
 

@@ -360,6 +360,14 @@ void register_ktx21_controls(py::module_& m) {
     }, "board"_a, "pulses"_a);
 }
 
+// ---- simulated MR250 boards ---------------------------------------------------------------
+
+void register_mr250_controls(py::module_& m) {
+    m.def("mr250_set_signal", [](py::handle board, bool connected) {
+        refusing_bad_input([&] { vkt::sim::mr250_set_signal(library_object(board), connected); });
+    }, "board"_a, "connected"_a);
+}
+
 void register_control(py::module_& m) {
     py::class_<Unset>(m, "_Unset");
     m.def("journal", &journal);
@@ -389,4 +397,5 @@ PYBIND11_MODULE(vktsim, m) {
     register_control(m);
     register_dio_wires(m);
     register_ktx21_controls(m);
+    register_mr250_controls(m);
 }
