@@ -109,9 +109,38 @@ def show_ktx21_acquisition(output=pathlib.Path("demo-output") / "ktx21_frame.png
     board.close()
 
 
+def show_mr250_acquisition(output=pathlib.Path("demo-output") / "mr250_frame.png"):
+    camera_file = pathlib.Path(__file__).with_name("mr250_camera.txt")
+    board = unit.MR250.from_file(str(camera_file))
+    param = unit.MR250Param.from_(board)
+    width, height = param.get_param("Width"), param.get_param("Height")
+    period_us = param.get_param("HCycle") * param.get_param("VCycle") / 1000
+    print("MR250 board opened with", camera_file.name, "->", param.get_param("CameraName"),
+          param.get_param("ImageSize"), "%.2f frames/s" % (1e6 / period_us))
+    param.send_command("SelfCalibration")
+    print("self-calibration stored the offset correction",
+          np.int32(np.uint32(param.get_register(0x100))))
+    ring = [vktsim.Image(width, height) for _ in range(2)]
+    board.lock(ring)
+    board.num = 3
+    board.start()
+    status = board.wait_status()
+    print("capture status: frames %d, lines %d, last frame %d, event flags %#x" % (
+        status.total_frame_count, status.line_count, status.last_frame_no, status.capture_event))
+    newest = next(i for i in range(len(ring))
+                  if board.query_status(i).last_frame_no == status.last_frame_no)
+    pixels = np.asarray(ring[newest])
+    print("fields of its first rows:", pixels[:4, 0], "grey bars:", pixels[5, 1::width // 8])
+    write_png(pixels, output)
+    print("saved", output)
+    board.unlock()
+    board.close()
+
+
 if __name__ == "__main__":
     show_surface()
     show_image()
     show_digital_io()
     show_error_text()
     show_ktx21_acquisition()
+    show_mr250_acquisition()
