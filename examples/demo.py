@@ -83,6 +83,20 @@ def write_png(pixels, path):
         Image.fromarray(np.ascontiguousarray(pixels)).save(path)
 
 
+def capture(board, ring, frames):
+    """Captures `frames` frames into the ring of images locked on a grabber board;
+    returns the capture status and the index of the image holding the newest frame."""
+    board.lock(ring)
+    board.num = frames
+    board.start()
+    status = board.wait_status()
+    print("capture status: frames %d, lines %d, last frame %d, event flags %#x" % (
+        status.total_frame_count, status.line_count, status.last_frame_no, status.capture_event))
+    newest = next(i for i in range(len(ring))
+                  if board.query_status(i).last_frame_no == status.last_frame_no)
+    return status, newest
+
+
 def show_ktx21_acquisition(output=pathlib.Path("demo-output") / "ktx21_frame.png"):
     camera_file = pathlib.Path(__file__).with_name("ktx21_camera.txt")
     board = unit.KTX21.from_file(str(camera_file))
@@ -92,14 +106,7 @@ def show_ktx21_acquisition(output=pathlib.Path("demo-output") / "ktx21_frame.png
           "%dx%d, %d bits, %d frames/s" % (width, height, param.get_param("BitWidth"),
                                             1000000 // param.trigger_cycle_time))
     ring = [vktsim.Image(width, height) for _ in range(4)]
-    board.lock(ring)
-    board.num = 10
-    board.start()
-    status = board.wait_status()
-    print("capture status: frames %d, lines %d, last frame %d, event flags %#x" % (
-        status.total_frame_count, status.line_count, status.last_frame_no, status.capture_event))
-    newest = next(i for i in range(len(ring))
-                  if board.query_status(i).last_frame_no == status.last_frame_no)
+    status, newest = capture(board, ring, 10)
     pixels = np.asarray(ring[newest])
     print("frame %d is in image %d; its first bytes carry the number:" % (
         status.last_frame_no, newest), pixels[0, :4])
@@ -121,14 +128,7 @@ def show_mr250_acquisition(output=pathlib.Path("demo-output") / "mr250_frame.png
     print("self-calibration stored the offset correction",
           np.int32(np.uint32(param.get_register(0x100))))
     ring = [vktsim.Image(width, height) for _ in range(2)]
-    board.lock(ring)
-    board.num = 3
-    board.start()
-    status = board.wait_status()
-    print("capture status: frames %d, lines %d, last frame %d, event flags %#x" % (
-        status.total_frame_count, status.line_count, status.last_frame_no, status.capture_event))
-    newest = next(i for i in range(len(ring))
-                  if board.query_status(i).last_frame_no == status.last_frame_no)
+    _, newest = capture(board, ring, 3)
     pixels = np.asarray(ring[newest])
     print("fields of its first rows:", pixels[:4, 0], "grey bars:", pixels[5, 1::width // 8])
     write_png(pixels, output)

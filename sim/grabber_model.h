@@ -27,6 +27,30 @@ struct SettingInfo {
     const char* initial_text;   // texts
 };
 
+// Builders of table rows: read-only and writable numbers (with the range
+// the board accepts), 0/1 flags and texts.
+namespace rows {
+
+constexpr long long kIntMin = -2147483648LL;
+constexpr long long kIntMax = 2147483647LL;
+
+inline SettingInfo ro(const char* name, long long value) {
+    return {name, Kind::Int32, false, value, kIntMin, kIntMax, nullptr};
+}
+
+inline SettingInfo rw(const char* name, long long value, long long min = kIntMin,
+                      long long max = kIntMax) {
+    return {name, Kind::Int32, true, value, min, max, nullptr};
+}
+
+inline SettingInfo flag(const char* name, long long value = 0) { return rw(name, value, 0, 1); }
+
+inline SettingInfo text(const char* name, bool writable, const char* value) {
+    return {name, Kind::Text, writable, 0, 0, 0, value};
+}
+
+}  // namespace rows
+
 class Settings;
 class Device;
 

@@ -14,22 +14,7 @@
 namespace vkt::sim::ktx21 {
 namespace {
 
-constexpr long long kIntMin = INT_MIN;
-constexpr long long kIntMax = INT_MAX;
-
-SettingInfo ro(const char* name, long long value) {
-    return {name, Kind::Int32, false, value, kIntMin, kIntMax, nullptr};
-}
-
-SettingInfo rw(const char* name, long long value, long long min = kIntMin, long long max = kIntMax) {
-    return {name, Kind::Int32, true, value, min, max, nullptr};
-}
-
-SettingInfo flag(const char* name, long long value = 0) { return rw(name, value, 0, 1); }
-
-SettingInfo text(const char* name, bool writable, const char* value) {
-    return {name, Kind::Text, writable, 0, 0, 0, value};
-}
+using namespace rows;
 
 // Every setting of the board, with its power-on value and the range the
 // board accepts. Times are in microseconds except the time-outs (ms); the

@@ -5,36 +5,17 @@
 // field holding lines 1, 3, 5... and the even field lines 2, 4, 6... Its
 // sync runs at HCycle nanoseconds per line and VCycle lines per frame.
 #include <algorithm>
-#include <climits>
 #include <cstdint>
-#include <stdexcept>
 
-#include "control.h"
 #include "mr250_device.h"
 
 namespace vkt::sim::mr250 {
 namespace {
 
-using ktx21::Kind;
 using ktx21::Settings;
 using ktx21::SettingInfo;
 
-constexpr long long kIntMin = INT_MIN;
-constexpr long long kIntMax = INT_MAX;
-
-SettingInfo ro(const char* name, long long value) {
-    return {name, Kind::Int32, false, value, kIntMin, kIntMax, nullptr};
-}
-
-SettingInfo rw(const char* name, long long value, long long min = kIntMin, long long max = kIntMax) {
-    return {name, Kind::Int32, true, value, min, max, nullptr};
-}
-
-SettingInfo flag(const char* name, long long value = 0) { return rw(name, value, 0, 1); }
-
-SettingInfo text(const char* name, bool writable, const char* value) {
-    return {name, Kind::Text, writable, 0, 0, 0, value};
-}
+using namespace ktx21::rows;
 
 // Every setting of the board with its power-on value and accepted range.
 // Power-on timing is that of a 525-line, 30 frames/s camera. Times are in

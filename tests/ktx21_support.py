@@ -6,9 +6,9 @@ import unit
 CAMERA_FILE = pathlib.Path(__file__).resolve().parent.parent / "examples" / "ktx21_camera.txt"
 
 
-def write_camera_file(directory, name="camera.txt", **settings):
+def write_camera_file(directory, name="camera.txt", model="KTX21", **settings):
     """A camera file with the given settings (texts quoted, numbers as they are)."""
-    lines = ["# written by a test", "[KTX21]"]
+    lines = ["# written by a test", "[%s]" % model]
     for key, value in settings.items():
         lines.append("%s = %s" % (key, '"%s"' % value if isinstance(value, str) else value))
     path = pathlib.Path(directory) / name

@@ -3,6 +3,7 @@ import pathlib
 
 import numpy as np
 
+import ktx21_support
 import unit
 
 CAMERA_FILE = pathlib.Path(__file__).resolve().parent.parent / "examples" / "mr250_camera.txt"
@@ -11,12 +12,7 @@ CALIBRATION_REGISTER = 0x100
 
 def write_camera_file(directory, name="camera.txt", **settings):
     """An MR250 camera file with the given settings (texts quoted)."""
-    lines = ["# written by a test", "[MR250]"]
-    for key, value in settings.items():
-        lines.append("%s = %s" % (key, '"%s"' % value if isinstance(value, str) else value))
-    path = pathlib.Path(directory) / name
-    path.write_text("\n".join(lines) + "\n")
-    return path
+    return ktx21_support.write_camera_file(directory, name, model="MR250", **settings)
 
 
 def small_camera(directory, board_id=0, ch=0, **settings):
