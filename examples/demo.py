@@ -83,6 +83,20 @@ def write_png(pixels, path):
         Image.fromarray(np.ascontiguousarray(pixels)).save(path)
 
 
+def capture(board, ring, frames):
+    """Captures `frames` frames into the ring of images locked on a grabber board;
+    returns the capture status and the index of the image holding the newest frame."""
+    board.lock(ring)
+    board.num = frames
+    board.start()
+    status = board.wait_status()
+    print("capture status: frames %d, lines %d, last frame %d, event flags %#x" % (
+        status.total_frame_count, status.line_count, status.last_frame_no, status.capture_event))
+    newest = next(i for i in range(len(ring))
+                  if board.query_status(i).last_frame_no == status.last_frame_no)
+    return status, newest
+
+
 def show_ktx21_acquisition(output=pathlib.Path("demo-output") / "ktx21_frame.png"):
     camera_file = pathlib.Path(__file__).with_name("ktx21_camera.txt")
     board = unit.KTX21.from_file(str(camera_file))
@@ -92,14 +106,7 @@ def show_ktx21_acquisition(output=pathlib.Path("demo-output") / "ktx21_frame.png
           "%dx%d, %d bits, %d frames/s" % (width, height, param.get_param("BitWidth"),
                                             1000000 // param.trigger_cycle_time))
     ring = [vktsim.Image(width, height) for _ in range(4)]
-    board.lock(ring)
-    board.num = 10
-    board.start()
-    status = board.wait_status()
-    print("capture status: frames %d, lines %d, last frame %d, event flags %#x" % (
-        status.total_frame_count, status.line_count, status.last_frame_no, status.capture_event))
-    newest = next(i for i in range(len(ring))
-                  if board.query_status(i).last_frame_no == status.last_frame_no)
+    status, newest = capture(board, ring, 10)
     pixels = np.asarray(ring[newest])
     print("frame %d is in image %d; its first bytes carry the number:" % (
         status.last_frame_no, newest), pixels[0, :4])
@@ -131,17 +138,38 @@ def show_ktx22_acquisition():
         board.force_trigger()              # channel -1: the board object's own channel
         board.wait_event(frame_event, 2000, 0)
         board.clear_trigger_mask()         # let the next trigger through
-    capture = unit.TxKTX22CaptureStatus()
-    ended = board.wait_status(capture)
+    record = unit.TxKTX22CaptureStatus()
+    ended = board.wait_status(record)
     print("capture ended: %s; frames %d, lines %d, last frame %d, state %d" % (
-        ended, capture.total_frame_count, capture.line_count, capture.last_frame_no,
-        capture.capture_state))
+        ended, record.total_frame_count, record.line_count, record.last_frame_no,
+        record.capture_state))
     counts = unit.TxKTX22EncoderStatus()
     encoder.encoder_status(counts)
     print("encoder: counting %d, counter %d, relative %d, matches %d, A/B/Z %d/%d/%d" % (
         counts.encoder_state, counts.encoder_counter, counts.rel_counter, counts.match_counter,
         counts.a_state, counts.b_state, counts.z_state))
     encoder.stop_encoder()
+    board.unlock()
+    board.close()
+
+
+def show_mr250_acquisition(output=pathlib.Path("demo-output") / "mr250_frame.png"):
+    camera_file = pathlib.Path(__file__).with_name("mr250_camera.txt")
+    board = unit.MR250.from_file(str(camera_file))
+    param = unit.MR250Param.from_(board)
+    width, height = param.get_param("Width"), param.get_param("Height")
+    period_us = param.get_param("HCycle") * param.get_param("VCycle") / 1000
+    print("MR250 board opened with", camera_file.name, "->", param.get_param("CameraName"),
+          param.get_param("ImageSize"), "%.2f frames/s" % (1e6 / period_us))
+    param.send_command("SelfCalibration")
+    print("self-calibration stored the offset correction",
+          np.int32(np.uint32(param.get_register(0x100))))
+    ring = [vktsim.Image(width, height) for _ in range(2)]
+    _, newest = capture(board, ring, 3)
+    pixels = np.asarray(ring[newest])
+    print("fields of its first rows:", pixels[:4, 0], "grey bars:", pixels[5, 1::width // 8])
+    write_png(pixels, output)
+    print("saved", output)
     board.unlock()
     board.close()
 
@@ -153,3 +181,4 @@ if __name__ == "__main__":
     show_error_text()
     show_ktx21_acquisition()
     show_ktx22_acquisition()
+    show_mr250_acquisition()

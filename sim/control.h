@@ -65,8 +65,8 @@ VKT_API std::size_t live_objects();
 // null when no object lives there or it does not implement the interface.
 VKT_API void* interface_of(const void* address, const std::type_info& interface);
 
-// ---- simulated Camera Link grabbers ----------------------------------------
-// `model` is "KTX21" or "KTX22"; `board` is the address of a complete board
+// ---- simulated grabbers ------------------------------------------------------
+// `model` is "KTX21", "KTX22" or "MR250"; `board` is the address of a complete board
 // object of that model. Anything that is not an open board of the model, and
 // values out of range, are refused with std::invalid_argument naming the
 // problem; nothing is changed then.
@@ -86,6 +86,10 @@ VKT_API void grabber_move_encoder(const std::string& model, const void* board, l
 // are cancelled then instead.
 VKT_API void grabber_schedule_event(const std::string& model, const void* board, int event,
                                     int delay_ms, bool cancel);
+
+// Connects or cuts the camera's video signal (the MR250's analog input):
+// without it no frames arrive, so captures see time-outs.
+VKT_API void grabber_set_signal(const std::string& model, const void* board, bool connected);
 
 // Throws a CxException from inside the library, as any failing call would.
 [[noreturn]] VKT_API void raise_exception(int status, const char* function, const char* file,

@@ -1,6 +1,10 @@
-// What the simulated grabber board objects (CxKTX21, CxKTX22) share: the
-// handle they hold, binding it to a board, camera files, image arrays in the
-// journal and the operations whose work is the same for every model.
+// The operations of the simulated grabber board objects (CxKTX21, CxKTX22,
+// CxMR250), written once for every model.
+//
+// A board object holds an opaque handle (a Handle: the device it is bound
+// to, if any). Each public operation of a board journals its call, then
+// hands the call and its handle to the function of the same name here, which
+// honours a scripted answer and otherwise works on the board's device.
 #pragma once
 
 #include <string>
@@ -10,42 +14,93 @@
 
 namespace vkt::sim::grabber {
 
+using Guard = std::unique_lock<std::mutex>;
+
+// ---- handles ---------------------------------------------------------------------
+
+// A new handle for the board object of `model` at `board`: unbound, or
+// sharing the board of `other` (a copy). The board is registered for
+// companions and vktsim.
+void* new_handle(const void* board, const Model& model, const void* other = nullptr);
+// Takes over the handle of the board object at `from`, which is left unbound.
+void* take_handle(const void* board, const Model& model, const void* from, void*& from_handle);
+void delete_handle(const void* board, void* handle);
+
 // The device of a board bound to one (opened or not), locked.
 Access bound_board(const void* handle, const char* op);
 // The same, and the board must be open.
 Access open_board(const void* handle, const char* op);
 
-// Camera file paths as UTF-8; a null path is the library's error.
-std::string narrow_path(const char* path, const char* op);
-std::string wide_path(const wchar_t* path, const char* op);
+// ---- camera files --------------------------------------------------------------
 
-// Applies a camera file to an open board, all or nothing.
-void apply_camera_file(Device& device, const std::string& path, const char* op);
-void save_camera_file(const void* handle, const std::string& path, const char* op);
+// Camera file paths as UTF-8; a null path or one that is not valid text is
+// the library's error.
+std::string path_of(const char* path, const char* op);
+std::string path_of(const wchar_t* path, const char* op);
 
-// Binds `handle` to board `id`, channel `ch` of `model` and opens it.
-void open_handle(Handle& handle, const Model& model, int id, int ch, const char* op);
-// Opens a board for a new board object and applies the camera file; a file
-// that cannot be applied leaves the board closed.
+// Binds a new board object's handle to board `id`, channel `ch` of `model`,
+// opens it and applies the camera file; a file that cannot be applied
+// leaves it closed.
 void open_from_file(void* handle, const Model& model, const std::string& path, int id, int ch,
                     const char* op);
 
+// The same for a factory's call, unless it was scripted.
+template <class Char>
+void open_from_file(const Call& call, void* handle, const Model& model, const Char* path, int id,
+                    int ch) {
+    if (call.scripted()) return;
+    open_from_file(handle, model, path_of(path, call.operation()), id, ch, call.operation());
+}
+
+void setup(const Call& call, const void* handle, const std::string& path);
+void save(const Call& call, const void* handle, const std::string& path);
+
+template <class Char>
+void setup(const Call& call, const void* handle, const Char* path) {
+    if (!call.scripted()) setup(call, handle, path_of(path, call.operation()));
+}
+
+template <class Char>
+void save(const Call& call, const void* handle, const Char* path) {
+    if (!call.scripted()) save(call, handle, path_of(path, call.operation()));
+}
+
+// ---- the board ---------------------------------------------------------------------
+
+// Two board objects are equal when they refer to the same board.
+bool equal(const Call& call, const void* handle, const void* other);
+bool unequal(const Call& call, const void* handle, const void* other);
 // Releases the board (ending its capture and closing it); the object stays.
-void dispose_handle(void* handle);
-bool handle_valid(const void* handle);
-bool handle_opened(const void* handle);
-bool handle_running(const void* handle);
-bool same_board(const void* handle, const void* other);
+void dispose(const Call& call, void* handle);
+bool is_valid(const Call& call, const void* handle);
+void open(const Call& call, void* handle, const Model& model, int id, int ch);
+void close(const Call& call, const void* handle);
+bool is_opened(const Call& call, const void* handle);
+
+// ---- images ------------------------------------------------------------------------
 
 // An image array as the journal records it (nothing is read through a null
 // array or a negative count).
 Value image_list(CxImage* const* images, int count);
 
-// Checks an image array (the list form of Validate).
-void validate_images(Device& device, CxImage** images, int count, const char* op);
+void validate(const Call& call, const void* handle, CxImage& image);
+void validate(const Call& call, const void* handle, CxImage* const* images, int count);
+void lock(const Call& call, const void* handle, CxImage* const* images, int count);
+void unlock(const Call& call, const void* handle);
 
-// The fields of a scripted record; a tuple of another length is refused.
-const std::vector<Value>& scripted_fields(const Call& call, std::size_t count);
+// ---- capture -----------------------------------------------------------------------
+
+void start(const Call& call, const void* handle);
+void stop(const Call& call, const void* handle);
+void abort_after(const Call& call, const void* handle, unsigned int frames);
+void wait(const Call& call, const void* handle);
+bool is_running(const Call& call, const void* handle);
+int status(const Call& call, const void* handle);
+void force_trigger(const Call& call, const void* handle);
+void set_num(const Call& call, const void* handle, int frames);
+int get_num(const Call& call, const void* handle);
+void set_lock_id(const Call& call, const void* handle, int index);
+int get_lock_id(const Call& call, const void* handle);
 
 // Does an operation's work on the open board unless a test scripted it.
 template <class Work>
@@ -62,6 +117,75 @@ auto result_of_open_board(const Call& call, const void* handle, Scripted scripte
     if (call.scripted()) return scripted(call);
     Access board = open_board(handle, call.operation());
     return work(*board.device, board.lock);
+}
+
+// ---- capture-status records ----------------------------------------------------------
+
+// The fields of a scripted record; a tuple of another length is refused.
+const std::vector<Value>& scripted_fields(const Call& call, std::size_t count);
+
+// How a model's capture-status record is made: from a capture's counts
+// (`of`) and from the fields a test scripted (`scripted`).
+template <class Record>
+struct StatusRecord;
+
+// The KTX21's and MR250's record: six fields, with the largest transfer
+// round and the capture's event bits.
+template <class Record>
+struct SixFieldRecord {
+    static Record of(const CaptureCounts& counts) {
+        return Record(counts.total, counts.amount_in_frame, counts.last_frame_no,
+                      counts.line_count, counts.peak, counts.events);
+    }
+    static Record scripted(const Call& call) {
+        const auto& f = scripted_fields(call, 6);
+        return Record(static_cast<unsigned>(f[0].integer), static_cast<unsigned>(f[1].integer),
+                      static_cast<unsigned>(f[2].integer), static_cast<int>(f[3].integer),
+                      static_cast<int>(f[4].integer), static_cast<unsigned>(f[5].integer));
+    }
+};
+
+template <>
+struct StatusRecord<Video::TxKTX21CaptureStatus> : SixFieldRecord<Video::TxKTX21CaptureStatus> {};
+template <>
+struct StatusRecord<Video::TxMR250CaptureStatus> : SixFieldRecord<Video::TxMR250CaptureStatus> {};
+
+// The status once the capture ended (or, when continuous, at the next frame).
+template <class Record>
+Record wait_status(const Call& call, const void* handle) {
+    return result_of_open_board(call, handle, StatusRecord<Record>::scripted,
+                                [&](Device& device, Guard& lock) {
+                                    device.wait_end(lock, call.operation());
+                                    return StatusRecord<Record>::of(device.status());
+                                });
+}
+
+// The status once frame `frame` is in.
+template <class Record>
+Record wait_status(const Call& call, const void* handle, unsigned int frame) {
+    return result_of_open_board(call, handle, StatusRecord<Record>::scripted,
+                                [&](Device& device, Guard& lock) {
+                                    device.wait_frame(lock, frame, call.operation());
+                                    return StatusRecord<Record>::of(device.status());
+                                });
+}
+
+template <class Record>
+Record query_status(const Call& call, const void* handle) {
+    return result_of_open_board(call, handle, StatusRecord<Record>::scripted,
+                                [](Device& device, Guard&) {
+                                    return StatusRecord<Record>::of(device.status());
+                                });
+}
+
+// The status with the frame number the locked image `index` holds.
+template <class Record>
+Record query_status(const Call& call, const void* handle, unsigned int index) {
+    return result_of_open_board(call, handle, StatusRecord<Record>::scripted,
+                                [&](Device& device, Guard&) {
+                                    return StatusRecord<Record>::of(
+                                        device.status_of(index, call.operation()));
+                                });
 }
 
 }  // namespace vkt::sim::grabber

@@ -1,6 +1,6 @@
 // Capture engine of the simulated grabbers: locked images, the capture thread
-// that fills them with a moving test pattern at the camera's rate, waits and
-// the capture status.
+// that fills them with the model's test pattern at the camera's rate, waits
+// and the capture status; the Camera Link cameras' moving stripes.
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -38,15 +38,15 @@ void fill_pattern(CxImage& image, unsigned frame, int bits) {
     for (unsigned k = 0; k < 4 && k < width; ++k) first[k] = static_cast<Sample>((frame >> (8 * k)) & 0xFF);
 }
 
-void draw_frame(CxImage& image, unsigned frame, int bits) {
+int saturated(long long value) { return static_cast<int>(std::min<long long>(value, INT_MAX)); }
+
+}  // namespace
+
+void camera_link::draw(CxImage& image, unsigned frame, int bits, const Device&) {
     if (image.Address() == nullptr) return;
     if (image.Depth() == 16) fill_pattern<std::uint16_t>(image, frame, bits);
     else fill_pattern<std::uint8_t>(image, frame, 8);
 }
-
-int saturated(long long value) { return static_cast<int>(std::min<long long>(value, INT_MAX)); }
-
-}  // namespace
 
 // ---- images ----------------------------------------------------------------------
 
@@ -114,11 +114,9 @@ void Device::start(std::unique_lock<std::mutex>& lock, const char* op) {
     const std::string problem = ring_problem();
     if (!problem.empty()) fail(ExStatus::InvalidArgument, op, problem);
     trigger_mode_ = static_cast<int>(settings.number("TriggerMode"));
-    const long long period_us =
-        std::max(settings.number("TriggerCycleTime"), settings.number("ExposureTime"));
-    period_ = std::chrono::microseconds(period_us);
+    period_ = model.frame_period(settings);
     frame_lines_ = static_cast<int>(settings.number("Height"));
-    frame_bits_ = static_cast<int>(settings.number("BitWidth"));
+    frame_bits_ = model.sample_bits(settings);
     total_ = 0, lines_ = 0, peak_ = 0, events_ = 0, abort_at_ = 0;
     limit_ = static_cast<unsigned>(num);
     next_index_ = static_cast<std::size_t>(lock_id);
@@ -220,6 +218,12 @@ void Device::run() {
 }
 
 void Device::deliver(unsigned due) {
+    // Without a camera signal the board sees no frames at all.
+    if (!signal) return;
+    // A round ends early at the frame count asked for (SetNum) or at an abort
+    // after frames; only the frames that really come are weighed for drawing.
+    if (limit_ != 0) due = std::min(due, limit_ > total_ ? limit_ - total_ : 0u);
+    if (abort_at_ != 0) due = std::min(due, abort_at_ > total_ ? abort_at_ - total_ : 0u);
     int delivered = 0;
     for (unsigned i = 0; i < due && running(); ++i) {
         // Frames that later frames of this round overwrite in the ring are
@@ -241,7 +245,7 @@ bool Device::deliver_one(bool draw) {
     const unsigned frame = total_ + 1;
     if (draw) {
         const bool alive = with_live_object(slot.address, slot.ident,
-                                            [&] { draw_frame(*slot.image, frame, frame_bits_); });
+                                            [&] { model.draw(*slot.image, frame, frame_bits_, *this); });
         if (!alive) {
             end_phase(Phase::Aborted, kImageLost | kAborted);
             return false;

@@ -39,6 +39,7 @@ namespace {
 constexpr std::uint64_t kInt32Model = 0x100000008;
 constexpr std::uint64_t kUInt32Model = 0x100000004;
 constexpr std::uint64_t kTextModel = 0;
+constexpr std::uint64_t kCommandModel = 0x100000006;
 
 std::uint64_t model_for(Kind kind) {
     return kind == Kind::Int32 ? kInt32Model : kind == Kind::UInt32 ? kUInt32Model : kTextModel;
@@ -182,6 +183,22 @@ void get_register(const Call& call, const void* state, const Model& model, unsig
     if (value == nullptr) fail(ExStatus::MissingObject, call.operation(), "no value buffer given");
     const auto found = board.device->registers.find(address);
     *value = found == board.device->registers.end() ? 0u : found->second;
+}
+
+// ---- commands by name ---------------------------------------------------------------------
+
+void send_command(const Call& call, const void* state, const Model& model, const char* name,
+                  TxModel kind, const Command* commands, std::size_t count) {
+    if (call.scripted()) return;
+    Access board = linked(state, model, call.operation());
+    if (name == nullptr) fail(ExStatus::MissingObject, call.operation(), "no command name given");
+    if (kind.Value() != kCommandModel) {
+        fail(ExStatus::WrongKind, call.operation(), "a command is sent with the command kind");
+    }
+    for (const Command* command = commands; command != commands + count; ++command) {
+        if (std::strcmp(command->name, name) == 0) return command->run(*board.device, call.operation());
+    }
+    fail(ExStatus::NotFound, call.operation(), "no command named '" + std::string(name) + "'");
 }
 
 int wrap32(long long value) { return static_cast<int>(static_cast<std::uint32_t>(value)); }

@@ -1,5 +1,5 @@
 // What the simulated grabber companions (settings, encoder, serial line of
-// the KTX21 and KTX22) share. Each works on the device of the board it is
+// the KTX21, KTX22 and MR250) share. Each works on the device of the board it is
 // attached to, and only while that board lives.
 #pragma once
 
@@ -52,6 +52,19 @@ void set_register(const Call& call, const void* state, const Model& model, unsig
                   unsigned int value);
 void get_register(const Call& call, const void* state, const Model& model, unsigned int address,
                   unsigned int* value);
+
+// ---- commands by name ---------------------------------------------------------------------
+
+struct Command {
+    const char* name;
+    void (*run)(Device& device, const char* op);
+};
+
+// SendCommand of a companion: runs the command called `name`, one of
+// `count` at `commands`, on the attached board. The command's value buffer
+// is scratch: it is neither read nor written.
+void send_command(const Call& call, const void* state, const Model& model, const char* name,
+                  TxModel kind, const Command* commands, std::size_t count);
 
 // ---- encoder counters --------------------------------------------------------------------
 
@@ -145,6 +158,34 @@ void serial_purge(const SerialCompanion& sio, Value self, const void* state);
     bool Class::IsValid() const {                                                                \
         sim::Call call(#Class "::IsValid", {sim::object(this)});                                 \
         return call.scripted() ? call.number() != 0 : sim::grabber::linked_valid(state_, Model); \
+    }
+
+// A Param class's settings by name and its registers: GetParam, SetParam,
+// SetRegister and GetRegister.
+#define VKT_SIM_PARAM_ACCESS(Class, Model)                                                       \
+    void Class::GetParam(const char* name, void* value, TxModel kind) {                         \
+        sim::Call call(#Class "::GetParam", {sim::object(this), sim::bytes(name),               \
+                                             sim::grabber::buffer_value(value, kind),           \
+                                             sim::model(kind)});                                 \
+        sim::grabber::get_param(call, state_, Model, name, value, kind, &sim::grabber::any_setting); \
+    }                                                                                            \
+    void Class::SetParam(const char* name, const void* value, TxModel kind) {                   \
+        sim::Call call(#Class "::SetParam", {sim::object(this), sim::bytes(name),               \
+                                             sim::grabber::buffer_value(value, kind),           \
+                                             sim::model(kind)});                                 \
+        sim::grabber::set_param(call, state_, Model, name, value, kind, &sim::grabber::any_setting); \
+    }                                                                                            \
+    void Class::SetRegister(unsigned int address, unsigned int value) {                         \
+        sim::grabber::set_register(                                                              \
+            sim::Call(#Class "::SetRegister",                                                    \
+                      {sim::object(this), sim::number(address), sim::number(value)}),            \
+            state_, Model, address, value);                                                      \
+    }                                                                                            \
+    void Class::GetRegister(unsigned int address, unsigned int* value) {                        \
+        sim::grabber::get_register(                                                              \
+            sim::Call(#Class "::GetRegister",                                                    \
+                      {sim::object(this), sim::number(address), sim::out(value)}),               \
+            state_, Model, address, value);                                                      \
     }
 
 // A typed setting property: the setting of the same name on the board.

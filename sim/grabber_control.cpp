@@ -1,5 +1,6 @@
 // vktsim's controls of the simulated grabbers: the camera's side of the
-// serial line, the encoder's motion and (KTX22) board events.
+// serial line, the encoder's motion, (KTX22) board events and (MR250) the
+// video signal.
 #include <stdexcept>
 
 #include "grabber_device.h"
@@ -25,7 +26,21 @@ grabber::Access open_device(const void* board, const grabber::Model& model) {
 const grabber::Model& model_named(const std::string& name) {
     if (name == "KTX21") return grabber::ktx21_model();
     if (name == "KTX22") return grabber::ktx22_model();
+    if (name == "MR250") return grabber::mr250_model();
     throw std::invalid_argument("no grabber model named '" + name + "'");
+}
+
+// The open device of a `model` board that has an encoder or a serial line.
+grabber::Access with_encoder(const void* board, const std::string& model) {
+    const grabber::Model& m = model_named(model);
+    if (!m.encoder) throw std::invalid_argument("a " + model + " board has no encoder");
+    return open_device(board, m);
+}
+
+grabber::Access with_serial_line(const void* board, const std::string& model) {
+    const grabber::Model& m = model_named(model);
+    if (!m.serial_line) throw std::invalid_argument("a " + model + " board has no serial line");
+    return open_device(board, m);
 }
 
 void check_pulses(long long pulses) {
@@ -37,12 +52,12 @@ void check_pulses(long long pulses) {
 }  // namespace
 
 void grabber_feed_serial(const std::string& model, const void* board, const std::string& bytes) {
-    grabber::Access access = open_device(board, model_named(model));
+    grabber::Access access = with_serial_line(board, model);
     access.device->serial_feed(bytes);
 }
 
 std::string grabber_serial_received(const std::string& model, const void* board) {
-    grabber::Access access = open_device(board, model_named(model));
+    grabber::Access access = with_serial_line(board, model);
     std::string received;
     received.swap(access.device->serial.received);
     return received;
@@ -51,13 +66,13 @@ std::string grabber_serial_received(const std::string& model, const void* board)
 void grabber_set_encoder_speed(const std::string& model, const void* board,
                                long long pulses_per_frame) {
     check_pulses(pulses_per_frame);
-    grabber::Access access = open_device(board, model_named(model));
+    grabber::Access access = with_encoder(board, model);
     access.device->encoder_speed = static_cast<int>(pulses_per_frame);
 }
 
 void grabber_move_encoder(const std::string& model, const void* board, long long pulses) {
     check_pulses(pulses);
-    grabber::Access access = open_device(board, model_named(model));
+    grabber::Access access = with_encoder(board, model);
     access.device->move_encoder(pulses);
 }
 
@@ -72,6 +87,12 @@ void grabber_schedule_event(const std::string& model, const void* board, int eve
     grabber::Access access = open_device(board, model_named(model));
     if (delay_ms == 0 && !cancel) access.device->raise_event(event);
     else access.device->schedule_event(event, delay_ms, cancel);
+}
+
+void grabber_set_signal(const std::string& model, const void* board, bool connected) {
+    grabber::Access access = open_device(board, model_named(model));
+    access.device->signal = connected;
+    access.device->changed.notify_all();
 }
 
 }  // namespace vkt::sim

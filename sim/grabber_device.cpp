@@ -46,7 +46,7 @@ ResetHook reset_boards([] {
 }  // namespace
 
 Device::Device(const Model& model_, int id_, int ch_)
-    : model(model_), id(id_), ch(ch_), settings(model_.table) {
+    : model(model_), id(id_), ch(ch_), settings(model_) {
     settings.set_number_unchecked("DeviceID", id);
     settings.set_number_unchecked("Channel", ch);
     encoder.counting = !model.counts_until_stopped;
@@ -58,7 +58,7 @@ void Device::power_on() {
     halt();
     std::lock_guard<std::mutex> lock(mutex);
     opened = false;
-    settings = Settings(model.table);
+    settings = Settings(model);
     settings.set_number_unchecked("DeviceID", id);
     settings.set_number_unchecked("Channel", ch);
     registers.clear();
@@ -69,6 +69,7 @@ void Device::power_on() {
     for (int e = 0; e < kBoardEvents; ++e) event_count_[e] = cancel_count_[e] = 0;
     encoder_speed = 100;
     serial = SerialLine();
+    signal = true;
     ring_.clear();
     phase_ = Phase::Idle;
     total_ = 0, lines_ = 0, peak_ = 0, events_ = 0, limit_ = 0, abort_at_ = 0;
@@ -108,7 +109,7 @@ void wrap_abs(EncoderCounters& encoder, unsigned long long comp2) {
 // Every ENCSampling-th pulse is counted; ENCDir and ENCSwapAB each reverse
 // the counting direction.
 void Device::move_encoder(long long pulses) {
-    if (pulses == 0) return;
+    if (pulses == 0 || !model.encoder) return;
     encoder.position += pulses;
     if (!encoder.counting) return;
     const long long sampling = std::max<long long>(1, settings.number("ENCSampling"));
@@ -184,11 +185,11 @@ const Model* model_of_board(const void* address) {
 }
 
 std::shared_ptr<Device> acquire_device(const Model& model, int id, int ch, const char* op) {
-    if (id < 0 || id >= kBoards) {
+    if (id < 0 || id >= model.boards) {
         fail(ExStatus::NoDevice, op,
              std::string("no ") + model.name + " board with id " + std::to_string(id));
     }
-    if (ch < 0 || ch >= kChannels) {
+    if (ch < 0 || ch >= model.channels) {
         fail(ExStatus::InvalidArgument, op,
              std::string("a ") + model.name + " board has no channel " + std::to_string(ch));
     }

@@ -1,6 +1,6 @@
-// One simulated Camera Link grabber channel (KTX21 or KTX22): its settings,
-// capture engine, board events, encoder counters, camera serial line and
-// registers.
+// One simulated grabber channel, of any model (grabber_model.h): its
+// settings, capture engine, board events, encoder counters, camera serial
+// line and registers.
 //
 // Every member runs under the device's mutex: the operations of the library
 // objects take it for their whole call, and the capture thread takes it for
@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "grabber_settings.h"
+#include "grabber_model.h"
 #include "state.h"
 #include "vkt/vkt.h"
 
@@ -105,6 +105,7 @@ public:
     EncoderCounters encoder;
     int encoder_speed = 100;   // pulses per captured frame (vktsim can change it)
     SerialLine serial;
+    bool signal = true;        // a camera signal reaches the input (vktsim can cut it)
 
     // Capture (grabber_capture.cpp). `op` names the operation in failures.
     void check_image(const CxImage* image, int position, const char* op) const;
@@ -137,7 +138,7 @@ public:
     void pll_reconfig(const char* op);
     void reset_pll();
 
-    // Encoder (grabber_device.cpp).
+    // Encoder (grabber_device.cpp); nothing moves on a model without one.
     void move_encoder(long long pulses);
     void start_abs(bool start, long long initial);
 
@@ -208,7 +209,7 @@ struct Access {
 // `device` locked; fails with `op` unless it exists and (if `need_open`) is open.
 Access access_device(std::shared_ptr<Device> device, const char* op, bool need_open);
 
-// What a board object (CxKTX21, CxKTX22) holds: the board it is bound to, if
+// What a board object (CxKTX21, CxKTX22, CxMR250) holds: the board it is bound to, if
 // any. Copies share the board.
 struct Handle {
     std::shared_ptr<Device> device;
@@ -227,9 +228,5 @@ const Model* model_of_board(const void* address);
 // or a new powered-on one. Fails with `op` for ids and channels that do not
 // exist.
 std::shared_ptr<Device> acquire_device(const Model& model, int id, int ch, const char* op);
-
-// Boards and channels the simulation offers.
-constexpr int kBoards = 4;
-constexpr int kChannels = 2;
 
 }  // namespace vkt::sim::grabber

@@ -111,7 +111,7 @@ void Device::stop_timer(std::unique_lock<std::mutex>& lock) {
 // A board object drives one channel; -1 names that channel.
 void Device::check_channel(int channel, const char* op) const {
     if (channel == -1 || channel == ch) return;
-    if (channel >= 0 && channel < kChannels) {
+    if (channel >= 0 && channel < model.channels) {
         fail(ExStatus::InvalidArgument, op,
              "this board object drives channel " + std::to_string(ch) + ", not " +
                  std::to_string(channel));

@@ -1,6 +1,7 @@
 // Settings of the simulated grabbers and their camera files.
-#include "grabber_settings.h"
+#include "grabber_model.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -22,15 +23,17 @@ const SettingInfo* SettingTable::find(const char* name) const {
 
 // ---- values of one board --------------------------------------------------------
 
-Settings::Settings(const SettingTable& table) : table_(&table) {
-    for (const SettingInfo& info : table.rows()) {
+Settings::Settings(const Model& model) : model_(&model) {
+    for (const SettingInfo& info : model.table.rows()) {
         numbers_.push_back(info.initial);
         texts_.emplace_back(info.initial_text != nullptr ? info.initial_text : "");
     }
 }
 
+const SettingTable& Settings::table() const { return model_->table; }
+
 std::size_t Settings::index_of(const SettingInfo& info) const {
-    return static_cast<std::size_t>(&info - table_->rows().data());
+    return static_cast<std::size_t>(&info - table().rows().data());
 }
 
 long long Settings::number(const SettingInfo& info) const { return numbers_[index_of(info)]; }
@@ -60,13 +63,28 @@ void Settings::set_number_unchecked(const char* name, long long value) {
     if (const SettingInfo* row = find(name)) numbers_[index_of(*row)] = value;
 }
 
-int Settings::image_depth() const { return number("BitWidth") > 8 ? 16 : 8; }
+int Settings::image_depth() const { return model_->sample_bits(*this) > 8 ? 16 : 8; }
 
-void Settings::refresh_derived() {
-    set_number_unchecked("ImageWidth", number("Width"));
-    set_number_unchecked("ImageHeight", number("Height"));
-    set_number_unchecked("ImageDepth", image_depth());
+void Settings::refresh_derived() { model_->derive(*this); }
+
+// ---- the Camera Link models -----------------------------------------------------------
+
+namespace camera_link {
+
+void derive(Settings& settings) {
+    settings.set_number_unchecked("ImageWidth", settings.number("Width"));
+    settings.set_number_unchecked("ImageHeight", settings.number("Height"));
+    settings.set_number_unchecked("ImageDepth", settings.image_depth());
 }
+
+int sample_bits(const Settings& settings) { return static_cast<int>(settings.number("BitWidth")); }
+
+std::chrono::microseconds frame_period(const Settings& settings) {
+    return std::chrono::microseconds(
+        std::max(settings.number("TriggerCycleTime"), settings.number("ExposureTime")));
+}
+
+}  // namespace camera_link
 
 // ---- camera files ------------------------------------------------------------------
 
@@ -148,13 +166,13 @@ std::string quote(const std::string& value) {
 }
 
 // Applies one "Name = value" line; returns the problem, if any.
-std::string apply_line(const Model& model, const std::string& line, Settings& settings) {
+std::string apply_line(const std::string& line, Settings& settings) {
     const auto equals = line.find('=');
     if (equals == std::string::npos) return "expected 'Name = value'";
     const std::string name = trim(line.substr(0, equals));
     const std::string raw = trim(line.substr(equals + 1));
     const SettingInfo* info = settings.find(name.c_str());
-    if (info == nullptr) return "'" + name + "' is not a " + model.name + " setting";
+    if (info == nullptr) return "'" + name + "' is not a " + settings.model().name + " setting";
     if (!info->writable) return "'" + name + "' is read-only";
     if (info->kind == Kind::Text) {
         std::string value;
@@ -169,7 +187,8 @@ std::string apply_line(const Model& model, const std::string& line, Settings& se
 
 }  // namespace
 
-FileProblem read_camera_file(const Model& model, const std::string& path, Settings& settings) {
+FileProblem read_camera_file(const std::string& path, Settings& settings) {
+    const Model& model = settings.model();
     const std::string header_line = std::string("[") + model.name + "]";
     std::ifstream file(path);
     if (!file) return FileProblem{true, "cannot open camera file '" + path + "'"};
@@ -184,7 +203,7 @@ FileProblem read_camera_file(const Model& model, const std::string& path, Settin
             header = content == header_line;
             if (!header) problem = "expected the header " + header_line;
         } else {
-            problem = apply_line(model, content, loaded);
+            problem = apply_line(content, loaded);
         }
         if (!problem.empty()) {
             return FileProblem{false, path + " line " + std::to_string(number) + ": " + problem};
@@ -199,8 +218,8 @@ FileProblem read_camera_file(const Model& model, const std::string& path, Settin
     return {};
 }
 
-std::string write_camera_file(const Model& model, const std::string& path,
-                              const Settings& settings) {
+std::string write_camera_file(const std::string& path, const Settings& settings) {
+    const Model& model = settings.model();
     std::ostringstream out;
     out << "# " << model.name << " camera file\n[" << model.name << "]\n";
     for (const SettingInfo& info : settings.table().rows()) {

@@ -1,5 +1,4 @@
-// Settings of a simulated Camera Link grabber: the table of every setting a
-// model knows (kind, access, power-on value, range), the values of one
+// Settings of a simulated grabber: the table of every setting a model knows (kind, access, power-on value, range), the values of one
 // board, and the camera files that carry them.
 #pragma once
 
@@ -62,25 +61,18 @@ private:
     std::vector<SettingInfo> rows_;
 };
 
-// What sets one grabber model apart from another in the simulation.
-struct Model {
-    const char* name;              // "KTX21": camera-file header and error texts
-    const SettingTable& table;
-    bool counts_until_stopped;     // the encoder counts only between start and stop
-};
-
-const Model& ktx21_model();
-const Model& ktx22_model();
+struct Model;
 
 // The values of one board, one per table row.
 class Settings {
 public:
-    explicit Settings(const SettingTable& table);   // power-on values
+    explicit Settings(const Model& model);   // power-on values
 
-    const SettingTable& table() const { return *table_; }
-    const SettingInfo* find(const char* name) const { return table_->find(name); }
+    const Model& model() const { return *model_; }
+    const SettingTable& table() const;
+    const SettingInfo* find(const char* name) const { return table().find(name); }
     // The row of a setting the caller knows the model has.
-    const SettingInfo& info(const char* name) const { return *table_->find(name); }
+    const SettingInfo& info(const char* name) const { return *table().find(name); }
 
     long long number(const SettingInfo& info) const;
     const std::string& text(const SettingInfo& info) const;
@@ -94,7 +86,7 @@ public:
     // Board-owned values (identity, status); ignored where the model lacks them.
     void set_number_unchecked(const char* name, long long value);
 
-    // Read-only values that follow others (image size and depth).
+    // Read-only values that follow others (the model's derive).
     void refresh_derived();
 
     // Bits per sample of the images the camera fills (8 or 16).
@@ -102,22 +94,22 @@ public:
 
 private:
     std::size_t index_of(const SettingInfo& info) const;
-    const SettingTable* table_;
+    const Model* model_;
     std::vector<long long> numbers_;
     std::vector<std::string> texts_;
 };
 
-// Camera files: "[<model>]" then "Name = value" lines, '#' comments. Reading
-// fills `settings` only when the whole file is sound; otherwise it is left
-// alone and the problem is returned. Paths are UTF-8.
+// Camera files: the model's header ("[KTX21]"), then "Name = value" lines
+// and '#' comments. Reading fills `settings` only when the whole file is
+// sound; otherwise it is left alone and the problem is returned. Paths are
+// UTF-8.
 struct FileProblem {
     bool missing = false;    // the file could not be opened
     std::string text;        // empty: no problem
 };
 
-FileProblem read_camera_file(const Model& model, const std::string& path, Settings& settings);
-std::string write_camera_file(const Model& model, const std::string& path,
-                              const Settings& settings);
+FileProblem read_camera_file(const std::string& path, Settings& settings);
+std::string write_camera_file(const std::string& path, const Settings& settings);
 
 // A wide path as UTF-8; false if it holds no valid code points.
 bool utf8_path(const wchar_t* path, std::string& result);

@@ -19,30 +19,7 @@ VKT_SIM_SETTING(CxKTX21Param, SetExposureTime, GetExposureTime, int, "ExposureTi
 VKT_SIM_SETTING(CxKTX21Param, SetTriggerCycleTime, GetTriggerCycleTime, int, "TriggerCycleTime",
                 model())
 
-void CxKTX21Param::GetParam(const char* name, void* value, TxModel kind) {
-    sim::Call call("CxKTX21Param::GetParam", {sim::object(this), sim::bytes(name),
-                                              sim::grabber::buffer_value(value, kind), sim::model(kind)});
-    sim::grabber::get_param(call, state_, model(), name, value, kind, &sim::grabber::any_setting);
-}
-
-void CxKTX21Param::SetParam(const char* name, const void* value, TxModel kind) {
-    sim::Call call("CxKTX21Param::SetParam", {sim::object(this), sim::bytes(name),
-                                              sim::grabber::buffer_value(value, kind), sim::model(kind)});
-    sim::grabber::set_param(call, state_, model(), name, value, kind, &sim::grabber::any_setting);
-}
-
-void CxKTX21Param::SetRegister(unsigned int address, unsigned int value) {
-    sim::grabber::set_register(sim::Call("CxKTX21Param::SetRegister", {sim::object(this),
-                                                                        sim::number(address),
-                                                                        sim::number(value)}),
-                               state_, model(), address, value);
-}
-
-void CxKTX21Param::GetRegister(unsigned int address, unsigned int* value) {
-    sim::grabber::get_register(sim::Call("CxKTX21Param::GetRegister",
-                                         {sim::object(this), sim::number(address), sim::out(value)}),
-                               state_, model(), address, value);
-}
+VKT_SIM_PARAM_ACCESS(CxKTX21Param, model())
 
 // ---- CxKTX21Encoder -------------------------------------------------------------------------
 

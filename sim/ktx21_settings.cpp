@@ -1,5 +1,5 @@
 // The settings table of the simulated KTX21 board.
-#include "grabber_settings.h"
+#include "grabber_model.h"
 
 namespace vkt::sim::grabber {
 namespace {
@@ -57,7 +57,10 @@ SettingTable make_table() {
 
 const Model& ktx21_model() {
     static const SettingTable table = make_table();
-    static const Model model{"KTX21", table, false};
+    static const Model model{"KTX21", 4, 2, table,
+                             &camera_link::derive, &camera_link::sample_bits,
+                             &camera_link::frame_period, &camera_link::draw,
+                             true, false, true};
     return model;
 }
 

@@ -1,13 +1,35 @@
 // The simulated KTX22 board object and its capture-status record. Each
-// operation journals the call, honours a scripted answer, then works on the
-// board's device (grabber_device.h), which the KTX21 shares.
+// operation journals the call and leaves the rest to the grabber board
+// operations (grabber_board.h); the KTX22's own ones (event waits, the
+// channel units, the record-filling status forms) work on its device here.
 #include "grabber_board.h"
+
+namespace vkt::sim::grabber {
+
+// The KTX22's record: five fields, the last where the capture stands.
+template <>
+struct StatusRecord<Video::TxKTX22CaptureStatus> {
+    static Video::TxKTX22CaptureStatus of(const CaptureCounts& counts) {
+        return Video::TxKTX22CaptureStatus(counts.total, counts.amount_in_frame,
+                                           counts.last_frame_no, counts.line_count,
+                                           static_cast<int>(counts.phase));
+    }
+    static Video::TxKTX22CaptureStatus scripted(const Call& call) {
+        const auto& f = scripted_fields(call, 5);
+        return Video::TxKTX22CaptureStatus(
+            static_cast<unsigned>(f[0].integer), static_cast<unsigned>(f[1].integer),
+            static_cast<unsigned>(f[2].integer), static_cast<int>(f[3].integer),
+            static_cast<int>(f[4].integer));
+    }
+};
+
+}  // namespace vkt::sim::grabber
 
 namespace vkt::Video {
 
-using sim::grabber::Device;
-using sim::grabber::Handle;
-using Guard = std::unique_lock<std::mutex>;
+namespace grabber = sim::grabber;
+using grabber::Device;
+using grabber::Guard;
 
 // ---- TxKTX22CaptureStatus ---------------------------------------------------------
 
@@ -35,25 +57,11 @@ bool TxKTX22CaptureStatus::operator!=(const TxKTX22CaptureStatus& other) const {
 
 namespace {
 
-using sim::grabber::narrow_path;
-using sim::grabber::on_open_board;
-using sim::grabber::result_of_open_board;
-using sim::grabber::wide_path;
+using grabber::on_open_board;
+using grabber::result_of_open_board;
+using Record = grabber::StatusRecord<TxKTX22CaptureStatus>;
 
-const sim::grabber::Model& model() { return sim::grabber::ktx22_model(); }
-
-TxKTX22CaptureStatus scripted_status(const sim::Call& call) {
-    const auto& fields = sim::grabber::scripted_fields(call, 5);
-    return TxKTX22CaptureStatus(
-        static_cast<unsigned>(fields[0].integer), static_cast<unsigned>(fields[1].integer),
-        static_cast<unsigned>(fields[2].integer), static_cast<int>(fields[3].integer),
-        static_cast<int>(fields[4].integer));
-}
-
-TxKTX22CaptureStatus record_of(const sim::grabber::CaptureCounts& counts) {
-    return TxKTX22CaptureStatus(counts.total, counts.amount_in_frame, counts.last_frame_no,
-                                counts.line_count, static_cast<int>(counts.phase));
-}
+const grabber::Model& model() { return grabber::ktx22_model(); }
 
 // A record to be filled, as the journal records it: its fields on entry.
 sim::Value fields_of(const TxKTX22CaptureStatus* record) {
@@ -80,59 +88,46 @@ bool flag_of(const sim::Call& call) { return call.number() != 0; }
 
 // ---- construction -------------------------------------------------------------------
 
-CxKTX22::CxKTX22() : handle_(new Handle) {
-    sim::grabber::register_board(this, static_cast<Handle*>(handle_), model());
-    sim::track(this);
-}
+CxKTX22::CxKTX22() : handle_(grabber::new_handle(this, model())) { sim::track(this); }
 
-CxKTX22::CxKTX22(const CxKTX22& other) : handle_(new Handle) {
-    if (other.handle_ != nullptr) *static_cast<Handle*>(handle_) = *static_cast<Handle*>(other.handle_);
-    sim::grabber::register_board(this, static_cast<Handle*>(handle_), model());
+CxKTX22::CxKTX22(const CxKTX22& other) : handle_(grabber::new_handle(this, model(), other.handle_)) {
     sim::track(this);
 }
 
 // The moved-from object keeps no handle: it is unbound.
-CxKTX22::CxKTX22(CxKTX22&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = nullptr;
-    sim::grabber::register_board(&other, nullptr, model());
-    sim::grabber::register_board(this, static_cast<Handle*>(handle_), model());
+CxKTX22::CxKTX22(CxKTX22&& other) noexcept
+    : handle_(grabber::take_handle(this, model(), &other, other.handle_)) {
     sim::track(this);
 }
 
 CxKTX22::~CxKTX22() {
     sim::untrack(this);
-    sim::grabber::unregister_board(this);
-    delete static_cast<Handle*>(handle_);
+    grabber::delete_handle(this, handle_);
 }
 
-// Two board objects are equal when they refer to the same board.
 bool CxKTX22::operator==(const CxKTX22& other) const {
-    sim::Call call("CxKTX22::operator==", {sim::object(this), sim::object(&other)});
-    return call.scripted() ? flag_of(call) : sim::grabber::same_board(handle_, other.handle_);
+    return grabber::equal(sim::Call("CxKTX22::operator==", {sim::object(this), sim::object(&other)}),
+                          handle_, other.handle_);
 }
 
 bool CxKTX22::operator!=(const CxKTX22& other) const {
-    sim::Call call("CxKTX22::operator!=", {sim::object(this), sim::object(&other)});
-    return call.scripted() ? flag_of(call) : !sim::grabber::same_board(handle_, other.handle_);
+    return grabber::unequal(sim::Call("CxKTX22::operator!=", {sim::object(this), sim::object(&other)}),
+                            handle_, other.handle_);
 }
 
-// ---- factories: board 0, channel 0 unless given -- ----------------------------------------
+// ---- factories: board 0, channel 0 unless given ------------------------------------------
 
 CxKTX22 CxKTX22::FromFile(const char* camerafile, int option) {
     sim::Call call("CxKTX22::FromFile", {sim::bytes(camerafile), sim::number(option)});
     CxKTX22 board;
-    if (call.scripted()) return board;
-    const std::string path = narrow_path(camerafile, call.operation());
-    sim::grabber::open_from_file(board.handle_, model(), path, 0, 0, call.operation());
+    grabber::open_from_file(call, board.handle_, model(), camerafile, 0, 0);
     return board;
 }
 
 CxKTX22 CxKTX22::FromFile(const wchar_t* camerafile, int option) {
     sim::Call call("CxKTX22::FromFile", {sim::wide(camerafile), sim::number(option)});
     CxKTX22 board;
-    if (call.scripted()) return board;
-    const std::string path = wide_path(camerafile, call.operation());
-    sim::grabber::open_from_file(board.handle_, model(), path, 0, 0, call.operation());
+    grabber::open_from_file(call, board.handle_, model(), camerafile, 0, 0);
     return board;
 }
 
@@ -140,9 +135,7 @@ CxKTX22 CxKTX22::FromFile(const char* camerafile, int id, int ch, int option) {
     sim::Call call("CxKTX22::FromFile", {sim::bytes(camerafile), sim::number(id), sim::number(ch),
                                          sim::number(option)});
     CxKTX22 board;
-    if (call.scripted()) return board;
-    const std::string path = narrow_path(camerafile, call.operation());
-    sim::grabber::open_from_file(board.handle_, model(), path, id, ch, call.operation());
+    grabber::open_from_file(call, board.handle_, model(), camerafile, id, ch);
     return board;
 }
 
@@ -150,86 +143,58 @@ CxKTX22 CxKTX22::FromFile(const wchar_t* camerafile, int id, int ch, int option)
     sim::Call call("CxKTX22::FromFile", {sim::wide(camerafile), sim::number(id), sim::number(ch),
                                          sim::number(option)});
     CxKTX22 board;
-    if (call.scripted()) return board;
-    const std::string path = wide_path(camerafile, call.operation());
-    sim::grabber::open_from_file(board.handle_, model(), path, id, ch, call.operation());
+    grabber::open_from_file(call, board.handle_, model(), camerafile, id, ch);
     return board;
 }
 
 // ---- board lifetime ------------------------------------------------------------------
 
-void CxKTX22::Dispose() {
-    sim::Call call("CxKTX22::Dispose", {sim::object(this)});
-    if (!call.scripted()) sim::grabber::dispose_handle(handle_);
-}
+void CxKTX22::Dispose() { grabber::dispose(sim::Call("CxKTX22::Dispose", {sim::object(this)}), handle_); }
 
 bool CxKTX22::IsValid() const {
-    sim::Call call("CxKTX22::IsValid", {sim::object(this)});
-    return call.scripted() ? flag_of(call) : sim::grabber::handle_valid(handle_);
+    return grabber::is_valid(sim::Call("CxKTX22::IsValid", {sim::object(this)}), handle_);
 }
 
 void CxKTX22::Open(int id, int ch) {
-    sim::Call call("CxKTX22::Open", {sim::object(this), sim::number(id), sim::number(ch)});
-    if (call.scripted()) return;
-    auto* h = static_cast<Handle*>(handle_);
-    if (h == nullptr) sim::fail(ExStatus::MissingObject, call.operation(), "the board object is empty");
-    sim::grabber::open_handle(*h, model(), id, ch, call.operation());
+    grabber::open(sim::Call("CxKTX22::Open", {sim::object(this), sim::number(id), sim::number(ch)}),
+                  handle_, model(), id, ch);
 }
 
-void CxKTX22::Close() {
-    sim::Call call("CxKTX22::Close", {sim::object(this)});
-    on_open_board(call, handle_, [](Device& device, Guard& lock) {
-        device.end_capture(lock, sim::grabber::Phase::Aborted, sim::grabber::kAborted);
-        device.close_locked();
-    });
-}
+void CxKTX22::Close() { grabber::close(sim::Call("CxKTX22::Close", {sim::object(this)}), handle_); }
 
 bool CxKTX22::IsOpened() const {
-    sim::Call call("CxKTX22::IsOpened", {sim::object(this)});
-    return call.scripted() ? flag_of(call) : sim::grabber::handle_opened(handle_);
+    return grabber::is_opened(sim::Call("CxKTX22::IsOpened", {sim::object(this)}), handle_);
 }
 
 // ---- camera files ------------------------------------------------------------------------
 
 void CxKTX22::Setup(const char* camerafile, int option) {
-    sim::Call call("CxKTX22::Setup", {sim::object(this), sim::bytes(camerafile), sim::number(option)});
-    if (call.scripted()) return;
-    const std::string path = narrow_path(camerafile, call.operation());
-    on_open_board(call, handle_, [&](Device& device, Guard&) {
-        sim::grabber::apply_camera_file(device, path, call.operation());
-    });
+    grabber::setup(sim::Call("CxKTX22::Setup", {sim::object(this), sim::bytes(camerafile),
+                                                sim::number(option)}),
+                   handle_, camerafile);
 }
 
 void CxKTX22::Setup(const wchar_t* camerafile, int option) {
-    sim::Call call("CxKTX22::Setup", {sim::object(this), sim::wide(camerafile), sim::number(option)});
-    if (call.scripted()) return;
-    const std::string path = wide_path(camerafile, call.operation());
-    on_open_board(call, handle_, [&](Device& device, Guard&) {
-        sim::grabber::apply_camera_file(device, path, call.operation());
-    });
+    grabber::setup(sim::Call("CxKTX22::Setup", {sim::object(this), sim::wide(camerafile),
+                                                sim::number(option)}),
+                   handle_, camerafile);
 }
 
 void CxKTX22::Save(const char* camerafile) const {
-    sim::Call call("CxKTX22::Save", {sim::object(this), sim::bytes(camerafile)});
-    if (call.scripted()) return;
-    sim::grabber::save_camera_file(handle_, narrow_path(camerafile, call.operation()),
-                                   call.operation());
+    grabber::save(sim::Call("CxKTX22::Save", {sim::object(this), sim::bytes(camerafile)}), handle_,
+                  camerafile);
 }
 
 void CxKTX22::SaveW(const wchar_t* camerafile) const {
-    sim::Call call("CxKTX22::SaveW", {sim::object(this), sim::wide(camerafile)});
-    if (call.scripted()) return;
-    sim::grabber::save_camera_file(handle_, wide_path(camerafile, call.operation()),
-                                   call.operation());
+    grabber::save(sim::Call("CxKTX22::SaveW", {sim::object(this), sim::wide(camerafile)}), handle_,
+                  camerafile);
 }
 
 // ---- images ------------------------------------------------------------------------------
 
 void CxKTX22::Validate(CxImage& image) {
-    sim::Call call("CxKTX22::Validate", {sim::object(this), sim::object(&image)});
-    on_open_board(call, handle_, [&](Device& device, Guard&) {
-        device.check_image(&image, -1, call.operation());
-    });
+    grabber::validate(sim::Call("CxKTX22::Validate", {sim::object(this), sim::object(&image)}),
+                      handle_, image);
 }
 
 void CxKTX22::Validate(IxModule* image) {
@@ -238,20 +203,18 @@ void CxKTX22::Validate(IxModule* image) {
 }
 
 void CxKTX22::Validate(CxImage** images, int count) {
-    sim::Call call("CxKTX22::Validate", {sim::object(this), sim::grabber::image_list(images, count),
-                                         sim::number(count)});
-    on_open_board(call, handle_, [&](Device& device, Guard&) {
-        sim::grabber::validate_images(device, images, count, call.operation());
-    });
+    grabber::validate(sim::Call("CxKTX22::Validate", {sim::object(this),
+                                                      grabber::image_list(images, count),
+                                                      sim::number(count)}),
+                      handle_, images, count);
 }
 
 void CxKTX22::Lock(const CxImage& image, int option) {
-    sim::Call call("CxKTX22::Lock", {sim::object(this), sim::object(&image), sim::number(option)});
-    on_open_board(call, handle_, [&](Device& device, Guard&) {
-        // The board writes into locked images; the image stays its owner's.
-        CxImage* one = const_cast<CxImage*>(&image);
-        device.lock_images(&one, 1, call.operation());
-    });
+    // The board writes into locked images; the image stays its owner's.
+    CxImage* one = const_cast<CxImage*>(&image);
+    grabber::lock(sim::Call("CxKTX22::Lock", {sim::object(this), sim::object(&image),
+                                              sim::number(option)}),
+                  handle_, &one, 1);
 }
 
 void CxKTX22::Lock(IxModule* image, int option) {
@@ -260,17 +223,12 @@ void CxKTX22::Lock(IxModule* image, int option) {
 }
 
 void CxKTX22::Lock(CxImage** images, int count, int option) {
-    sim::Call call("CxKTX22::Lock", {sim::object(this), sim::grabber::image_list(images, count),
-                                     sim::number(count), sim::number(option)});
-    on_open_board(call, handle_, [&](Device& device, Guard&) {
-        device.lock_images(images, count, call.operation());
-    });
+    grabber::lock(sim::Call("CxKTX22::Lock", {sim::object(this), grabber::image_list(images, count),
+                                              sim::number(count), sim::number(option)}),
+                  handle_, images, count);
 }
 
-void CxKTX22::Unlock() {
-    sim::Call call("CxKTX22::Unlock", {sim::object(this)});
-    on_open_board(call, handle_, [&](Device& device, Guard&) { device.unlock_images(call.operation()); });
-}
+void CxKTX22::Unlock() { grabber::unlock(sim::Call("CxKTX22::Unlock", {sim::object(this)}), handle_); }
 
 // Slots of operations this interface does not offer.
 namespace {
@@ -289,26 +247,12 @@ void CxKTX22::Reserved9() { reserved_slot(); }
 
 // ---- capture ------------------------------------------------------------------------------
 
-void CxKTX22::Start() {
-    sim::Call call("CxKTX22::Start", {sim::object(this)});
-    on_open_board(call, handle_, [&](Device& device, Guard& lock) { device.start(lock, call.operation()); });
-}
-
-void CxKTX22::Stop() {
-    sim::Call call("CxKTX22::Stop", {sim::object(this)});
-    on_open_board(call, handle_, [](Device& device, Guard& lock) {
-        device.end_capture(lock, sim::grabber::Phase::Stopped, sim::grabber::kStopped);
-    });
-}
+void CxKTX22::Start() { grabber::start(sim::Call("CxKTX22::Start", {sim::object(this)}), handle_); }
+void CxKTX22::Stop() { grabber::stop(sim::Call("CxKTX22::Stop", {sim::object(this)}), handle_); }
+void CxKTX22::Wait() { grabber::wait(sim::Call("CxKTX22::Wait", {sim::object(this)}), handle_); }
 
 void CxKTX22::Abort() {
-    sim::Call call("CxKTX22::Abort", {sim::object(this)});
-    on_open_board(call, handle_, [](Device& device, Guard& lock) { device.abort_after(lock, 0); });
-}
-
-void CxKTX22::Wait() {
-    sim::Call call("CxKTX22::Wait", {sim::object(this)});
-    on_open_board(call, handle_, [&](Device& device, Guard& lock) { device.wait_end(lock, call.operation()); });
+    grabber::abort_after(sim::Call("CxKTX22::Abort", {sim::object(this)}), handle_, 0);
 }
 
 bool CxKTX22::Wait(int milliseconds) {
@@ -319,29 +263,19 @@ bool CxKTX22::Wait(int milliseconds) {
 }
 
 bool CxKTX22::IsRunning() const {
-    sim::Call call("CxKTX22::IsRunning", {sim::object(this)});
-    return call.scripted() ? flag_of(call) : sim::grabber::handle_running(handle_);
+    return grabber::is_running(sim::Call("CxKTX22::IsRunning", {sim::object(this)}), handle_);
 }
 
-int CxKTX22::Status() {
-    sim::Call call("CxKTX22::Status", {sim::object(this)});
-    return result_of_open_board(
-        call, handle_, [](const sim::Call& c) { return static_cast<int>(c.number()); },
-        [](Device& device, Guard&) { return static_cast<int>(device.phase()); });
-}
+int CxKTX22::Status() { return grabber::status(sim::Call("CxKTX22::Status", {sim::object(this)}), handle_); }
 
 TxKTX22CaptureStatus CxKTX22::QueryStatus() {
-    sim::Call call("CxKTX22::QueryStatus", {sim::object(this)});
-    return result_of_open_board(call, handle_, scripted_status,
-                                [](Device& device, Guard&) { return record_of(device.status()); });
+    return grabber::query_status<TxKTX22CaptureStatus>(
+        sim::Call("CxKTX22::QueryStatus", {sim::object(this)}), handle_);
 }
 
 TxKTX22CaptureStatus CxKTX22::WaitStatus() {
-    sim::Call call("CxKTX22::WaitStatus", {sim::object(this)});
-    return result_of_open_board(call, handle_, scripted_status, [&](Device& device, Guard& lock) {
-        device.wait_end(lock, call.operation());
-        return record_of(device.status());
-    });
+    return grabber::wait_status<TxKTX22CaptureStatus>(
+        sim::Call("CxKTX22::WaitStatus", {sim::object(this)}), handle_);
 }
 
 // A scripted tuple fills the record; a scripted number is the result alone.
@@ -349,11 +283,11 @@ void CxKTX22::QueryStatus(TxKTX22CaptureStatus* result) {
     sim::Call call("CxKTX22::QueryStatus", {sim::object(this), fields_of(result)});
     check_record(result, call.operation());
     if (call.scripted()) {
-        *result = scripted_status(call);
+        *result = Record::scripted(call);
         return;
     }
-    sim::grabber::Access board = sim::grabber::open_board(handle_, call.operation());
-    *result = record_of(board.device->status());
+    grabber::Access board = grabber::open_board(handle_, call.operation());
+    *result = Record::of(board.device->status());
 }
 
 bool CxKTX22::WaitStatus(TxKTX22CaptureStatus* result, int milliseconds) {
@@ -361,13 +295,13 @@ bool CxKTX22::WaitStatus(TxKTX22CaptureStatus* result, int milliseconds) {
                    {sim::object(this), fields_of(result), sim::number(milliseconds)});
     check_record(result, call.operation());
     if (call.scripted() && call.value().kind == sim::Value::Kind::List) {
-        *result = scripted_status(call);
+        *result = Record::scripted(call);
         return true;
     }
     if (call.scripted()) return flag_of(call);
-    sim::grabber::Access board = sim::grabber::open_board(handle_, call.operation());
+    grabber::Access board = grabber::open_board(handle_, call.operation());
     const bool ended = board.device->wait_end_for(board.lock, milliseconds, call.operation());
-    *result = record_of(board.device->status());
+    *result = Record::of(board.device->status());
     return ended;
 }
 
@@ -426,33 +360,21 @@ void CxKTX22::PllReconfig() {
 // ---- frames per capture and the first image ----------------------------------------------
 
 void CxKTX22::SetNum(int frames) {
-    sim::Call call("CxKTX22::SetNum", {sim::object(this), sim::number(frames)});
-    on_open_board(call, handle_, [&](Device& device, Guard&) {
-        if (frames < 0) sim::fail(ExStatus::InvalidArgument, call.operation(), "negative frame count");
-        device.num = frames;
-    });
+    grabber::set_num(sim::Call("CxKTX22::SetNum", {sim::object(this), sim::number(frames)}), handle_,
+                     frames);
 }
 
 int CxKTX22::GetNum() const {
-    sim::Call call("CxKTX22::GetNum", {sim::object(this)});
-    return result_of_open_board(
-        call, handle_, [](const sim::Call& c) { return static_cast<int>(c.number()); },
-        [](Device& device, Guard&) { return device.num; });
+    return grabber::get_num(sim::Call("CxKTX22::GetNum", {sim::object(this)}), handle_);
 }
 
 void CxKTX22::SetLockId(int index) {
-    sim::Call call("CxKTX22::SetLockId", {sim::object(this), sim::number(index)});
-    on_open_board(call, handle_, [&](Device& device, Guard&) {
-        if (index < 0) sim::fail(ExStatus::InvalidArgument, call.operation(), "negative lock id");
-        device.lock_id = index;
-    });
+    grabber::set_lock_id(sim::Call("CxKTX22::SetLockId", {sim::object(this), sim::number(index)}),
+                         handle_, index);
 }
 
 int CxKTX22::GetLockId() const {
-    sim::Call call("CxKTX22::GetLockId", {sim::object(this)});
-    return result_of_open_board(
-        call, handle_, [](const sim::Call& c) { return static_cast<int>(c.number()); },
-        [](Device& device, Guard&) { return device.lock_id; });
+    return grabber::get_lock_id(sim::Call("CxKTX22::GetLockId", {sim::object(this)}), handle_);
 }
 
 namespace {

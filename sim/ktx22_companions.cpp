@@ -1,6 +1,7 @@
 // Companions of the simulated KTX22 board: settings and named commands
 // (CxKTX22Param), encoder (CxKTX22Encoder) with its status record, and the
 // camera serial line (CxKTX22Sio). They share the KTX21's companion work.
+#include <iterator>
 #include <string>
 
 #include "grabber_board.h"
@@ -55,28 +56,13 @@ VKT_SIM_SETTING(CxKTX22Param, SetExposureTime, GetExposureTime, int, "ExposureTi
 VKT_SIM_SETTING(CxKTX22Param, SetTriggerCycleTime, GetTriggerCycleTime, int, "TriggerCycleTime",
                 model())
 
-void CxKTX22Param::GetParam(const char* name, void* value, TxModel kind) {
-    sim::Call call("CxKTX22Param::GetParam", {sim::object(this), sim::bytes(name),
-                                              sim::grabber::buffer_value(value, kind), sim::model(kind)});
-    sim::grabber::get_param(call, state_, model(), name, value, kind, &sim::grabber::any_setting);
-}
-
-void CxKTX22Param::SetParam(const char* name, const void* value, TxModel kind) {
-    sim::Call call("CxKTX22Param::SetParam", {sim::object(this), sim::bytes(name),
-                                              sim::grabber::buffer_value(value, kind), sim::model(kind)});
-    sim::grabber::set_param(call, state_, model(), name, value, kind, &sim::grabber::any_setting);
-}
+VKT_SIM_PARAM_ACCESS(CxKTX22Param, model())
 
 namespace {
 
 // The board's commands by name; per-channel ones act on the channel the
 // attached board object drives.
-struct Command {
-    const char* name;
-    void (*run)(Device& device, const char* op);
-};
-
-constexpr Command kCommands[] = {
+constexpr sim::grabber::Command kCommands[] = {
     {"ClearTriggerMask", [](Device& device, const char*) { device.clear_trigger_mask(); }},
     {"ResetPG", [](Device& device, const char*) { device.reset_pg(); }},
     {"StopPG", [](Device& device, const char*) { device.stop_pg(); }},
@@ -85,41 +71,13 @@ constexpr Command kCommands[] = {
     {"PLLReconfig", [](Device& device, const char* op) { device.pll_reconfig(op); }},
 };
 
-constexpr std::uint64_t kCommandModel = 0x100000006;
-
-void run_command(Device& device, const char* name, TxModel kind, const char* op) {
-    if (name == nullptr) sim::fail(ExStatus::MissingObject, op, "no command name given");
-    if (kind.Value() != kCommandModel) {
-        sim::fail(ExStatus::WrongKind, op, "a command is sent with the command kind");
-    }
-    for (const Command& command : kCommands) {
-        if (std::strcmp(command.name, name) == 0) return command.run(device, op);
-    }
-    sim::fail(ExStatus::NotFound, op, "no command named '" + std::string(name) + "'");
-}
-
 }  // namespace
 
-// The command's value buffer is scratch: it is neither read nor written.
 void CxKTX22Param::SendCommand(const char* name, void* value, TxModel kind) {
-    sim::Call call("CxKTX22Param::SendCommand", {sim::object(this), sim::bytes(name),
-                                                 sim::grabber::buffer_value(value, kind), sim::model(kind)});
-    if (call.scripted()) return;
-    sim::grabber::Access board = sim::grabber::linked(state_, model(), call.operation());
-    run_command(*board.device, name, kind, call.operation());
-}
-
-void CxKTX22Param::SetRegister(unsigned int address, unsigned int value) {
-    sim::grabber::set_register(sim::Call("CxKTX22Param::SetRegister", {sim::object(this),
-                                                                        sim::number(address),
-                                                                        sim::number(value)}),
-                               state_, model(), address, value);
-}
-
-void CxKTX22Param::GetRegister(unsigned int address, unsigned int* value) {
-    sim::grabber::get_register(sim::Call("CxKTX22Param::GetRegister",
-                                         {sim::object(this), sim::number(address), sim::out(value)}),
-                               state_, model(), address, value);
+    sim::grabber::send_command(sim::Call("CxKTX22Param::SendCommand",
+                                         {sim::object(this), sim::bytes(name),
+                                          sim::grabber::buffer_value(value, kind), sim::model(kind)}),
+                               state_, model(), name, kind, kCommands, std::size(kCommands));
 }
 
 // ---- CxKTX22Encoder -------------------------------------------------------------------------

@@ -1,5 +1,5 @@
 // The settings table of the simulated KTX22 board.
-#include "grabber_settings.h"
+#include "grabber_model.h"
 
 namespace vkt::sim::grabber {
 namespace {
@@ -62,7 +62,10 @@ SettingTable make_table() {
 // The KTX22 encoder counts only between StartEncoder and StopEncoder.
 const Model& ktx22_model() {
     static const SettingTable table = make_table();
-    static const Model model{"KTX22", table, true};
+    static const Model model{"KTX22", 4, 2, table,
+                             &camera_link::derive, &camera_link::sample_bits,
+                             &camera_link::frame_period, &camera_link::draw,
+                             true, true, true};
     return model;
 }
 

@@ -111,6 +111,20 @@ CLASSES = {
         ("is_abs_overflow", None), ("is_abs_underflow", None), ("a_state", None),
         ("b_state", None), ("z_state", None), ("encoder_state", None), ("encoder_counter", None),
         ("rel_counter", None), ("match_counter", None), ("__eq__", 1), ("__ne__", 1)], 2),
+    "MR250": ([("from_file", 4), ("__eq__", 1), ("__ne__", 1), ("dispose", 1), ("is_valid", None),
+               ("open", 1), ("close", 1), ("setup", 2), ("save", 1), ("save_w", 1),
+               ("is_opened", None), ("validate", 2), ("lock", 2), ("unlock", 1), ("start", 1),
+               ("stop", 1), ("abort", 2), ("wait", 1), ("is_running", None), ("status", 1),
+               ("query_status", 2), ("wait_status", 2), ("force_trigger", 1), ("num", None),
+               ("lock_id", None)], 2),
+    "MR250Param": (_VIDEO_COMPANION + [
+        ("trigger_mode", None), ("exposure_time", None), ("video_offset", None),
+        ("get_param", 1), ("set_param", 1), ("send_command", 1), ("set_register", 1),
+        ("get_register", 1)], 2),
+    "TxMR250CaptureStatus": ([
+        ("total_frame_count", None), ("amount_in_frame", None), ("last_frame_no", None),
+        ("line_count", None), ("dma_schedule_peak", None), ("capture_event", None),
+        ("__eq__", 1), ("__ne__", 1)], 2),
 }
 
 

@@ -12,6 +12,7 @@
 #include "vkt/video/api.h"
 #include "vkt/video/ktx21.h"
 #include "vkt/video/ktx22.h"
+#include "vkt/video/mr250.h"
 #include "vkt/dio/sn2200.h"
 #include "vkt/dio/snr11.h"
 #include "vkt/dio/tk560.h"

@@ -160,5 +160,11 @@ void init_ktx22_records(py::module_& m);   // TxKTX22CaptureStatus, TxKTX22Encod
 // The KTX22 name tables, also used by the generic video board.
 py::object ktx22_get_param(vkt::Video::CxKTX22Param& param, const std::string& name);
 void ktx22_set_param(vkt::Video::CxKTX22Param& param, const std::string& name, py::handle value);
+// mr250.cpp
+void init_mr250(py::module_& m);           // MR250, MR250Param
+void init_mr250_records(py::module_& m);   // TxMR250CaptureStatus
+// The MR250 name table, also used by the generic video board.
+py::object mr250_get_param(vkt::Video::CxMR250Param& param, const std::string& name);
+void mr250_set_param(vkt::Video::CxMR250Param& param, const std::string& name, py::handle value);
 
 }  // namespace vkt_unit

@@ -1,11 +1,15 @@
-// Members that the Camera Link grabber families (KTX21, KTX22) register
-// alike: the camera-file factories and files, the single-image and list
-// forms of validate and lock, the trigger properties and registers of the
-// Param classes, the encoders' by-name access and the whole serial class.
+// Members that the grabber families (KTX21, KTX22, MR250) register alike:
+// the camera-file factories and files, the single-image and list forms of
+// validate and lock, capture control, the six-field capture-status record,
+// the trigger properties and registers of the Param classes, the encoders'
+// by-name access and the whole serial class. Each family registers them in
+// its own order around its own members.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "by_name.h"
 #include "image_list.h"
@@ -13,38 +17,68 @@
 
 namespace vkt_unit {
 
+// Whether a board's factories and setup take an `option` after the path
+// (KTX21, KTX22) or not (MR250).
+template <class Board, class = void>
+struct TakesOption : std::false_type {};
+
+template <class Board>
+struct TakesOption<Board, std::void_t<decltype(Board::FromFile(std::declval<const char*>(), 0))>>
+    : std::true_type {};
+
 // The four from_file factories: narrow and wide path, with and without a
-// board id and channel. Each result is moved into a new object.
+// board id and channel (and `option`, -1 by default, where the board takes
+// one). Each result is moved into a new object.
 template <class Board, class... Options>
 void def_from_file(py::class_<Board, Options...>& cls) {
-    cls.def_static("from_file", [](const char* camerafile, int option) {
-        return std::make_unique<Board>(Board::FromFile(camerafile, option));
-    }, py::arg("camerafile"), py::arg("option") = -1);
-    cls.def_static("from_file", [](const wchar_t* camerafile, int option) {
-        return std::make_unique<Board>(Board::FromFile(camerafile, option));
-    }, py::arg("camerafile"), py::arg("option") = -1);
-    cls.def_static("from_file", [](const char* camerafile, int id, int ch, int option) {
-        return std::make_unique<Board>(Board::FromFile(camerafile, id, ch, option));
-    }, py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1);
-    cls.def_static("from_file", [](const wchar_t* camerafile, int id, int ch, int option) {
-        return std::make_unique<Board>(Board::FromFile(camerafile, id, ch, option));
-    }, py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1);
+    if constexpr (TakesOption<Board>::value) {
+        cls.def_static("from_file", [](const char* camerafile, int option) {
+            return std::make_unique<Board>(Board::FromFile(camerafile, option));
+        }, py::arg("camerafile"), py::arg("option") = -1);
+        cls.def_static("from_file", [](const wchar_t* camerafile, int option) {
+            return std::make_unique<Board>(Board::FromFile(camerafile, option));
+        }, py::arg("camerafile"), py::arg("option") = -1);
+        cls.def_static("from_file", [](const char* camerafile, int id, int ch, int option) {
+            return std::make_unique<Board>(Board::FromFile(camerafile, id, ch, option));
+        }, py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1);
+        cls.def_static("from_file", [](const wchar_t* camerafile, int id, int ch, int option) {
+            return std::make_unique<Board>(Board::FromFile(camerafile, id, ch, option));
+        }, py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1);
+    } else {
+        cls.def_static("from_file", [](const char* camerafile) {
+            return std::make_unique<Board>(Board::FromFile(camerafile));
+        }, py::arg("camerafile"));
+        cls.def_static("from_file", [](const wchar_t* camerafile) {
+            return std::make_unique<Board>(Board::FromFile(camerafile));
+        }, py::arg("camerafile"));
+        cls.def_static("from_file", [](const char* camerafile, int id, int ch) {
+            return std::make_unique<Board>(Board::FromFile(camerafile, id, ch));
+        }, py::arg("camerafile"), py::arg("id"), py::arg("ch"));
+        cls.def_static("from_file", [](const wchar_t* camerafile, int id, int ch) {
+            return std::make_unique<Board>(Board::FromFile(camerafile, id, ch));
+        }, py::arg("camerafile"), py::arg("id"), py::arg("ch"));
+    }
 }
 
-// setup (narrow, then wide), save and save_w.
+// setup (narrow, then wide), save and save_w. A setup without `option`
+// takes the path positionally.
 template <class Board, class... Options>
 void def_files(py::class_<Board, Options...>& cls) {
-    cls.def("setup", checked(static_cast<void (Board::*)(const char*, int)>(&Board::Setup)),
-            py::arg("camerafile"), py::arg("option") = -1);
-    cls.def("setup", checked(static_cast<void (Board::*)(const wchar_t*, int)>(&Board::Setup)),
-            py::arg("camerafile"), py::arg("option") = -1);
+    if constexpr (TakesOption<Board>::value) {
+        cls.def("setup", checked(static_cast<void (Board::*)(const char*, int)>(&Board::Setup)),
+                py::arg("camerafile"), py::arg("option") = -1);
+        cls.def("setup", checked(static_cast<void (Board::*)(const wchar_t*, int)>(&Board::Setup)),
+                py::arg("camerafile"), py::arg("option") = -1);
+    } else {
+        cls.def("setup", checked(static_cast<void (Board::*)(const char*)>(&Board::Setup)));
+        cls.def("setup", checked(static_cast<void (Board::*)(const wchar_t*)>(&Board::Setup)));
+    }
     cls.def("save", checked(&Board::Save));
     cls.def("save_w", checked(&Board::SaveW));
 }
 
-// The members every Camera Link board opens with: from_file, the
-// constructors, equality, dispose, is_valid, open, close, the camera files
-// and is_opened.
+// The members every board opens with: from_file, the constructors,
+// equality, dispose, is_valid, open, close, the camera files and is_opened.
 template <class Board, class... Options>
 void def_board_basics(py::class_<Board, Options...>& cls) {
     def_from_file(cls);
@@ -90,6 +124,51 @@ void def_lock_forms(py::class_<Board, Options...>& cls) {
             self.Lock(array, count, option);
         });
     }), py::arg("images"), py::arg("option") = 0);
+}
+
+// validate and lock, each for one image and for a list of images, then unlock.
+template <class Board, class... Options>
+void def_images(py::class_<Board, Options...>& cls) {
+    def_validate_forms(cls);
+    def_lock_forms(cls);
+    cls.def("unlock", checked(&Board::Unlock));
+}
+
+// start, stop, abort(), wait, is_running and status.
+template <class Board, class... Options>
+void def_capture_control(py::class_<Board, Options...>& cls) {
+    cls.def("start", checked(&Board::Start));
+    cls.def("stop", checked(&Board::Stop));
+    cls.def("abort", checked(static_cast<void (Board::*)()>(&Board::Abort)));
+    cls.def("wait", checked(&Board::Wait));
+    cls.def_property_readonly("is_running", checked(&Board::IsRunning));
+    cls.def("status", checked(&Board::Status));
+}
+
+// force_trigger, abort(frames), num and lock_id: the members after the
+// status operations.
+template <class Board, class... Options>
+void def_capture_tail(py::class_<Board, Options...>& cls) {
+    cls.def("force_trigger", checked(&Board::ForceTrigger));
+    cls.def("abort", checked(static_cast<void (Board::*)(unsigned int)>(&Board::Abort)));
+    cls.def_property("num", checked(&Board::GetNum), checked(&Board::SetNum));
+    cls.def_property("lock_id", checked(&Board::GetLockId), checked(&Board::SetLockId));
+}
+
+// A six-field capture-status record (KTX21, MR250): its fields read-only,
+// the default and the six-value constructors, __eq__ and __ne__.
+template <class Record>
+void def_capture_record(py::module_& m, const char* name) {
+    py::class_<Record> cls(m, name);
+    cls.def_property_readonly("total_frame_count", checked([](const Record& r) { return r.total_frame_count; }));
+    cls.def_property_readonly("amount_in_frame", checked([](const Record& r) { return r.amount_in_frame; }));
+    cls.def_property_readonly("last_frame_no", checked([](const Record& r) { return r.last_frame_no; }));
+    cls.def_property_readonly("line_count", checked([](const Record& r) { return r.line_count; }));
+    cls.def_property_readonly("dma_schedule_peak", checked([](const Record& r) { return r.dma_schedule_peak; }));
+    cls.def_property_readonly("capture_event", checked([](const Record& r) { return r.capture_event; }));
+    cls.def(py::init<>());
+    cls.def(py::init<unsigned int, unsigned int, unsigned int, int, int, unsigned int>());
+    def_equality(cls);
 }
 
 // trigger_mode, exposure_time and trigger_cycle_time of a Param class.

@@ -159,33 +159,18 @@ namespace {
 
 // ---- KTX21 ------------------------------------------------------------------------------
 
-// validate and lock, each for one image and for a list of images.
-template <class... Options>
-void def_images(py::class_<CxKTX21, Options...>& cls) {
-    def_validate_forms(cls);
-    def_lock_forms(cls);
-    cls.def("unlock", checked(&CxKTX21::Unlock));
-}
-
 using StatusOf = TxKTX21CaptureStatus (CxKTX21::*)();
 using StatusAt = TxKTX21CaptureStatus (CxKTX21::*)(unsigned int);
 
+// For the KTX21 the argument-less wait_status comes first.
 template <class... Options>
 void def_capture(py::class_<CxKTX21, Options...>& cls) {
-    cls.def("start", checked(&CxKTX21::Start));
-    cls.def("stop", checked(&CxKTX21::Stop));
-    cls.def("abort", checked(static_cast<void (CxKTX21::*)()>(&CxKTX21::Abort)));
-    cls.def("wait", checked(&CxKTX21::Wait));
-    cls.def_property_readonly("is_running", checked(&CxKTX21::IsRunning));
-    cls.def("status", checked(&CxKTX21::Status));
+    def_capture_control(cls);
     cls.def("wait_status", checked(static_cast<StatusOf>(&CxKTX21::WaitStatus)));
     cls.def("query_status", checked(static_cast<StatusOf>(&CxKTX21::QueryStatus)));
     cls.def("query_status", checked(static_cast<StatusAt>(&CxKTX21::QueryStatus)));
     cls.def("wait_status", checked(static_cast<StatusAt>(&CxKTX21::WaitStatus)));
-    cls.def("force_trigger", checked(&CxKTX21::ForceTrigger));
-    cls.def("abort", checked(static_cast<void (CxKTX21::*)(unsigned int)>(&CxKTX21::Abort)));
-    cls.def_property("num", checked(&CxKTX21::GetNum), checked(&CxKTX21::SetNum));
-    cls.def_property("lock_id", checked(&CxKTX21::GetLockId), checked(&CxKTX21::SetLockId));
+    def_capture_tail(cls);
 }
 
 void init_board(py::module_& m) {
@@ -271,17 +256,7 @@ void init_ktx21(py::module_& m) {
 
 // Step 13: the capture-status record.
 void init_ktx21_records(py::module_& m) {
-    using R = TxKTX21CaptureStatus;
-    py::class_<R> cls(m, "TxKTX21CaptureStatus");
-    cls.def_property_readonly("total_frame_count", checked([](const R& r) { return r.total_frame_count; }));
-    cls.def_property_readonly("amount_in_frame", checked([](const R& r) { return r.amount_in_frame; }));
-    cls.def_property_readonly("last_frame_no", checked([](const R& r) { return r.last_frame_no; }));
-    cls.def_property_readonly("line_count", checked([](const R& r) { return r.line_count; }));
-    cls.def_property_readonly("dma_schedule_peak", checked([](const R& r) { return r.dma_schedule_peak; }));
-    cls.def_property_readonly("capture_event", checked([](const R& r) { return r.capture_event; }));
-    cls.def(py::init<>());
-    cls.def(py::init<unsigned int, unsigned int, unsigned int, int, int, unsigned int>());
-    def_equality(cls);
+    def_capture_record<TxKTX21CaptureStatus>(m, "TxKTX21CaptureStatus");
 }
 
 }  // namespace vkt_unit

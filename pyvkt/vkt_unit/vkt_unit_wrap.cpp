@@ -80,12 +80,12 @@ void register_module(py::module_& m) {
     init_device_functions(m);  // 7
     init_ktx21(m);             // 8
     init_ktx22(m);             // 9
-    // 10 MR250, MR250Param
+    init_mr250(m);             // 10
     // 11 Video
     init_video_functions(m);   // 12
     init_ktx21_records(m);     // 13 TxKTX21CaptureStatus, then
     init_ktx22_records(m);     // 13 TxKTX22CaptureStatus, TxKTX22EncoderStatus, then
-    // 13 TxMR250CaptureStatus
+    init_mr250_records(m);     // 13 TxMR250CaptureStatus
     init_exception(m);  // 14
 }
 

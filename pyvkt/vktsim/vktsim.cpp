@@ -340,7 +340,7 @@ void register_dio_wires(py::module_& m) {
           "model"_a, "id"_a, "changes"_a);
 }
 
-// ---- simulated Camera Link grabbers -------------------------------------------------------
+// ---- simulated grabbers ---------------------------------------------------------------------
 
 // The controls of one grabber model, named "<prefix>_feed_serial" and so on.
 void register_grabber_controls(py::module_& m, const std::string& prefix, const std::string& model) {
@@ -376,6 +376,14 @@ void register_ktx22_events(py::module_& m) {
     }, "board"_a, "event"_a, "delay_ms"_a);
 }
 
+// The MR250's analog video signal, connected or cut.
+void register_mr250_controls(py::module_& m) {
+    m.def("mr250_set_signal", [](py::handle board, bool connected) {
+        refusing_bad_input(
+            [&] { vkt::sim::grabber_set_signal("MR250", library_object(board), connected); });
+    }, "board"_a, "connected"_a);
+}
+
 void register_control(py::module_& m) {
     py::class_<Unset>(m, "_Unset");
     m.def("journal", &journal);
@@ -407,4 +415,5 @@ PYBIND11_MODULE(vktsim, m) {
     register_grabber_controls(m, "ktx21", "KTX21");
     register_grabber_controls(m, "ktx22", "KTX22");
     register_ktx22_events(m);
+    register_mr250_controls(m);
 }
