@@ -174,6 +174,19 @@ def show_mr250_acquisition(output=pathlib.Path("demo-output") / "mr250_frame.png
     board.close()
 
 
+def show_generic_video():
+    """One class for every grabber: the camera file says which board it is."""
+    for name in ("ktx21_camera.txt", "ktx22_camera.txt", "mr250_camera.txt"):
+        video = unit.Video.from_file(str(pathlib.Path(__file__).with_name(name)))
+        board = video.controller
+        image = vktsim.Image(video.get_param("Width"), video.get_param("Height"))
+        video.trigger_mode = 0            # free-running, whatever the file chose
+        video.grab(image)
+        print("Video from %s: a %s (device type %s), Width %d, frame mean %.1f"
+              % (name, type(board).__name__, video.device_type.name, video.get_param("Width"),
+                 np.asarray(image).mean()))
+
+
 if __name__ == "__main__":
     show_surface()
     show_image()
@@ -182,3 +195,4 @@ if __name__ == "__main__":
     show_ktx21_acquisition()
     show_ktx22_acquisition()
     show_mr250_acquisition()
+    show_generic_video()

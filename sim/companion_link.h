@@ -13,13 +13,18 @@
 
 namespace vkt::sim {
 
+// The board a companion made for `module` works on: the module itself, or for
+// a board-independent Video the board it drives (null if none).
+IxModule* board_behind(IxModule* module);
+
 struct CompanionLink {
     IxModule* board = nullptr;
     const void* complete = nullptr;   // the board's complete object
     std::uint64_t ident = 0;
 
-    static CompanionLink to(IxModule* board) {
+    static CompanionLink to(IxModule* module) {
         CompanionLink link;
+        IxModule* board = module == nullptr ? nullptr : board_behind(module);
         if (board == nullptr) return link;
         link.board = board;
         link.complete = dynamic_cast<const void*>(board);

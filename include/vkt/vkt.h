@@ -17,3 +17,4 @@
 #include "vkt/dio/snr11.h"
 #include "vkt/dio/tk560.h"
 #include "vkt/dio/wait_status.h"
+#include "vkt/video/video.h"

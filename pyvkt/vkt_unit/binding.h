@@ -167,4 +167,7 @@ void init_mr250_records(py::module_& m);   // TxMR250CaptureStatus
 py::object mr250_get_param(vkt::Video::CxMR250Param& param, const std::string& name);
 void mr250_set_param(vkt::Video::CxMR250Param& param, const std::string& name, py::handle value);
 
+// video.cpp
+void init_video(py::module_& m);           // Video
+
 }  // namespace vkt_unit

@@ -81,7 +81,7 @@ void register_module(py::module_& m) {
     init_ktx21(m);             // 8
     init_ktx22(m);             // 9
     init_mr250(m);             // 10
-    // 11 Video
+    init_video(m);             // 11
     init_video_functions(m);   // 12
     init_ktx21_records(m);     // 13 TxKTX21CaptureStatus, then
     init_ktx22_records(m);     // 13 TxKTX22CaptureStatus, TxKTX22EncoderStatus, then
