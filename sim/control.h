@@ -66,10 +66,11 @@ VKT_API std::size_t live_objects();
 VKT_API void* interface_of(const void* address, const std::type_info& interface);
 
 // ---- simulated grabbers ------------------------------------------------------
-// `model` is "KTX21", "KTX22" or "MR250"; `board` is the address of a complete board
-// object of that model. Anything that is not an open board of the model, and
-// values out of range, are refused with std::invalid_argument naming the
-// problem; nothing is changed then.
+// `model` is "KTX21", "KTX22" or "MR250"; `board` is the address of a
+// complete board object of that model. Anything that is not an open board of
+// the model, a model without the feature (the MR250 has no encoder and no
+// serial line) and values out of range are refused with
+// std::invalid_argument naming the problem; nothing is changed then.
 
 // Bytes the camera sends to the board (they wait to be read).
 VKT_API void grabber_feed_serial(const std::string& model, const void* board,

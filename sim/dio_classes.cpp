@@ -62,8 +62,13 @@ Record wait_record(const char* op, const void* self, void* handle) {
 template <class Text>
 std::string path_of(const Text* path, const char* op) {
     if (path == nullptr) sim::fail(ExStatus::InvalidArgument, op, "null path");
-    if constexpr (std::is_same_v<Text, wchar_t>) return sim::narrow(path);
-    else return path;
+    if constexpr (std::is_same_v<Text, wchar_t>) {
+        std::optional<std::string> utf8 = sim::narrow(path);
+        if (!utf8) sim::fail(ExStatus::InvalidArgument, op, "path is not valid text");
+        return *utf8;
+    } else {
+        return path;
+    }
 }
 
 }  // namespace

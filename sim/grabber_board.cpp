@@ -83,11 +83,9 @@ std::string path_of(const char* path, const char* op) {
 
 std::string path_of(const wchar_t* path, const char* op) {
     if (path == nullptr) fail(ExStatus::MissingObject, op, "no camera file given");
-    std::string utf8;
-    if (!utf8_path(path, utf8)) {
-        fail(ExStatus::InvalidArgument, op, "the camera file path is not valid text");
-    }
-    return utf8;
+    std::optional<std::string> utf8 = narrow(path);
+    if (!utf8) fail(ExStatus::InvalidArgument, op, "the camera file path is not valid text");
+    return *utf8;
 }
 
 void open_from_file(void* handle, const Model& model, const std::string& path, int id, int ch,

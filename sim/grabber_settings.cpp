@@ -238,28 +238,4 @@ std::string write_camera_file(const std::string& path, const Settings& settings)
     return {};
 }
 
-bool utf8_path(const wchar_t* path, std::string& result) {
-    result.clear();
-    for (const wchar_t* p = path; *p != L'\0'; ++p) {
-        const auto c = static_cast<unsigned long>(*p);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-        if (c < 0x80) {
-            result += static_cast<char>(c);
-        } else if (c < 0x800) {
-            result += static_cast<char>(0xC0 | (c >> 6));
-            result += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            result += static_cast<char>(0xE0 | (c >> 12));
-            result += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            result += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            result += static_cast<char>(0xF0 | (c >> 18));
-            result += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            result += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            result += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return true;
-}
-
 }  // namespace vkt::sim::grabber

@@ -111,7 +111,4 @@ struct FileProblem {
 FileProblem read_camera_file(const std::string& path, Settings& settings);
 std::string write_camera_file(const std::string& path, const Settings& settings);
 
-// A wide path as UTF-8; false if it holds no valid code points.
-bool utf8_path(const wchar_t* path, std::string& result);
-
 }  // namespace vkt::sim::grabber

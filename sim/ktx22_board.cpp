@@ -86,34 +86,7 @@ bool flag_of(const sim::Call& call) { return call.number() != 0; }
 
 }  // namespace
 
-// ---- construction -------------------------------------------------------------------
-
-CxKTX22::CxKTX22() : handle_(grabber::new_handle(this, model())) { sim::track(this); }
-
-CxKTX22::CxKTX22(const CxKTX22& other) : handle_(grabber::new_handle(this, model(), other.handle_)) {
-    sim::track(this);
-}
-
-// The moved-from object keeps no handle: it is unbound.
-CxKTX22::CxKTX22(CxKTX22&& other) noexcept
-    : handle_(grabber::take_handle(this, model(), &other, other.handle_)) {
-    sim::track(this);
-}
-
-CxKTX22::~CxKTX22() {
-    sim::untrack(this);
-    grabber::delete_handle(this, handle_);
-}
-
-bool CxKTX22::operator==(const CxKTX22& other) const {
-    return grabber::equal(sim::Call("CxKTX22::operator==", {sim::object(this), sim::object(&other)}),
-                          handle_, other.handle_);
-}
-
-bool CxKTX22::operator!=(const CxKTX22& other) const {
-    return grabber::unequal(sim::Call("CxKTX22::operator!=", {sim::object(this), sim::object(&other)}),
-                            handle_, other.handle_);
-}
+VKT_SIM_GRABBER_BOARD(CxKTX22, model())
 
 // ---- factories: board 0, channel 0 unless given ------------------------------------------
 
@@ -147,25 +120,6 @@ CxKTX22 CxKTX22::FromFile(const wchar_t* camerafile, int id, int ch, int option)
     return board;
 }
 
-// ---- board lifetime ------------------------------------------------------------------
-
-void CxKTX22::Dispose() { grabber::dispose(sim::Call("CxKTX22::Dispose", {sim::object(this)}), handle_); }
-
-bool CxKTX22::IsValid() const {
-    return grabber::is_valid(sim::Call("CxKTX22::IsValid", {sim::object(this)}), handle_);
-}
-
-void CxKTX22::Open(int id, int ch) {
-    grabber::open(sim::Call("CxKTX22::Open", {sim::object(this), sim::number(id), sim::number(ch)}),
-                  handle_, model(), id, ch);
-}
-
-void CxKTX22::Close() { grabber::close(sim::Call("CxKTX22::Close", {sim::object(this)}), handle_); }
-
-bool CxKTX22::IsOpened() const {
-    return grabber::is_opened(sim::Call("CxKTX22::IsOpened", {sim::object(this)}), handle_);
-}
-
 // ---- camera files ------------------------------------------------------------------------
 
 void CxKTX22::Setup(const char* camerafile, int option) {
@@ -180,55 +134,17 @@ void CxKTX22::Setup(const wchar_t* camerafile, int option) {
                    handle_, camerafile);
 }
 
-void CxKTX22::Save(const char* camerafile) const {
-    grabber::save(sim::Call("CxKTX22::Save", {sim::object(this), sim::bytes(camerafile)}), handle_,
-                  camerafile);
-}
-
-void CxKTX22::SaveW(const wchar_t* camerafile) const {
-    grabber::save(sim::Call("CxKTX22::SaveW", {sim::object(this), sim::wide(camerafile)}), handle_,
-                  camerafile);
-}
-
-// ---- images ------------------------------------------------------------------------------
-
-void CxKTX22::Validate(CxImage& image) {
-    grabber::validate(sim::Call("CxKTX22::Validate", {sim::object(this), sim::object(&image)}),
-                      handle_, image);
-}
+// ---- images: the library module forms ----------------------------------------------------
 
 void CxKTX22::Validate(IxModule* image) {
     sim::Call call("CxKTX22::Validate", {sim::object(this), sim::object(image)});
     on_open_board(call, handle_, [&](Device&, Guard&) { refuse_module(image, call.operation()); });
 }
 
-void CxKTX22::Validate(CxImage** images, int count) {
-    grabber::validate(sim::Call("CxKTX22::Validate", {sim::object(this),
-                                                      grabber::image_list(images, count),
-                                                      sim::number(count)}),
-                      handle_, images, count);
-}
-
-void CxKTX22::Lock(const CxImage& image, int option) {
-    // The board writes into locked images; the image stays its owner's.
-    CxImage* one = const_cast<CxImage*>(&image);
-    grabber::lock(sim::Call("CxKTX22::Lock", {sim::object(this), sim::object(&image),
-                                              sim::number(option)}),
-                  handle_, &one, 1);
-}
-
 void CxKTX22::Lock(IxModule* image, int option) {
     sim::Call call("CxKTX22::Lock", {sim::object(this), sim::object(image), sim::number(option)});
     on_open_board(call, handle_, [&](Device&, Guard&) { refuse_module(image, call.operation()); });
 }
-
-void CxKTX22::Lock(CxImage** images, int count, int option) {
-    grabber::lock(sim::Call("CxKTX22::Lock", {sim::object(this), grabber::image_list(images, count),
-                                              sim::number(count), sim::number(option)}),
-                  handle_, images, count);
-}
-
-void CxKTX22::Unlock() { grabber::unlock(sim::Call("CxKTX22::Unlock", {sim::object(this)}), handle_); }
 
 // Slots of operations this interface does not offer.
 namespace {
@@ -247,26 +163,12 @@ void CxKTX22::Reserved9() { reserved_slot(); }
 
 // ---- capture ------------------------------------------------------------------------------
 
-void CxKTX22::Start() { grabber::start(sim::Call("CxKTX22::Start", {sim::object(this)}), handle_); }
-void CxKTX22::Stop() { grabber::stop(sim::Call("CxKTX22::Stop", {sim::object(this)}), handle_); }
-void CxKTX22::Wait() { grabber::wait(sim::Call("CxKTX22::Wait", {sim::object(this)}), handle_); }
-
-void CxKTX22::Abort() {
-    grabber::abort_after(sim::Call("CxKTX22::Abort", {sim::object(this)}), handle_, 0);
-}
-
 bool CxKTX22::Wait(int milliseconds) {
     sim::Call call("CxKTX22::Wait", {sim::object(this), sim::number(milliseconds)});
     return result_of_open_board(call, handle_, flag_of, [&](Device& device, Guard& lock) {
         return device.wait_end_for(lock, milliseconds, call.operation());
     });
 }
-
-bool CxKTX22::IsRunning() const {
-    return grabber::is_running(sim::Call("CxKTX22::IsRunning", {sim::object(this)}), handle_);
-}
-
-int CxKTX22::Status() { return grabber::status(sim::Call("CxKTX22::Status", {sim::object(this)}), handle_); }
 
 TxKTX22CaptureStatus CxKTX22::QueryStatus() {
     return grabber::query_status<TxKTX22CaptureStatus>(
@@ -355,26 +257,6 @@ void CxKTX22::ClearTriggerMask(int ch) {
 void CxKTX22::PllReconfig() {
     sim::Call call("CxKTX22::PllReconfig", {sim::object(this)});
     on_open_board(call, handle_, [&](Device& device, Guard&) { device.pll_reconfig(call.operation()); });
-}
-
-// ---- frames per capture and the first image ----------------------------------------------
-
-void CxKTX22::SetNum(int frames) {
-    grabber::set_num(sim::Call("CxKTX22::SetNum", {sim::object(this), sim::number(frames)}), handle_,
-                     frames);
-}
-
-int CxKTX22::GetNum() const {
-    return grabber::get_num(sim::Call("CxKTX22::GetNum", {sim::object(this)}), handle_);
-}
-
-void CxKTX22::SetLockId(int index) {
-    grabber::set_lock_id(sim::Call("CxKTX22::SetLockId", {sim::object(this), sim::number(index)}),
-                         handle_, index);
-}
-
-int CxKTX22::GetLockId() const {
-    return grabber::get_lock_id(sim::Call("CxKTX22::GetLockId", {sim::object(this)}), handle_);
 }
 
 namespace {

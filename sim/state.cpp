@@ -307,11 +307,11 @@ bool Call::answer(CxStringA* out) const {
     return true;
 }
 
-std::string narrow(const wchar_t* text) {
+std::optional<std::string> narrow(const wchar_t* text) {
     std::string utf8;
     for (; text != nullptr && *text != L'\0'; ++text) {
-        auto code = static_cast<std::uint32_t>(*text);
-        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
+        const auto code = static_cast<std::uint32_t>(*text);
+        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return std::nullopt;
         if (code < 0x80) {
             utf8 += static_cast<char>(code);
         } else if (code < 0x800) {

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <typeinfo>
@@ -134,8 +135,9 @@ private:
     Value value_;
 };
 
-// A wide text (one code point per wchar_t) as UTF-8, for paths.
-std::string narrow(const wchar_t* text);
+// A wide text (one code point per wchar_t) as UTF-8, for paths; nothing if
+// it holds a value that is no code point (a surrogate or one past U+10FFFF).
+std::optional<std::string> narrow(const wchar_t* text);
 
 // Throws the library's exception for `operation`, naming the problem.
 [[noreturn]] void fail(ExStatus status, const char* operation, const std::string& problem = {});

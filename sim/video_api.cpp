@@ -101,7 +101,9 @@ ExStatus GetXmlItem(const wchar_t* path, const char* name, void* buffer) {
     sim::Call call("Api::GetXmlItem", {sim::wide(path), sim::bytes(name), buffer_ident(buffer)});
     if (call.scripted()) return static_cast<ExStatus>(call.number());
     if (path == nullptr) sim::fail(ExStatus::InvalidArgument, call.operation(), "null path");
-    return xml_item(sim::narrow(path), name, buffer, call.operation());
+    const std::optional<std::string> utf8 = sim::narrow(path);
+    if (!utf8) sim::fail(ExStatus::InvalidArgument, call.operation(), "path is not valid text");
+    return xml_item(*utf8, name, buffer, call.operation());
 }
 
 }  // namespace vkt::Video::Api
