@@ -86,7 +86,11 @@ ExDevice model_in_file(const std::string& path, const char* op) {
 
 std::string path_text(const char* path, const char*) { return path; }
 
-std::string path_text(const wchar_t* path, const char*) { return sim::narrow(path); }
+std::string path_text(const wchar_t* path, const char* op) {
+    auto text = sim::narrow(path);
+    if (!text) sim::fail(ExStatus::InvalidArgument, op, "path is not valid text");
+    return *text;
+}
 
 // Opens the model the file names, through that model's own factory.
 template <class Text>
