@@ -288,8 +288,16 @@ struct FrameWatch {
 
 }  // namespace
 
+// A capture that ended because a locked image was destroyed failed: a wait
+// reports that whether it began before or after the end.
+void Device::fail_if_image_lost(const char* op) const {
+    if (phase_ == Phase::Aborted && (events_ & kImageLost) != 0) {
+        fail(ExStatus::Aborted, op, "the capture was aborted: a locked image was destroyed");
+    }
+}
+
 void Device::wait_end(std::unique_lock<std::mutex>& lock, const char* op) {
-    if (!running()) return;
+    if (!running()) return fail_if_image_lost(op);
     const auto timeout = std::chrono::milliseconds(settings.number("Timeout"));
     FrameWatch watch{timeout, Clock::now() + timeout, total_};
     // A continuous capture never ends by itself: waiting means the next frame.
@@ -303,7 +311,10 @@ void Device::wait_end(std::unique_lock<std::mutex>& lock, const char* op) {
 
 bool Device::wait_end_for(std::unique_lock<std::mutex>& lock, int milliseconds, const char* op) {
     if (milliseconds < 0) fail(ExStatus::InvalidArgument, op, "negative time-out");
-    if (!running()) return true;
+    if (!running()) {
+        fail_if_image_lost(op);
+        return true;
+    }
     const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
     const bool continuous = limit_ == 0 && abort_at_ == 0;
     const unsigned start = total_;

@@ -1,5 +1,6 @@
 """Captures on the simulated KTX21 and its camera files."""
 import gc
+import time
 
 import numpy as np
 import pytest
@@ -150,6 +151,22 @@ def test_a_locked_image_destroyed_during_a_capture(tmp_path):
     assert board.query_status().capture_event & IMAGE_LOST
     with pytest.raises(RuntimeError, match="locked image 0 no longer exists"):
         board.start()
+
+
+def test_a_wait_begun_after_the_image_was_lost_still_fails(tmp_path):
+    board = small_camera(tmp_path, TriggerCycleTime=1000)
+    images = [vktsim.Image(16, 8)]
+    board.lock(images)
+    board.start()
+    del images
+    gc.collect()
+    deadline = time.monotonic() + 10
+    while board.is_running and time.monotonic() < deadline:
+        time.sleep(0.005)
+    assert not board.is_running
+    for _ in range(2):   # every wait on that capture reports it, until a new start
+        with pytest.raises(RuntimeError, match="Code:8 .*a locked image was destroyed"):
+            board.wait()
 
 
 def test_closing_and_reset_end_a_capture(tmp_path):
