@@ -1,5 +1,6 @@
 // The library classes of the digital-I/O boards over the simulated hardware:
 // every call is journaled and may be scripted before the board acts.
+#include "companion_link.h"
 #include "dio_board.h"
 
 namespace vkt::DIO {
@@ -225,39 +226,36 @@ VKT_SIM_DIO_WAIT_RECORD(TxTK560WaitStatus)
 
 // ---- Param companions -------------------------------------------------------------
 //
-// A Param refers to a board object by address and identity, and reaches the
-// board only while that very object is alive.
+// A Param links to a board object by address and identity (as every
+// companion does), and reaches the board only while that object is alive.
 
 namespace {
 
-struct ParamState {
-    const void* board = nullptr;
-    std::uint64_t ident = 0;
-};
+using ParamState = sim::CompanionLink;
 
 ParamState& state_of(void* state) { return *static_cast<ParamState*>(state); }
 
 template <class Board>
 void attach(void* state, IxModule* module, const char* op) {
-    Board* board = module == nullptr ? nullptr : dynamic_cast<Board*>(module);
-    if (module != nullptr && board == nullptr) {
+    if (module != nullptr && dynamic_cast<Board*>(module) == nullptr) {
         sim::fail(ExStatus::InvalidArgument, op, "that module is not a board of this model");
     }
-    state_of(state).board = board;
-    state_of(state).ident = board == nullptr ? 0 : sim::ident_of(board).value_or(0);
+    state_of(state) = sim::CompanionLink::to(module);
+}
+
+std::shared_ptr<dio::Handle> handle_of_link(const ParamState& link) {
+    return link.attached() ? dio::board_handle(link.complete, link.ident) : nullptr;
 }
 
 template <class Board>
 Board* controller(void* state) {
-    const ParamState& param = state_of(state);
-    if (param.board == nullptr || !dio::board_handle(param.board, param.ident)) return nullptr;
-    return static_cast<Board*>(const_cast<void*>(param.board));
+    return handle_of_link(state_of(state)) ? state_of(state).as<Board>() : nullptr;
 }
 
 dio::Handle& board_of(void* state, const char* op) {
-    const ParamState& param = state_of(state);
-    if (param.board == nullptr) sim::fail(ExStatus::NotOpened, op, "no board attached");
-    auto handle = dio::board_handle(param.board, param.ident);
+    const ParamState& link = state_of(state);
+    if (!link.attached()) sim::fail(ExStatus::NotOpened, op, "no board attached");
+    auto handle = handle_of_link(link);
     if (!handle) sim::fail(ExStatus::NotOpened, op, "the board object is gone");
     // Board objects keep their handle alive for as long as they live, and a
     // call runs while its board object is alive.
@@ -265,8 +263,7 @@ dio::Handle& board_of(void* state, const char* op) {
 }
 
 bool param_valid(void* state) {
-    const ParamState& param = state_of(state);
-    auto handle = dio::board_handle(param.board, param.ident);
+    auto handle = handle_of_link(state_of(state));
     return handle && dio::is_valid(*handle);
 }
 
@@ -292,14 +289,12 @@ bool param_valid(void* state) {
     bool Param::operator==(const Param& other) const {                                        \
         Call call(#Param "::operator==", {sim::object(this), sim::object(&other)});           \
         if (call.scripted()) return call.number() != 0;                                       \
-        return state_of(state_).board == state_of(other.state_).board &&                      \
-               state_of(state_).ident == state_of(other.state_).ident;                        \
+        return state_of(state_) == state_of(other.state_);                                    \
     }                                                                                         \
     bool Param::operator!=(const Param& other) const {                                        \
         Call call(#Param "::operator!=", {sim::object(this), sim::object(&other)});           \
         if (call.scripted()) return call.number() != 0;                                       \
-        return !(state_of(state_).board == state_of(other.state_).board &&                    \
-                 state_of(state_).ident == state_of(other.state_).ident);                     \
+        return !(state_of(state_) == state_of(other.state_));                                 \
     }                                                                                         \
     Param Param::From(IxModule* board) {                                                      \
         Call call(#Param "::From", {sim::object(board)});                                     \
