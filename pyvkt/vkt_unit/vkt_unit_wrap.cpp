@@ -71,22 +71,22 @@ void init_exception(py::module_& m) {
 
 // The whole Python surface, in registration order.
 void register_module(py::module_& m) {
-    init_event_status(m);  // 1
-    init_snr11(m);         // 2
-    init_sn2200(m);        // 3
-    init_tk560(m);         // 4
-    init_dio_functions(m);     // 5
-    init_dio_wait_records(m);  // 6
-    init_device_functions(m);  // 7
-    init_ktx21(m);             // 8
-    init_ktx22(m);             // 9
-    init_mr250(m);             // 10
-    init_video(m);             // 11
-    init_video_functions(m);   // 12
-    init_ktx21_records(m);     // 13 TxKTX21CaptureStatus, then
-    init_ktx22_records(m);     // 13 TxKTX22CaptureStatus, TxKTX22EncoderStatus, then
-    init_mr250_records(m);     // 13 TxMR250CaptureStatus
-    init_exception(m);  // 14
+    init_event_status(m);      // 1  EventStatus and its values
+    init_snr11(m);             // 2  SNR11, SNR11Param
+    init_sn2200(m);            // 3  SN2200, SN2200Param
+    init_tk560(m);             // 4  TK560, TK560Param
+    init_dio_functions(m);     // 5  read, write, write_status
+    init_dio_wait_records(m);  // 6  SN2200WaitStatus, TK560WaitStatus
+    init_device_functions(m);  // 7  get_device_module ... get_xml_item
+    init_ktx21(m);             // 8  KTX21, KTX21Encoder, KTX21Param, KTX21Sio
+    init_ktx22(m);             // 9  KTX22, KTX22Encoder, KTX22Param, KTX22Sio
+    init_mr250(m);             // 10 MR250, MR250Param
+    init_video(m);             // 11 Video
+    init_video_functions(m);   // 12 start, stop, abort, wait, is_running
+    init_ktx21_records(m);     // 13 TxKTX21CaptureStatus,
+    init_ktx22_records(m);     //    TxKTX22CaptureStatus, TxKTX22EncoderStatus,
+    init_mr250_records(m);     //    TxMR250CaptureStatus
+    init_exception(m);         // 14 Exception, then the translator
 }
 
 }  // namespace vkt_unit
