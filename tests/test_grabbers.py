@@ -1,0 +1,383 @@
+"""What the three grabber boards (KTX21, MR250, KTX22) share, checked once and
+run for every model from a small description table; what only one model has
+stays in its own test files."""
+import gc
+from dataclasses import dataclass, field
+
+import pytest
+
+import unit
+import vktsim
+from conftest import calls, error_fields
+from grabber_support import KTX21_CAMERA_FILE, MR250_CAMERA_FILE, write_camera_file
+
+
+@dataclass
+class Model:
+    name: str
+    cls: type
+    companions: list            # companion classes, the Param first
+    record: type                # the capture-status record
+    fields: tuple               # the record's fields, in order
+    open_board: object          # tmp_path -> a board opened on board 0 with a camera file
+    opened_params: dict         # what the opened board's Param reads
+    gone_calls: list            # (companion, method, args) that need the board
+    missing_calls: list         # calls with None as the object, besides the common ones
+    members: list = field(default_factory=list)   # model-specific (member, args, value, result)
+    extra_records: list = field(default_factory=list)   # other record classes of the model
+    six_field_status: bool = False   # status calls take a time-out and return a new record
+    abort_count: bool = False        # abort(frames) exists
+    none_is_an_image: bool = False   # validate(None) and lock(None) reach the library
+
+    @property
+    def prefix(self):
+        return "Cx" + self.name
+
+    def op(self, operation):
+        return "%s::%s" % (self.prefix, operation)
+
+    @property
+    def param(self):
+        return self.companions[0]
+
+
+SIX = ("total_frame_count", "amount_in_frame", "last_frame_no", "line_count",
+       "dma_schedule_peak", "capture_event")
+
+MODELS = [
+    Model("KTX21", unit.KTX21, [unit.KTX21Param, unit.KTX21Encoder, unit.KTX21Sio],
+          unit.TxKTX21CaptureStatus, SIX,
+          lambda tmp_path: unit.KTX21.from_file(str(KTX21_CAMERA_FILE)),
+          {"Width": 320},
+          [(unit.KTX21Param, "get_param", ("Width",)),
+           (unit.KTX21Encoder, "total_counter", ()),
+           (unit.KTX21Sio, "open", ())],
+          [lambda: unit.KTX21.start(None),
+           lambda: unit.KTX21.num.fset(None, 1),
+           lambda: unit.KTX21Param.get_register(None, 0),
+           lambda: unit.KTX21Encoder.set_param(None, "ENCDir", 1),
+           lambda: unit.KTX21Encoder.comp2.fget(None),
+           lambda: unit.KTX21Sio.read(None, 4),
+           lambda: unit.KTX21Sio.read_byte(None),
+           lambda: unit.TxKTX21CaptureStatus.line_count.fget(None)],
+          members=[("wait", (), None, None), ("force_trigger", (), None, None),
+                   ("dispose", (), None, None)],
+          six_field_status=True, abort_count=True),
+    Model("MR250", unit.MR250, [unit.MR250Param],
+          unit.TxMR250CaptureStatus, SIX,
+          lambda tmp_path: unit.MR250.from_file(str(MR250_CAMERA_FILE)),
+          {"Width": 640, "DeviceID": 0, "CameraMode": "EIA"},
+          [(unit.MR250Param, "get_param", ("Width",)),
+           (unit.MR250Param, "send_command", ("SelfCalibration",)),
+           (unit.MR250Param, "get_register", (0,))],
+          [lambda: unit.MR250.setup(None, "x"),
+           lambda: unit.MR250.query_status(None, 1),
+           lambda: unit.MR250.__eq__(None, unit.MR250()),
+           lambda: unit.MR250Param.set_param(None, "Width", 1),
+           lambda: unit.MR250Param.send_command(None, "SelfCalibration"),
+           lambda: unit.MR250Param.video_offset.fget(None),
+           lambda: unit.MR250Param.get_register(None, 0),
+           lambda: unit.MR250Param.controller.fset(None, None),
+           lambda: unit.TxMR250CaptureStatus.capture_event.fget(None)],
+          members=[("abort", (5,), None, None), ("wait", (), None, None),
+                   ("force_trigger", (), None, None), ("dispose", (), None, None)],
+          six_field_status=True, abort_count=True),
+    Model("KTX22", unit.KTX22, [unit.KTX22Param, unit.KTX22Encoder, unit.KTX22Sio],
+          unit.TxKTX22CaptureStatus,
+          ("total_frame_count", "amount_in_frame", "last_frame_no", "line_count",
+           "capture_state"),
+          lambda tmp_path: unit.KTX22.from_file(
+              str(write_camera_file(tmp_path, model="KTX22", Width=320))),
+          {"Width": 320},
+          [(unit.KTX22Param, "send_command", ("StopPG",)),
+           (unit.KTX22Encoder, "encoder_counter", ()),
+           (unit.KTX22Sio, "open", ())],
+          [lambda: unit.KTX22.wait(None, 5),
+           lambda: unit.KTX22.wait_event(None, 0, 0, 0),
+           lambda: unit.KTX22.pll_reconfig(None),
+           lambda: unit.KTX22Param.send_command(None, "StopPG"),
+           lambda: unit.KTX22Encoder.encoder_status(None, unit.TxKTX22EncoderStatus()),
+           lambda: unit.KTX22Encoder.comp2.fset(None, 1),
+           lambda: unit.KTX22Sio.read(None, 4),
+           lambda: unit.TxKTX22CaptureStatus.capture_state.fget(None),
+           lambda: unit.TxKTX22EncoderStatus.match_counter.fget(None)],
+          members=[("cancel_wait_event", (3,), None, None), ("pll_reconfig", (), None, None)],
+          extra_records=[unit.TxKTX22EncoderStatus], none_is_an_image=True),
+]
+BY_NAME = {m.name: m for m in MODELS}
+ALL = pytest.mark.parametrize("model", MODELS, ids=[m.name for m in MODELS])
+SIX_FIELD = [m for m in MODELS if m.six_field_status]
+
+
+def each(models, rows):
+    """(model, *row) for every model and every row, with readable ids."""
+    return [pytest.param(m, *row, id="%s-%d" % (m.name, i))
+            for m in models for i, row in enumerate(rows(m))]
+
+
+# ---- opening, copies, lifetime -------------------------------------------------------------
+
+@ALL
+def test_from_file_opens_board_zero_with_the_camera_file(model, tmp_path):
+    board = model.open_board(tmp_path)
+    assert board.is_valid and board.is_opened
+    param = model.param.from_(board)
+    for name, value in model.opened_params.items():
+        assert param.get_param(name) == value
+
+
+@ALL
+def test_copies_refer_to_the_same_board(model, tmp_path):
+    board = model.open_board(tmp_path)
+    copy = model.cls(board)
+    assert copy == board and not (copy != board)
+    assert copy is not board and vktsim.ident(copy) != vktsim.ident(board)
+    assert model.cls() != board
+    assert model.cls() == model.cls()   # neither is bound to a board
+    for either in (board, model.cls()):   # opened or not
+        assert (either == 5) is False and (either != 5) is True
+        for other in MODELS:
+            if other is not model:
+                assert (either != other.cls()) is True
+        with pytest.raises(TypeError):
+            hash(either)
+
+
+@pytest.mark.parametrize("model, other", each(MODELS, lambda m: [
+    (None,), (5,), (m.param(),)] + [(o.cls(),) for o in MODELS if o is not m]))
+def test_copy_constructor_takes_a_board_of_its_own_model_only(model, other):
+    with pytest.raises(TypeError):
+        model.cls(other)
+
+
+@ALL
+def test_every_object_is_freed_exactly_once(model, tmp_path):
+    gc.collect()
+    before = vktsim.live_objects()
+    board = model.open_board(tmp_path)
+    objects = [board, model.cls(board), model.cls()]
+    for companion in model.companions:
+        objects += [companion.from_(board), companion(), companion(companion.from_(board))]
+    param = model.param.from_(board)
+    assert param.controller is board
+    objects += [param, param.controller, model.record(), board.query_status()]
+    objects += [record() for record in model.extra_records]
+    # three boards, three of each companion, the kept Param; records are plain values
+    assert vktsim.live_objects() == before + 4 + 3 * len(model.companions)
+    del objects, board, param
+    gc.collect()
+    assert vktsim.live_objects() == before
+
+
+# ---- image lists ---------------------------------------------------------------------------
+
+@ALL
+@pytest.mark.parametrize("count", [0, 1, 3, 16, 17, 100])
+def test_validate_passes_the_whole_list_once(model, count):
+    board = model.cls()
+    images = [vktsim.Image(2, 2) for _ in range(count)]
+    vktsim.script(model.op("Validate"), value=None)
+    vktsim.clear_journal()
+    board.validate(images)
+    assert calls(model.op("Validate")) == [
+        (vktsim.ident(board), [vktsim.ident(i) for i in images], count)]
+
+
+@pytest.mark.parametrize("method", ["validate", "lock"])
+@pytest.mark.parametrize("model, argument", each(MODELS, lambda m: [
+    ("tuple",), ((1,),), ("images",), (5,)] + ([] if m.none_is_an_image else [(None,)])))
+def test_what_is_not_a_list_fits_no_overload(model, method, argument):
+    if argument == "tuple":
+        argument = (vktsim.Image(2, 2),)   # a tuple of images
+    with pytest.raises(TypeError):
+        getattr(model.cls(), method)(argument)
+    assert vktsim.journal() == []
+
+
+@ALL
+@pytest.mark.parametrize("method", ["validate", "lock"])
+@pytest.mark.parametrize("bad", [5, "x", "board"])
+def test_an_element_of_another_type_is_a_cast_error(model, method, bad):
+    element = model.cls() if bad == "board" else bad
+    with pytest.raises(RuntimeError, match="^Unable to cast Python instance of type "):
+        getattr(model.cls(), method)([vktsim.Image(2, 2), element])
+    assert vktsim.journal() == []
+
+
+# ---- capture control and status ------------------------------------------------------------
+
+COMMON_MEMBERS = [("start", (), None, None), ("stop", (), None, None), ("abort", (), None, None),
+                  ("status", (), -3, -3), ("unlock", (), None, None),
+                  ("open", (3, 1), None, None), ("close", (), None, None)]
+OPERATIONS = {"force_trigger": "ForceTrigger",
+              "cancel_wait_event": "CancelWaitEvent", "pll_reconfig": "PllReconfig"}
+
+
+@pytest.mark.parametrize("model, member, args, value, result",
+                         each(MODELS, lambda m: COMMON_MEMBERS + m.members))
+def test_methods_reach_their_operation(model, member, args, value, result):
+    board = model.cls()
+    operation = model.op(OPERATIONS.get(member, member.capitalize()))
+    vktsim.script(operation, value=value)
+    assert getattr(board, member)(*args) == result
+    assert calls(operation) == [(vktsim.ident(board),) + args]
+
+
+@ALL
+def test_abort_with_a_frame_count_where_the_model_has_it(model):
+    board = model.cls()
+    if not model.abort_count:
+        with pytest.raises(TypeError):
+            board.abort(5)
+        return
+    vktsim.script(model.op("Abort"), value=None)
+    vktsim.script(model.op("Abort"), value=None)
+    board.abort()
+    board.abort(5)
+    assert calls(model.op("Abort")) == [(vktsim.ident(board),), (vktsim.ident(board), 5)]
+    with pytest.raises(TypeError):
+        board.abort(-1)
+
+
+@pytest.mark.parametrize("model", SIX_FIELD, ids=[m.name for m in SIX_FIELD])
+@pytest.mark.parametrize("method", ["query_status", "wait_status", "abort"])
+@pytest.mark.parametrize("value", [-1, 2**32, 1.0])
+def test_unsigned_arguments_refuse_what_does_not_fit(model, method, value):
+    with pytest.raises(TypeError):
+        getattr(model.cls(), method)(value)
+    assert vktsim.journal() == []
+
+
+@pytest.mark.parametrize("model", SIX_FIELD, ids=[m.name for m in SIX_FIELD])
+@pytest.mark.parametrize("method, args, operation", [
+    ("wait_status", (), "WaitStatus"), ("wait_status", (7,), "WaitStatus"),
+    ("wait_status", (100,), "WaitStatus"),
+    ("query_status", (), "QueryStatus"), ("query_status", (2**32 - 1,), "QueryStatus"),
+])
+def test_status_records(model, method, args, operation):
+    board = model.cls()
+    vktsim.script(model.op(operation), value=(2**32 - 1, 2, 3, -4, 5, 6))
+    status = getattr(board, method)(*args)
+    assert type(status) is model.record
+    assert tuple(getattr(status, name) for name in model.fields) == (2**32 - 1, 2, 3, -4, 5, 6)
+    assert status == model.record(2**32 - 1, 2, 3, -4, 5, 6)
+    assert calls(model.op(operation)) == [(vktsim.ident(board),) + args]
+
+
+@ALL
+def test_record_class(model):
+    n = len(model.fields)
+    record = model.record()
+    assert record == model.record(*[0] * n)
+    for i in range(n):
+        assert record != model.record(*[int(j == i) for j in range(n)])
+    assert (record == 0) is False
+    for other in MODELS:
+        if other.record is not model.record:
+            # another model's record declines and Python's default applies
+            assert (record == other.record()) is False
+    for name in model.fields:
+        with pytest.raises(AttributeError):
+            setattr(record, name, 3)
+    with pytest.raises(TypeError):
+        model.record(-1, *[0] * (n - 1))        # the frame count is unsigned
+    with pytest.raises(TypeError):
+        model.record(0, 0, 0, 2**31, *[0] * (n - 4))   # the line count is a 32-bit int
+    with pytest.raises(TypeError):
+        model.record(*[0] * (n + 1))
+    with pytest.raises(TypeError):
+        hash(record)
+
+
+@ALL
+@pytest.mark.parametrize("prop, operation", [("num", "Num"), ("lock_id", "LockId")])
+def test_int_properties(model, prop, operation):
+    board = model.cls()
+    vktsim.script(model.op("Get" + operation), value=-9)
+    vktsim.script(model.op("Set" + operation), value=None)
+    assert getattr(board, prop) == -9
+    setattr(board, prop, 12)
+    assert calls(model.op("Set" + operation)) == [(vktsim.ident(board), 12)]
+    with pytest.raises(TypeError):
+        setattr(board, prop, 2**31)
+
+
+@ALL
+@pytest.mark.parametrize("prop, operation", [
+    ("is_valid", "IsValid"), ("is_opened", "IsOpened"), ("is_running", "IsRunning")])
+def test_bool_properties(model, prop, operation):
+    board = model.cls()
+    vktsim.script(model.op(operation), value=True)
+    assert getattr(board, prop) is True
+    assert getattr(board, prop) is False
+
+
+# ---- companions ----------------------------------------------------------------------------
+
+COMPANIONS = each(MODELS, lambda m: [(c,) for c in m.companions])
+
+
+@pytest.mark.parametrize("model, companion", COMPANIONS)
+def test_companions_attach_by_from_and_controller(model, companion, tmp_path):
+    board = model.open_board(tmp_path)
+    attached = companion.from_(board)
+    assert attached.controller is board and attached.is_valid
+    assert calls("Cx%s::From" % companion.__name__) == [(vktsim.ident(board),)]
+    other = companion()
+    assert other.controller is None and not other.is_valid and other != attached
+    other.controller = board
+    assert other.controller is board and other == attached
+    assert companion(other) == other
+    other.controller = None
+    assert other.controller is None
+    assert companion.from_(None).controller is None
+
+
+@pytest.mark.parametrize("model, companion, wrong", each(MODELS, lambda m: [
+    (c, w) for c in m.companions
+    for w in [5, "board", m.companions[0], m.companions[-1], unit.KTX21Param]
+    + [o.cls for o in MODELS if o is not m]]))
+def test_companions_refuse_other_objects(model, companion, wrong):
+    obj = wrong() if isinstance(wrong, type) else wrong
+    holder = companion()
+    vktsim.clear_journal()
+    with pytest.raises(RuntimeError, match="^Unable to cast Python instance of type "):
+        companion.from_(obj)
+    with pytest.raises(RuntimeError, match="^Unable to cast Python instance of type "):
+        holder.controller = obj
+    assert vktsim.journal() == []
+
+
+@pytest.mark.parametrize("model, companion, method, args", each(MODELS, lambda m: m.gone_calls))
+def test_a_companion_whose_board_is_gone_gets_a_library_error(model, companion, method, args,
+                                                              tmp_path):
+    board = model.open_board(tmp_path)
+    attached = companion.from_(board)
+    del board
+    gc.collect()
+    assert attached.controller is None and not attached.is_valid
+    with pytest.raises(RuntimeError) as caught:
+        getattr(attached, method)(*args)
+    code, _, function, _ = error_fields(caught.value)
+    assert code == 2 and function.endswith("the attached board no longer exists")
+
+
+# ---- missing objects -----------------------------------------------------------------------
+
+def _common_missing(m):
+    return [lambda: m.cls.dispose(None),
+            lambda: m.cls.is_valid.fget(None),
+            lambda: m.cls.validate(None, []),
+            lambda: m.cls.lock_id.fset(None, 1),
+            lambda: m.param.get_param(None, "Width"),
+            lambda: m.param.controller.fget(None)]
+
+
+@pytest.mark.parametrize("model, call", each(
+    MODELS, lambda m: [(c,) for c in _common_missing(m) + m.missing_calls]))
+def test_missing_objects_are_never_touched(model, call):
+    with pytest.raises(RuntimeError) as caught:
+        call()
+    code, _, function, _ = error_fields(caught.value)
+    assert (code, function) == (2, "operator()")
+    assert vktsim.journal() == []
