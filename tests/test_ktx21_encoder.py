@@ -4,7 +4,7 @@ import pytest
 import unit
 import vktsim
 from conftest import calls, error_fields
-from ktx21_support import small_camera
+from grabber_support import ktx21_small_camera as small_camera
 
 INT32, UINT32 = 0x100000008, 0x100000004
 TABLE = [("EncoderMode", INT32), ("ENCSampling", INT32), ("ENCStart", INT32), ("ENCComp1", INT32),

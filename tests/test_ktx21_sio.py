@@ -4,7 +4,7 @@ import pytest
 import unit
 import vktsim
 from conftest import calls, error_fields
-from ktx21_support import small_camera
+from grabber_support import ktx21_small_camera as small_camera
 
 
 @pytest.fixture

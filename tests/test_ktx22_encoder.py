@@ -5,7 +5,8 @@ import pytest
 import unit
 import vktsim
 from conftest import calls, error_fields
-from ktx22_support import ENCODER_NAMES, INT32, UINT32, small_camera
+from grabber_support import ktx22_small_camera as small_camera
+from ktx22_tables import ENCODER_NAMES, INT32, UINT32
 
 
 @pytest.fixture

@@ -5,7 +5,7 @@ import pytest
 import unit
 import vktsim
 from conftest import calls, error_fields
-from ktx22_support import (COMMAND, COMMANDS, GET_NAMES, INT32, READ_ONLY, SET_NAMES, TEXT,
+from ktx22_tables import (COMMAND, COMMANDS, GET_NAMES, INT32, READ_ONLY, SET_NAMES, TEXT,
                            UINT32, kind_of)
 
 

@@ -4,7 +4,8 @@ import pytest
 import unit
 import vktsim
 from conftest import calls, error_fields
-from mr250_support import CALIBRATION_REGISTER, small_camera
+from grabber_support import MR250_CALIBRATION_REGISTER as CALIBRATION_REGISTER
+from grabber_support import mr250_small_camera as small_camera
 
 INT32, TEXT, COMMAND = 0x100000008, 0, 0x100000006
 

@@ -8,7 +8,7 @@ import pytest
 import unit
 import vktsim
 from conftest import calls, error_fields
-from ktx21_support import write_camera_file
+from grabber_support import write_camera_file
 
 CAST_ERROR = "Unable to cast Python instance of type "
 
