@@ -381,3 +381,123 @@ def test_missing_objects_are_never_touched(model, call):
     code, _, function, _ = error_fields(caught.value)
     assert (code, function) == (2, "operator()")
     assert vktsim.journal() == []
+
+
+# ---- the serial line of the KTX21 and KTX22 ------------------------------------------------
+
+SIOS = [m.companions[-1] for m in MODELS if len(m.companions) == 3]
+SIO = pytest.mark.parametrize("sio_class", SIOS, ids=[c.__name__ for c in SIOS])
+
+
+def sio_op(sio_class, operation):
+    return "Cx%s::%s" % (sio_class.__name__, operation)
+
+
+@SIO
+@pytest.mark.parametrize("count, delivered, expected", [
+    (4, b"ab", "ab\0\0"),
+    (3, None, " \0\0"),
+    (1, None, " "),
+    (2, b"xyz", "xy"),
+    (3, b"\0", "\0\0\0"),
+    (300, b"q" * 300, "q" * 300),
+    (100000, b"z", "z" + "\0" * 99999),
+])
+def test_sio_read_returns_the_whole_buffer_untrimmed(sio_class, count, delivered, expected):
+    sio = sio_class()
+    vktsim.script(sio_op(sio_class, "Read"), value=delivered)
+    assert sio.read(count) == expected
+    assert calls(sio_op(sio_class, "Read")) == [
+        (vktsim.ident(sio), b" " + b"\0" * (count - 1), count)]
+
+
+@SIO
+@pytest.mark.parametrize("count", [0, -1, -2**31])
+def test_sio_read_counts_below_one_are_refused(sio_class, count):
+    with pytest.raises(RuntimeError) as caught:
+        sio_class().read(count)
+    code, _, function, _ = error_fields(caught.value)
+    assert (code, function) == (1, "operator()")
+    assert vktsim.journal() == []
+
+
+@SIO
+@pytest.mark.parametrize("count", [2**31, 1.0, "3", None])
+def test_sio_read_counts_that_are_no_int32(sio_class, count):
+    with pytest.raises(TypeError):
+        sio_class().read(count)
+
+
+@SIO
+def test_sio_a_byte_above_127_cannot_be_read_as_text(sio_class):
+    vktsim.script(sio_op(sio_class, "Read"), value=b"a\xe9")
+    with pytest.raises(UnicodeDecodeError):
+        sio_class().read(2)
+
+
+@SIO
+@pytest.mark.parametrize("text, byte", [("A", 0x41), ("\u00e9", 0xE9), ("\0", 0), ("\u00ff", 0xFF),
+                                        (b"A", 0x41)])
+def test_sio_write_byte_sends_one_byte(sio_class, text, byte):
+    sio = sio_class()
+    vktsim.script(sio_op(sio_class, "WriteByte"), value=None)
+    sio.write_byte(text)
+    assert calls(sio_op(sio_class, "WriteByte")) == [(vktsim.ident(sio), byte)]
+
+
+@SIO
+@pytest.mark.parametrize("text, error, message", [
+    ("AB", ValueError, "Expected a character, but multi-character string found"),
+    ("", ValueError, "Cannot convert empty string to a character"),
+    ("\u0100", ValueError, "Character code point not in range(0x100)"),
+    (None, ValueError, "Cannot convert None to a character"),
+    (65, TypeError, None),
+    (b"AB", ValueError, None),
+])
+def test_sio_write_byte_refuses_what_is_not_one_byte(sio_class, text, error, message):
+    with pytest.raises(error) as caught:
+        sio_class().write_byte(text)
+    if message is not None:
+        assert str(caught.value) == message
+    assert vktsim.journal() == []
+
+
+@SIO
+@pytest.mark.parametrize("scripted, text", [(b"\xe9", "\u00e9"), (0x41, "A"), (b"\0", "\0"),
+                                            (0xFF, "\u00ff")])
+def test_sio_read_byte_is_latin1(sio_class, scripted, text):
+    vktsim.script(sio_op(sio_class, "ReadByte"), value=scripted)
+    assert sio_class().read_byte() == text
+
+
+@SIO
+@pytest.mark.parametrize("method, operation", [("write", "Write"),
+                                               ("set_camera_mode", "SetCameraMode")])
+@pytest.mark.parametrize("text, seen", [("", b""), ("caf\u00e9", "caf\u00e9".encode()),
+                                        ("a\0b", b"a"), (b"raw", b"raw"), (None, None)])
+def test_sio_texts_reach_the_library_zero_terminated(sio_class, method, operation, text, seen):
+    sio = sio_class()
+    vktsim.script(sio_op(sio_class, operation), value=None)
+    getattr(sio, method)(text)
+    assert calls(sio_op(sio_class, operation)) == [(vktsim.ident(sio), seen)]
+
+
+@SIO
+@pytest.mark.parametrize("member, operation", [
+    ("open", "Open"), ("close", "Close"), ("purge", "Purge")])
+def test_sio_methods_reach_their_operation(sio_class, member, operation):
+    sio = sio_class()
+    vktsim.script(sio_op(sio_class, operation), value=None)
+    assert getattr(sio, member)() is None
+    assert calls(sio_op(sio_class, operation)) == [(vktsim.ident(sio),)]
+
+
+@SIO
+def test_sio_properties(sio_class):
+    sio = sio_class()
+    vktsim.script(sio_op(sio_class, "IsOpened"), value=True)
+    vktsim.script(sio_op(sio_class, "GetTimeout"), value=250)
+    vktsim.script(sio_op(sio_class, "SetTimeout"), value=None)
+    assert sio.is_opened is True and sio.timeout == 250
+    sio.timeout = 30
+    assert calls(sio_op(sio_class, "SetTimeout")) == [(vktsim.ident(sio), 30)]
