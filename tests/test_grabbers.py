@@ -6,6 +6,7 @@ from dataclasses import dataclass, field
 
 import pytest
 
+import ktx22_tables
 import unit
 import vktsim
 from conftest import calls, error_fields
@@ -503,3 +504,123 @@ def test_sio_properties(sio_class):
     assert sio.is_opened is True and sio.timeout == 250
     sio.timeout = 30
     assert calls(sio_op(sio_class, "SetTimeout")) == [(vktsim.ident(sio), 30)]
+
+
+# ---- the encoder of the KTX21 and KTX22 ----------------------------------------------------
+
+INT32, UINT32 = 0x100000008, 0x100000004
+
+
+@dataclass
+class EncoderModel:
+    cls: type
+    names: list                 # the encoder's name table, ENCComp2 the only unsigned one
+    unknown: list               # names outside it
+    commands: list              # send_command refuses them all
+    refused_values: list        # (name, value) the conversion refuses
+    properties: list            # (property, operation)
+
+    def op(self, operation):
+        return "Cx%s::%s" % (self.cls.__name__, operation)
+
+
+_COMMON_ENCODER_PROPERTIES = [("encoder_mode", "EncoderMode"), ("sampling", "Sampling"),
+                              ("start", "Start"), ("dir", "Dir"), ("comp1", "Comp1"),
+                              ("comp2", "Comp2"), ("swap_ab", "SwapAb")]
+_REFUSED_ENCODER_VALUES = [("ENCComp2", -1), ("ENCComp2", 2**32), ("ENCDir", 1.0),
+                           ("ENCComp1", 2**31)]
+ENCODERS = [
+    EncoderModel(unit.KTX21Encoder,
+                 ["EncoderMode", "ENCSampling", "ENCStart", "ENCComp1", "ENCInit", "ENCDir",
+                  "ENCSwapAB", "ENCInputCH", "ENCComp2"],
+                 ["Width", "encodermode", "ENCComp3"],
+                 ["", "Reset"],
+                 _REFUSED_ENCODER_VALUES + [("ENCInit", "1")],
+                 _COMMON_ENCODER_PROPERTIES + [("init", "Init")]),
+    EncoderModel(unit.KTX22Encoder, ktx22_tables.ENCODER_NAMES,
+                 ["ENCInit", "ENCInputCH", "TriggerMode", "Width", "encodermode",
+                  "ENCIn0Termination", ""],
+                 ["StopPG", "PLLReconfig", ""],
+                 _REFUSED_ENCODER_VALUES,
+                 _COMMON_ENCODER_PROPERTIES + [
+                     ("reset_source", "ResetSource"), ("signal_source", "SignalSource"),
+                     ("encoder_act_mode", "EncoderActMode")]),
+]
+
+
+def each_encoder(rows):
+    return [pytest.param(e, *row, id="%s-%d" % (e.cls.__name__, i))
+            for e in ENCODERS for i, row in enumerate(rows(e))]
+
+
+@pytest.mark.parametrize("enc, name", each_encoder(lambda e: [(n,) for n in e.names]))
+def test_encoder_table_in_both_directions(enc, name):
+    encoder = enc.cls()
+    kind = UINT32 if name == "ENCComp2" else INT32
+    vktsim.script(enc.op("GetParam"), value=0xFFFFFFFF)
+    vktsim.script(enc.op("SetParam"), value=None)
+    assert encoder.get_param(name) == (2**32 - 1 if kind == UINT32 else -1)
+    encoder.set_param(name, 7)
+    me = vktsim.ident(encoder)
+    assert calls(enc.op("GetParam")) == [(me, name.encode(), 0, kind)]
+    assert calls(enc.op("SetParam")) == [(me, name.encode(), 7, kind)]
+
+
+@pytest.mark.parametrize("enc, name", each_encoder(lambda e: [(n,) for n in e.unknown]))
+def test_encoder_names_outside_its_table(enc, name):
+    encoder = enc.cls()
+    for call in (lambda: encoder.get_param(name), lambda: encoder.set_param(name, 1),
+                 lambda: encoder.set_param(name, object())):
+        with pytest.raises(RuntimeError) as caught:
+            call()
+        code, _, function, _ = error_fields(caught.value)
+        assert (code, function) == (1, "operator()")
+    assert vktsim.journal() == []
+
+
+@pytest.mark.parametrize("enc, name", each_encoder(lambda e: [(n,) for n in e.commands]))
+def test_encoder_send_command_always_refuses(enc, name):
+    encoder = enc.cls()
+    with pytest.raises(RuntimeError) as caught:
+        encoder.send_command(name)
+    code, _, function, _ = error_fields(caught.value)
+    assert (code, function) == (1, "operator()")
+    with pytest.raises(TypeError):
+        encoder.send_command(5)
+    assert vktsim.journal() == []
+
+
+@pytest.mark.parametrize("enc, name, value", each_encoder(lambda e: e.refused_values))
+def test_encoder_values_refused_by_the_conversion(enc, name, value):
+    with pytest.raises(RuntimeError, match="^Unable to cast Python instance of type "):
+        enc.cls().set_param(name, value)
+    assert vktsim.journal() == []
+
+
+@pytest.mark.parametrize("got, put", [(1, 0), (3, 2)])
+@pytest.mark.parametrize("enc, prop, operation", each_encoder(lambda e: e.properties))
+def test_encoder_properties_reach_their_operations(enc, prop, operation, got, put):
+    encoder = enc.cls()
+    vktsim.script(enc.op("Get" + operation), value=got)
+    vktsim.script(enc.op("Set" + operation), value=None)
+    assert getattr(encoder, prop) == got
+    setattr(encoder, prop, put)
+    assert calls(enc.op("Set" + operation)) == [(vktsim.ident(encoder), put)]
+
+
+@pytest.mark.parametrize("enc", ENCODERS, ids=[e.cls.__name__ for e in ENCODERS])
+def test_encoder_comp2_is_unsigned(enc):
+    encoder = enc.cls()
+    me = vktsim.ident(encoder)
+    vktsim.script(enc.op("SetParam"), value=None)
+    encoder.set_param("ENCComp2", 4294967295)
+    with pytest.raises(RuntimeError, match="^Unable to cast Python instance of type "):
+        encoder.set_param("ENCComp2", -1)
+    with pytest.raises(TypeError):
+        encoder.comp2 = -1
+    vktsim.script(enc.op("GetComp2"), value=2**32 - 1)
+    assert encoder.comp2 == 2**32 - 1
+    vktsim.script(enc.op("GetComp2"), value=2**31)
+    assert encoder.comp2 == 2**31
+    assert vktsim.journal() == [(enc.op("SetParam"), (me, b"ENCComp2", 2**32 - 1, UINT32)),
+                                (enc.op("GetComp2"), (me,)), (enc.op("GetComp2"), (me,))]
