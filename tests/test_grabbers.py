@@ -29,6 +29,7 @@ class Model:
     six_field_status: bool = False   # status calls take a time-out and return a new record
     abort_count: bool = False        # abort(frames) exists
     none_is_an_image: bool = False   # validate(None) and lock(None) reach the library
+    named_calls: list = field(default_factory=list)   # more members with named arguments
 
     @property
     def prefix(self):
@@ -103,7 +104,11 @@ MODELS = [
            lambda: unit.TxKTX22CaptureStatus.capture_state.fget(None),
            lambda: unit.TxKTX22EncoderStatus.match_counter.fget(None)],
           members=[("cancel_wait_event", (3,), None, None), ("pll_reconfig", (), None, None)],
-          extra_records=[unit.TxKTX22EncoderStatus], none_is_an_image=True),
+          extra_records=[unit.TxKTX22EncoderStatus], none_is_an_image=True,
+          named_calls=[lambda: unit.KTX22.query_status(None, unit.TxKTX22CaptureStatus()),
+                       lambda: unit.KTX22.wait_status(None, unit.TxKTX22CaptureStatus()),
+                       lambda: unit.KTX22.force_trigger(None),
+                       lambda: unit.KTX22.wait_status(None)]),
 ]
 BY_NAME = {m.name: m for m in MODELS}
 ALL = pytest.mark.parametrize("model", MODELS, ids=[m.name for m in MODELS])
@@ -383,6 +388,16 @@ def test_missing_objects_are_never_touched(model, call):
         call()
     code, _, function, _ = error_fields(caught.value)
     assert (code, function) == (2, "operator()")
+    assert vktsim.journal() == []
+
+
+# pybind11 itself refuses None as the object of members whose arguments are named.
+@pytest.mark.parametrize("model, call", each(MODELS, lambda m: [
+    (lambda: m.cls.lock(None, []),), (lambda: m.cls.lock(None, None),)]
+    + [(c,) for c in m.named_calls]))
+def test_members_with_named_arguments_refuse_a_missing_object_as_a_type_error(model, call):
+    with pytest.raises(TypeError):
+        call()
     assert vktsim.journal() == []
 
 

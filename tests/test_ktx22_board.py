@@ -202,19 +202,3 @@ def test_channel_commands_default_to_channel_minus_one(board, member, operation)
     getattr(board, member)(0)
     me = vktsim.ident(board)
     assert calls(operation) == [(me, -1), (me, 1), (me, 0)]
-
-
-# ---- missing objects ------------------------------------------------------------------------------------
-
-# Members with named arguments do not take None for their object at all.
-@pytest.mark.parametrize("call", [
-    lambda: unit.KTX22.query_status(None, unit.TxKTX22CaptureStatus()),
-    lambda: unit.KTX22.wait_status(None, unit.TxKTX22CaptureStatus()),
-    lambda: unit.KTX22.force_trigger(None),
-    lambda: unit.KTX22.wait_status(None),
-    lambda: unit.KTX22.lock(None, []),
-])
-def test_members_with_named_arguments_refuse_a_missing_object_as_a_type_error(call):
-    with pytest.raises(TypeError):
-        call()
-    assert vktsim.journal() == []

@@ -144,13 +144,3 @@ def test_lock_forms(board):
     me, it = vktsim.ident(board), vktsim.ident(image)
     assert calls("CxMR250::Lock") == [(me, [it, None], 2, 0), (me, [it, None], 2, 6),
                                       (me, it, 0), (me, it, 2)]
-
-
-# ---- missing objects ------------------------------------------------------------------------------
-
-def test_members_with_named_arguments_refuse_none_as_their_object():
-    # pybind11 itself refuses None as the object where arguments are named.
-    for call in (lambda: unit.MR250.lock(None, []), lambda: unit.MR250.lock(None, None)):
-        with pytest.raises(TypeError):
-            call()
-    assert vktsim.journal() == []
