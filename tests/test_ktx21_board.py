@@ -1,15 +1,14 @@
-"""KTX21 board: overloads, image lists, status calls, companions, ownership."""
-import gc
+"""KTX21 board: registration, overloads, opening and image-list forms; what all
+three grabbers share is in test_grabbers.py."""
 
 import pytest
 
 import unit
 import vktsim
 from conftest import calls, error_fields
-from ktx21_support import CAMERA_FILE
+from grabber_support import KTX21_CAMERA_FILE
 
-PATH = str(CAMERA_FILE)
-COMPANIONS = [unit.KTX21Param, unit.KTX21Encoder, unit.KTX21Sio]
+PATH = str(KTX21_CAMERA_FILE)
 
 
 def test_registration_order():
@@ -47,12 +46,6 @@ def test_from_file_overloads(args, kwargs, recorded):
     assert calls("CxKTX21::FromFile") == [recorded]
 
 
-def test_from_file_opens_board_zero_with_the_camera_file():
-    board = unit.KTX21.from_file(PATH)
-    assert board.is_valid and board.is_opened
-    assert unit.KTX21Param.from_(board).get_param("Width") == 320
-
-
 def test_from_file_with_a_null_path_is_the_library_error():
     with pytest.raises(RuntimeError) as caught:
         unit.KTX21.from_file(None)
@@ -82,29 +75,7 @@ def test_setup_and_save_overloads(tmp_path):
     assert calls("CxKTX21::SaveW") == [(ident, "caf\u00e9.txt")]
 
 
-# ---- constructors, equality, lifetime ----------------------------------------------------
-
-def test_copies_refer_to_the_same_board():
-    board = unit.KTX21.from_file(PATH)
-    copy = unit.KTX21(board)
-    assert copy == board and not (copy != board)
-    assert copy is not board and vktsim.ident(copy) != vktsim.ident(board)
-    assert unit.KTX21() != board
-    assert unit.KTX21() == unit.KTX21()   # neither is bound to a board
-
-
-@pytest.mark.parametrize("other", [None, 5, unit.KTX21Param])
-def test_copy_constructor_takes_a_board_only(other):
-    with pytest.raises(TypeError):
-        unit.KTX21(other() if other is unit.KTX21Param else other)
-
-
-def test_equality_with_other_types_and_hash():
-    board = unit.KTX21()
-    assert (board == 5) is False and (board != 5) is True
-    with pytest.raises(TypeError):
-        hash(board)
-
+# ---- opening and closing -----------------------------------------------------------------
 
 def test_dispose_releases_the_board():
     board = unit.KTX21.from_file(PATH)
@@ -129,20 +100,6 @@ def test_open_close_and_busy_boards():
         board.close()
 
 
-def test_every_object_is_freed_exactly_once():
-    gc.collect()
-    before = vktsim.live_objects()
-    board = unit.KTX21.from_file(PATH)
-    objects = [board, unit.KTX21(board), unit.KTX21()]
-    for companion in COMPANIONS:
-        objects += [companion.from_(board), companion(), companion(companion.from_(board))]
-    objects.append(unit.KTX21Param.from_(board).controller)
-    assert vktsim.live_objects() == before + 12
-    del objects, board
-    gc.collect()
-    assert vktsim.live_objects() == before
-
-
 # ---- image lists ---------------------------------------------------------------------------
 
 @pytest.fixture
@@ -152,16 +109,6 @@ def board():
 
 class ImageList(list):
     pass
-
-
-@pytest.mark.parametrize("count", [0, 1, 3, 16, 17, 100])
-def test_validate_passes_the_whole_list_once(board, count):
-    images = [vktsim.Image(2, 2) for _ in range(count)]
-    vktsim.script("CxKTX21::Validate", value=None)
-    vktsim.clear_journal()
-    board.validate(images)
-    assert calls("CxKTX21::Validate") == [
-        (vktsim.ident(board), [vktsim.ident(i) for i in images], count)]
 
 
 def test_lock_list_forms(board):
@@ -187,188 +134,3 @@ def test_single_image_forms(board):
     me, it = vktsim.ident(board), vktsim.ident(image)
     assert calls("CxKTX21::Lock") == [(me, it, 0), (me, it, 2)]
     assert calls("CxKTX21::Validate") == [(me, it)]
-
-
-@pytest.mark.parametrize("method", ["validate", "lock"])
-@pytest.mark.parametrize("argument", [(), None, "images", 5])
-def test_what_is_not_a_list_fits_no_overload(board, method, argument):
-    if argument == ():
-        argument = (vktsim.Image(2, 2),)   # a tuple of images
-    with pytest.raises(TypeError):
-        getattr(board, method)(argument)
-    assert vktsim.journal() == []
-
-
-@pytest.mark.parametrize("method", ["validate", "lock"])
-@pytest.mark.parametrize("bad", [5, "x", unit.KTX21])
-def test_an_element_of_another_type_is_a_cast_error(board, method, bad):
-    element = bad() if bad is unit.KTX21 else bad
-    with pytest.raises(RuntimeError, match="^Unable to cast Python instance of type "):
-        getattr(board, method)([vktsim.Image(2, 2), element])
-    assert vktsim.journal() == []
-
-
-# ---- capture control and status ------------------------------------------------------------
-
-def test_abort_overloads(board):
-    vktsim.script("CxKTX21::Abort", value=None)
-    vktsim.script("CxKTX21::Abort", value=None)
-    board.abort()
-    board.abort(5)
-    assert calls("CxKTX21::Abort") == [(vktsim.ident(board),), (vktsim.ident(board), 5)]
-    with pytest.raises(TypeError):
-        board.abort(-1)
-
-
-@pytest.mark.parametrize("method", ["query_status", "wait_status", "abort"])
-@pytest.mark.parametrize("value", [-1, 2**32, 1.0])
-def test_unsigned_arguments_refuse_what_does_not_fit(board, method, value):
-    with pytest.raises(TypeError):
-        getattr(board, method)(value)
-    assert vktsim.journal() == []
-
-
-@pytest.mark.parametrize("method, args, operation, recorded", [
-    ("wait_status", (), "CxKTX21::WaitStatus", ()),
-    ("wait_status", (7,), "CxKTX21::WaitStatus", (7,)),
-    ("query_status", (), "CxKTX21::QueryStatus", ()),
-    ("query_status", (2**32 - 1,), "CxKTX21::QueryStatus", (2**32 - 1,)),
-])
-def test_status_records(board, method, args, operation, recorded):
-    vktsim.script(operation, value=(2**32 - 1, 2, 3, -4, 5, 6))
-    status = getattr(board, method)(*args)
-    assert isinstance(status, unit.TxKTX21CaptureStatus)
-    assert (status.total_frame_count, status.amount_in_frame, status.last_frame_no,
-            status.line_count, status.dma_schedule_peak, status.capture_event) == (
-        2**32 - 1, 2, 3, -4, 5, 6)
-    assert status == unit.TxKTX21CaptureStatus(2**32 - 1, 2, 3, -4, 5, 6)
-    assert calls(operation) == [(vktsim.ident(board),) + recorded]
-
-
-def test_record_class():
-    record = unit.TxKTX21CaptureStatus()
-    assert record == unit.TxKTX21CaptureStatus(0, 0, 0, 0, 0, 0)
-    assert record != unit.TxKTX21CaptureStatus(0, 0, 0, 0, 0, 1)
-    assert (record == 0) is False
-    with pytest.raises(AttributeError):
-        record.line_count = 3
-    with pytest.raises(TypeError):
-        unit.TxKTX21CaptureStatus(-1, 0, 0, 0, 0, 0)
-    with pytest.raises(TypeError):
-        hash(record)
-
-
-@pytest.mark.parametrize("member, args, operation, value, result", [
-    ("start", (), "CxKTX21::Start", None, None),
-    ("stop", (), "CxKTX21::Stop", None, None),
-    ("wait", (), "CxKTX21::Wait", None, None),
-    ("status", (), "CxKTX21::Status", -3, -3),
-    ("force_trigger", (), "CxKTX21::ForceTrigger", None, None),
-    ("unlock", (), "CxKTX21::Unlock", None, None),
-    ("open", (3, 1), "CxKTX21::Open", None, None),
-    ("close", (), "CxKTX21::Close", None, None),
-    ("dispose", (), "CxKTX21::Dispose", None, None),
-])
-def test_methods_reach_their_operation(board, member, args, operation, value, result):
-    vktsim.script(operation, value=value)
-    assert getattr(board, member)(*args) == result
-    assert calls(operation) == [(vktsim.ident(board),) + args]
-
-
-@pytest.mark.parametrize("prop, getter, setter", [
-    ("num", "CxKTX21::GetNum", "CxKTX21::SetNum"),
-    ("lock_id", "CxKTX21::GetLockId", "CxKTX21::SetLockId"),
-])
-def test_int_properties(board, prop, getter, setter):
-    vktsim.script(getter, value=-9)
-    vktsim.script(setter, value=None)
-    assert getattr(board, prop) == -9
-    setattr(board, prop, 12)
-    assert calls(setter) == [(vktsim.ident(board), 12)]
-    with pytest.raises(TypeError):
-        setattr(board, prop, 2**31)
-
-
-@pytest.mark.parametrize("prop, operation", [
-    ("is_valid", "CxKTX21::IsValid"), ("is_opened", "CxKTX21::IsOpened"),
-    ("is_running", "CxKTX21::IsRunning")])
-def test_bool_properties(board, prop, operation):
-    vktsim.script(operation, value=True)
-    assert getattr(board, prop) is True
-    assert getattr(board, prop) is False
-
-
-# ---- companions ----------------------------------------------------------------------------------
-
-@pytest.mark.parametrize("companion", COMPANIONS)
-def test_companions_attach_by_from_and_controller(companion):
-    board = unit.KTX21.from_file(PATH)
-    attached = companion.from_(board)
-    assert attached.controller is board and attached.is_valid
-    assert calls(companion.__name__.replace("KTX21", "CxKTX21", 1) + "::From") == [
-        (vktsim.ident(board),)]
-    other = companion()
-    assert other.controller is None and not other.is_valid and other != attached
-    other.controller = board
-    assert other.controller is board and other == attached
-    assert companion(other) == other
-    other.controller = None
-    assert other.controller is None
-    nothing = companion.from_(None)
-    assert nothing.controller is None
-
-
-@pytest.mark.parametrize("companion", COMPANIONS)
-@pytest.mark.parametrize("wrong", [5, "board", unit.KTX21Param, unit.KTX21Sio])
-def test_companions_refuse_other_objects(companion, wrong):
-    # The generic Video class does not exist yet; any non-KTX21 object is refused.
-    obj = wrong() if isinstance(wrong, type) else wrong
-    holder = companion()
-    vktsim.clear_journal()
-    with pytest.raises(RuntimeError, match="^Unable to cast Python instance of type "):
-        companion.from_(obj)
-    with pytest.raises(RuntimeError, match="^Unable to cast Python instance of type "):
-        holder.controller = obj
-    assert vktsim.journal() == []
-
-
-@pytest.mark.parametrize("companion, method, args", [
-    (unit.KTX21Param, "get_param", ("Width",)),
-    (unit.KTX21Encoder, "total_counter", ()),
-    (unit.KTX21Sio, "open", ()),
-])
-def test_a_companion_whose_board_is_gone_gets_a_library_error(companion, method, args):
-    board = unit.KTX21.from_file(PATH)
-    attached = companion.from_(board)
-    del board
-    gc.collect()
-    assert attached.controller is None and not attached.is_valid
-    with pytest.raises(RuntimeError) as caught:
-        getattr(attached, method)(*args)
-    code, _, function, _ = error_fields(caught.value)
-    assert code == 2 and function.endswith("the attached board no longer exists")
-
-
-# ---- missing objects ------------------------------------------------------------------------------
-
-@pytest.mark.parametrize("call", [
-    lambda: unit.KTX21.dispose(None),
-    lambda: unit.KTX21.is_valid.fget(None),
-    lambda: unit.KTX21.start(None),
-    lambda: unit.KTX21.validate(None, []),
-    lambda: unit.KTX21.num.fset(None, 1),
-    lambda: unit.KTX21Param.get_param(None, "Width"),
-    lambda: unit.KTX21Param.get_register(None, 0),
-    lambda: unit.KTX21Param.controller.fget(None),
-    lambda: unit.KTX21Encoder.set_param(None, "ENCDir", 1),
-    lambda: unit.KTX21Encoder.comp2.fget(None),
-    lambda: unit.KTX21Sio.read(None, 4),
-    lambda: unit.KTX21Sio.read_byte(None),
-    lambda: unit.TxKTX21CaptureStatus.line_count.fget(None),
-])
-def test_missing_objects_are_never_touched(call):
-    with pytest.raises(RuntimeError) as caught:
-        call()
-    code, _, function, _ = error_fields(caught.value)
-    assert (code, function) == (2, "operator()")
-    assert vktsim.journal() == []

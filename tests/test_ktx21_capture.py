@@ -8,7 +8,8 @@ import pytest
 import unit
 import vktsim
 from conftest import error_fields
-from ktx21_support import CAMERA_FILE, small_camera, write_camera_file
+from grabber_support import KTX21_CAMERA_FILE as CAMERA_FILE, write_camera_file
+from grabber_support import ktx21_small_camera as small_camera
 
 IDLE, RUNNING, FINISHED, STOPPED, ABORTED = range(5)
 FRAME_DONE, ALL_IN, STOP_EVENT, ABORT_EVENT, IMAGE_LOST = 1, 2, 4, 8, 16

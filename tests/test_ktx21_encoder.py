@@ -1,74 +1,16 @@
-"""KTX21Encoder: its nine-name table, properties and counters."""
+"""KTX21Encoder: start_abs and counting on the simulated board; its nine-name
+table, properties and refusals are checked in test_grabbers.py."""
 import pytest
 
 import unit
 import vktsim
-from conftest import calls, error_fields
-from ktx21_support import small_camera
-
-INT32, UINT32 = 0x100000008, 0x100000004
-TABLE = [("EncoderMode", INT32), ("ENCSampling", INT32), ("ENCStart", INT32), ("ENCComp1", INT32),
-         ("ENCInit", INT32), ("ENCDir", INT32), ("ENCSwapAB", INT32), ("ENCInputCH", INT32),
-         ("ENCComp2", UINT32)]
+from conftest import calls
+from grabber_support import ktx21_small_camera as small_camera
 
 
 @pytest.fixture
 def encoder():
     return unit.KTX21Encoder()
-
-
-@pytest.mark.parametrize("name, kind", TABLE)
-def test_table_in_both_directions(encoder, name, kind):
-    vktsim.script("CxKTX21Encoder::GetParam", value=0xFFFFFFFF)
-    vktsim.script("CxKTX21Encoder::SetParam", value=None)
-    assert encoder.get_param(name) == (2**32 - 1 if kind == UINT32 else -1)
-    encoder.set_param(name, 7)
-    me = vktsim.ident(encoder)
-    assert calls("CxKTX21Encoder::GetParam") == [(me, name.encode(), 0, kind)]
-    assert calls("CxKTX21Encoder::SetParam") == [(me, name.encode(), 7, kind)]
-
-
-@pytest.mark.parametrize("call", [
-    lambda e: e.get_param("Width"), lambda e: e.set_param("Width", 1),
-    lambda e: e.get_param("encodermode"), lambda e: e.set_param("ENCComp3", object()),
-    lambda e: e.send_command(""), lambda e: e.send_command("Reset"),
-])
-def test_binding_errors(encoder, call):
-    with pytest.raises(RuntimeError) as caught:
-        call(encoder)
-    code, _, function, _ = error_fields(caught.value)
-    assert (code, function) == (1, "operator()")
-    assert vktsim.journal() == []
-
-
-@pytest.mark.parametrize("name, value", [("ENCComp2", -1), ("ENCComp2", 2**32), ("ENCDir", 1.0),
-                                         ("ENCComp1", 2**31), ("ENCInit", "1")])
-def test_values_refused_by_the_conversion(encoder, name, value):
-    with pytest.raises(RuntimeError, match="^Unable to cast Python instance of type "):
-        encoder.set_param(name, value)
-    assert vktsim.journal() == []
-
-
-PROPERTIES = [("encoder_mode", "EncoderMode"), ("sampling", "Sampling"), ("start", "Start"),
-              ("dir", "Dir"), ("comp1", "Comp1"), ("comp2", "Comp2"), ("init", "Init"),
-              ("swap_ab", "SwapAb")]
-
-
-@pytest.mark.parametrize("prop, operation", PROPERTIES)
-def test_properties_reach_their_operations(encoder, prop, operation):
-    vktsim.script("CxKTX21Encoder::Get" + operation, value=1)
-    vktsim.script("CxKTX21Encoder::Set" + operation, value=None)
-    assert getattr(encoder, prop) == 1
-    setattr(encoder, prop, 0)
-    assert calls("CxKTX21Encoder::Set" + operation) == [(vktsim.ident(encoder), 0)]
-
-
-def test_comp2_is_unsigned(encoder):
-    vktsim.script("CxKTX21Encoder::GetComp2", value=2**32 - 1)
-    assert encoder.comp2 == 2**32 - 1
-    with pytest.raises(TypeError):
-        encoder.comp2 = -1
-    assert vktsim.journal() == [("CxKTX21Encoder::GetComp2", (vktsim.ident(encoder),))]
 
 
 @pytest.mark.parametrize("argument, passed", [(1, True), (None, False), (0, False), (True, True)])

@@ -7,7 +7,7 @@ import pytest
 import unit
 import vktsim
 from conftest import error_fields
-from ktx22_support import small_camera
+from grabber_support import ktx22_small_camera as small_camera
 
 IDLE, RUNNING, FINISHED, STOPPED, ABORTED = range(5)
 FRAME, CAPTURE_END, TRIGGER, EXTERNAL = range(4)

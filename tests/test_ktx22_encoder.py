@@ -1,79 +1,17 @@
-"""KTX22Encoder: its ten-name table, typed settings, start/stop/reset, the
-counters and the status record it fills."""
+"""KTX22Encoder: start/stop/reset, the counters and the status record it
+fills; its ten-name table, typed settings and refusals are checked in
+test_grabbers.py."""
 import pytest
 
 import unit
 import vktsim
 from conftest import calls, error_fields
-from ktx22_support import ENCODER_NAMES, INT32, UINT32, small_camera
+from grabber_support import ktx22_small_camera as small_camera
 
 
 @pytest.fixture
 def encoder():
     return unit.KTX22Encoder()
-
-
-def kind(name):
-    return UINT32 if name == "ENCComp2" else INT32
-
-
-@pytest.mark.parametrize("name", ENCODER_NAMES)
-def test_every_name_in_both_directions(encoder, name):
-    vktsim.script("CxKTX22Encoder::GetParam", value=2**32 - 1)
-    vktsim.script("CxKTX22Encoder::SetParam", value=None)
-    expected = 2**32 - 1 if name == "ENCComp2" else -1
-    assert encoder.get_param(name) == expected
-    encoder.set_param(name, 7)
-    me = vktsim.ident(encoder)
-    assert calls("CxKTX22Encoder::GetParam") == [(me, name.encode(), 0, kind(name))]
-    assert calls("CxKTX22Encoder::SetParam") == [(me, name.encode(), 7, kind(name))]
-
-
-@pytest.mark.parametrize("name", ["ENCInit", "ENCInputCH", "TriggerMode", "Width", "encodermode",
-                                  "ENCIn0Termination", ""])
-def test_names_outside_the_encoder_table(encoder, name):
-    for call in (lambda: encoder.get_param(name), lambda: encoder.set_param(name, object())):
-        with pytest.raises(RuntimeError) as caught:
-            call()
-        assert error_fields(caught.value)[0::2] == (1, "operator()")
-    assert vktsim.journal() == []
-
-
-@pytest.mark.parametrize("name", ["StopPG", "PLLReconfig", ""])
-def test_send_command_always_refuses(encoder, name):
-    with pytest.raises(RuntimeError) as caught:
-        encoder.send_command(name)
-    assert error_fields(caught.value)[0::2] == (1, "operator()")
-    with pytest.raises(TypeError):
-        encoder.send_command(5)
-    assert vktsim.journal() == []
-
-
-def test_encc2_edges(encoder):
-    vktsim.script("CxKTX22Encoder::SetParam", value=None)
-    encoder.set_param("ENCComp2", 4294967295)
-    with pytest.raises(RuntimeError, match="^Unable to cast Python instance of type "):
-        encoder.set_param("ENCComp2", -1)
-    with pytest.raises(TypeError):
-        encoder.comp2 = -1
-    vktsim.script("CxKTX22Encoder::GetComp2", value=2**31)
-    assert encoder.comp2 == 2**31
-    assert len(calls("CxKTX22Encoder::SetParam")) == 1
-
-
-PROPERTIES = [("encoder_mode", "EncoderMode"), ("sampling", "Sampling"), ("start", "Start"),
-              ("dir", "Dir"), ("comp1", "Comp1"), ("comp2", "Comp2"),
-              ("reset_source", "ResetSource"), ("swap_ab", "SwapAb"),
-              ("signal_source", "SignalSource"), ("encoder_act_mode", "EncoderActMode")]
-
-
-@pytest.mark.parametrize("prop, operation", PROPERTIES)
-def test_properties_reach_their_operations(encoder, prop, operation):
-    vktsim.script("CxKTX22Encoder::Get" + operation, value=3)
-    vktsim.script("CxKTX22Encoder::Set" + operation, value=None)
-    assert getattr(encoder, prop) == 3
-    setattr(encoder, prop, 2)
-    assert calls("CxKTX22Encoder::Set" + operation) == [(vktsim.ident(encoder), 2)]
 
 
 def test_status_record_fields_in_their_order():

@@ -5,7 +5,8 @@ import pytest
 import unit
 import vktsim
 from conftest import error_fields
-from mr250_support import expected_pattern, small_camera
+from grabber_support import mr250_expected_pattern as expected_pattern
+from grabber_support import mr250_small_camera as small_camera
 
 FINISHED, STOPPED = 2, 3
 FRAME_DONE, ALL_IN, STOP_EVENT = 1, 2, 4

@@ -1,30 +1,14 @@
-"""MR250Param: the 61-name table in both directions, value kinds, the one command."""
+"""MR250Param: the size of its 61-name table, the one command, properties and the
+simulated board; every name in both directions, value kinds and edges are
+checked in test_grabber_params.py."""
 import pytest
 
 import unit
 import vktsim
 from conftest import calls, error_fields
-from mr250_support import CALIBRATION_REGISTER, small_camera
-
-INT32, TEXT, COMMAND = 0x100000008, 0, 0x100000006
-
-NAMES = """TriggerMode VideoOffset FieldDetection ExposureTime ShutterPrecision DeviceID DeviceType
-Channel Width Height OffsetW OffsetH OffsetTrgW OffsetTrgH Timeout FpgaVersion Version
-NormalModeWaitTime CameraTriggerSyncMode TriggerSharingMode TriggerSharingChannel SyncMode HCycle
-VCycle VCycleTrg HDWidth VDWidth ClampStart ClampEnd VideoDelay SyncPhase SyncTerminate PllVDW
-PllRDW PllOD TriggerSyncMode TriggerLogic TriggerIndexLogic TriggerInputPin TriggerReadyWait
-TriggerVDDelay TriggerIndexTimeout TriggerDelay TriggerDelaySelect ExtTriggerEnabled ExpEnable
-ExpLogic ExpStop SimTriggerIn SimTriggerEx ImageWidth ImageHeight FormatType ImageType ImagePack
-ImageDepth DriverVersion CameraName CameraMaker CameraMode ImageSize""".split()
-TEXTS = {"DriverVersion", "CameraName", "CameraMaker", "CameraMode", "ImageSize"}
-READ_ONLY = {"DeviceID", "DeviceType", "Channel", "FpgaVersion", "ExtTriggerEnabled", "ImageWidth",
-             "ImageHeight", "FormatType", "ImageType", "ImagePack", "ImageDepth", "DriverVersion",
-             "ImageSize"}
-WRITABLE = [n for n in NAMES if n not in READ_ONLY]
-
-
-def kind_of(name):
-    return TEXT if name in TEXTS else INT32
+from grabber_support import MR250_CALIBRATION_REGISTER as CALIBRATION_REGISTER
+from grabber_support import mr250_small_camera as small_camera
+from mr250_tables import COMMAND, INT32, NAMES, TEXT, WRITABLE, kind_of
 
 
 def test_table_size():
@@ -39,98 +23,6 @@ def param():
     return unit.MR250Param()
 
 
-@pytest.mark.parametrize("name", NAMES)
-def test_every_name_reads_with_its_kind(param, name):
-    scripted, expected = (b"abc", "abc") if kind_of(name) == TEXT else (-5, -5)
-    vktsim.script("CxMR250Param::GetParam", value=scripted)
-    vktsim.clear_journal()
-    result = param.get_param(name)
-    assert result == expected and type(result) is type(expected)
-    empty = b"" if kind_of(name) == TEXT else 0
-    assert calls("CxMR250Param::GetParam") == [(vktsim.ident(param), name.encode(), empty,
-                                                kind_of(name))]
-
-
-@pytest.mark.parametrize("name", WRITABLE)
-def test_every_writable_name_writes_with_its_kind(param, name):
-    value, seen = ("abc", b"abc") if kind_of(name) == TEXT else (-7, -7)
-    vktsim.script("CxMR250Param::SetParam", value=None)
-    vktsim.clear_journal()
-    assert param.set_param(name, value) is None
-    assert calls("CxMR250Param::SetParam") == [(vktsim.ident(param), name.encode(), seen,
-                                                kind_of(name))]
-
-
-def assert_binding_error(caught, function):
-    code, line, text, file = error_fields(caught.value)
-    assert (code, text) == (1, function)
-    assert line > 0 and file == "pyvkt/vkt_unit/mr250.cpp"
-
-
-@pytest.mark.parametrize("name", sorted(READ_ONLY))
-def test_read_only_names_are_refused_for_writing(param, name):
-    vktsim.clear_journal()
-    with pytest.raises(RuntimeError) as caught:
-        param.set_param(name, object())   # the value is not even converted
-    assert_binding_error(caught, "mr250_set_param")
-    assert vktsim.journal() == []
-
-
-# KTX21 names the MR250 does not have, other cases, padding, nothing.
-@pytest.mark.parametrize("name", ["videooffset", "VIDEOOFFSET", "Width ", "", "Width\0",
-                                  "TriggerCycleTime", "BitWidth", "SIOSTX", "ENCComp2"])
-@pytest.mark.parametrize("direction", ["get", "set"])
-def test_unknown_names(param, name, direction):
-    vktsim.clear_journal()
-    with pytest.raises(RuntimeError) as caught:
-        if direction == "get":
-            param.get_param(name)
-        else:
-            param.set_param(name, 1)
-    assert_binding_error(caught, "mr250_%s_param" % direction)
-    assert vktsim.journal() == []
-
-
-def test_names_may_be_bytes(param):
-    vktsim.script("CxMR250Param::GetParam", value=3)
-    assert param.get_param(b"HCycle") == 3
-    with pytest.raises(RuntimeError, match="mr250_get_param"):
-        param.get_param(b"\xffHCycle")
-
-
-@pytest.mark.parametrize("name, value", [
-    ("VideoOffset", 1.5), ("VideoOffset", "5"), ("VideoOffset", None), ("HCycle", 2**31),
-    ("HCycle", -2**31 - 1), ("CameraName", 5), ("CameraName", None), ("CameraMode", ["a"]),
-])
-def test_values_the_kind_refuses_are_cast_errors(param, name, value):
-    vktsim.clear_journal()
-    with pytest.raises(RuntimeError, match="^Unable to cast Python instance of type "):
-        param.set_param(name, value)
-    assert vktsim.journal() == []
-
-
-@pytest.mark.parametrize("name, value, seen", [
-    ("VideoOffset", True, 1), ("VideoOffset", -2**31, -2**31), ("VCycle", 2**31 - 1, 2**31 - 1),
-    ("CameraName", "caf\u00e9", "caf\u00e9".encode()), ("CameraMode", "ab\0cd", b"ab"),
-    ("CameraMaker", b"raw\xff", b"raw\xff"),
-])
-def test_value_edges_reach_the_library(param, name, value, seen):
-    vktsim.script("CxMR250Param::SetParam", value=None)
-    vktsim.clear_journal()
-    param.set_param(name, value)
-    assert calls("CxMR250Param::SetParam")[0][2] == seen
-
-
-def test_int32_reads_are_sign_extended_and_text_reads_take_every_byte(param):
-    vktsim.script("CxMR250Param::GetParam", value=0xFFFFFFFF)
-    assert param.get_param("VideoOffset") == -1
-    vktsim.script("CxMR250Param::GetParam", value=b"a\0b")
-    assert param.get_param("ImageSize") == "a\0b"
-    vktsim.script("CxMR250Param::GetParam", value=b"\xff")
-    with pytest.raises(UnicodeDecodeError):
-        param.get_param("CameraName")
-
-
 # ---- the command --------------------------------------------------------------------------
 
 def test_self_calibration_reaches_send_command(param):
@@ -140,16 +32,6 @@ def test_self_calibration_reaches_send_command(param):
     # The scratch byte is neither set by the module nor read by the library.
     assert calls("CxMR250Param::SendCommand") == [
         (vktsim.ident(param), b"SelfCalibration", None, COMMAND)]
-
-
-@pytest.mark.parametrize("name", ["selfcalibration", "SelfCalibration ", "", "ResetPG",
-                                  "SelfCalibration\0", b"SELFCALIBRATION"])
-def test_other_commands_are_refused(param, name):
-    vktsim.clear_journal()
-    with pytest.raises(RuntimeError) as caught:
-        param.send_command(name)
-    assert_binding_error(caught, "operator()")
-    assert vktsim.journal() == []
 
 
 def test_self_calibration_cancels_the_input_offset_error(tmp_path):

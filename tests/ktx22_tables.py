@@ -1,7 +1,4 @@
-"""Helpers shared by the KTX22 tests: the name tables as the board documents
-them, and small simulated cameras."""
-import unit
-from ktx21_support import write_camera_file
+"""The KTX22 name tables as the board documents them."""
 
 INT32, UINT32, TEXT, COMMAND = 0x100000008, 0x100000004, 0, 0x100000006
 
@@ -43,10 +40,3 @@ ENCODER_NAMES = ["EncoderMode", "ENCSampling", "ENCStart", "ENCComp1", "ENCReset
 def kind_of(name):
     return UINT32 if name == "ENCComp2" else TEXT if name in GET_TEXT else INT32
 
-
-def small_camera(directory, **settings):
-    """An opened KTX22 board with a small, fast camera."""
-    values = dict(Width=16, Height=8, BitWidth=8, TriggerCycleTime=1000, ExposureTime=100,
-                  Timeout=2000)
-    values.update(settings)
-    return unit.KTX22.from_file(str(write_camera_file(directory, model="KTX22", **values)))
