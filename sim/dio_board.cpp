@@ -33,64 +33,52 @@ constexpr long long kDefaultTimeoutMs = 1000;
 constexpr long long kMaxTimeoutMs = 3600 * 1000;
 constexpr long long kMaxDelayMs = 60 * 1000;
 
-// What each model keeps, with power-on values. DeviceID and DeviceType are
-// filled in per board. DIEdge bit set: rising edge; clear: falling edge.
-const std::vector<SettingSpec>& settings_of(Model model) {
-    static const std::vector<SettingSpec> snr11 = {
-        {"INTEnable", Kind::Int32, true, 0, nullptr},
-        {"INTEdge", Kind::Int32, true, 1, nullptr},
-        {"INTStatus", Kind::Int32, false, 0, nullptr},
-        {"DeviceID", Kind::Int32, false, 0, nullptr},
-        {"DeviceType", Kind::Int32, false, 0, nullptr},
-        {"DriverVersion", Kind::Int32, false, kDriverVersion, nullptr},
-        {"Timeout", Kind::Int32, true, kDefaultTimeoutMs, nullptr},
-        {"DIWaitMode", Kind::Int32, true, 0, nullptr},
-        {"INTWaitEnable", Kind::Int32, true, 1, nullptr},
-        {"Version", Kind::Int32, true, 1, nullptr},
-        {"DIEnable", Kind::UInt32, true, 0xFFFFFFFF, nullptr},
-        {"DIEdge", Kind::UInt32, true, 0xFFFFFFFF, nullptr},
-        {"DIWaitEnable", Kind::UInt32, true, 0, nullptr},
-    };
-    static const std::vector<SettingSpec> sn2200 = {
-        {"DINoiseFilterTime", Kind::Int32, true, 0, nullptr},
-        {"DeviceID", Kind::Int32, false, 0, nullptr},
-        {"DeviceType", Kind::Int32, false, 0, nullptr},
-        {"DriverVersion", Kind::Int32, false, kDriverVersion, nullptr},
-        {"FpgaVersion", Kind::Int32, false, kFpgaVersion, nullptr},
-        {"Timeout", Kind::Int32, true, kDefaultTimeoutMs, nullptr},
-        {"Version", Kind::Int32, true, 1, nullptr},
-        {"DIEnable", Kind::UInt32, true, 0xFFFFFFFF, nullptr},
-        {"DIEdge", Kind::UInt32, true, 0xFFFFFFFF, nullptr},
-        {"DIWaitEnable", Kind::UInt32, true, 0, nullptr},
-        {"DriverVersionName", Kind::Text, false, 0, "1.2.0"},
-        {"FpgaVersionName", Kind::Text, false, 0, "2.3 (sim)"},
-    };
-    static const std::vector<SettingSpec> tk560 = {
-        {"INTEnable", Kind::Int32, true, 0, nullptr},
-        {"INTEdge", Kind::Int32, true, 1, nullptr},
-        {"DINoiseFilterWidth", Kind::Int32, true, 0, nullptr},
-        {"DINoiseFilterScale", Kind::Int32, true, 0, nullptr},
-        {"INTNoiseFilterWidth", Kind::Int32, true, 0, nullptr},
-        {"INTNoiseFilterScale", Kind::Int32, true, 0, nullptr},
-        {"INTStatus", Kind::Int32, false, 0, nullptr},
-        {"DeviceID", Kind::Int32, false, 0, nullptr},
-        {"DeviceType", Kind::Int32, false, 0, nullptr},
-        {"DriverVersion", Kind::Int32, false, kDriverVersion, nullptr},
-        {"FpgaVersion", Kind::Int32, false, kFpgaVersion, nullptr},
-        {"Timeout", Kind::Int32, true, kDefaultTimeoutMs, nullptr},
-        {"DIWaitMode", Kind::Int32, true, 0, nullptr},
-        {"INTWaitEnable", Kind::Int32, true, 1, nullptr},
-        {"Version", Kind::Int32, true, 1, nullptr},
-        {"DIEnable", Kind::UInt32, true, 0xFFFFFFFF, nullptr},
-        {"DIEdge", Kind::UInt32, true, 0xFFFFFFFF, nullptr},
-        {"DIWaitEnable", Kind::UInt32, true, 0, nullptr},
-    };
+// Settings that every model keeps: identity, time-out and the input lines.
+// DeviceID and DeviceType are filled in per board. DIEdge bit set: rising
+// edge; clear: falling edge.
+const std::vector<SettingSpec> kCommonSettings = {
+    {"DeviceID", Kind::Int32, false, 0, nullptr},
+    {"DeviceType", Kind::Int32, false, 0, nullptr},
+    {"DriverVersion", Kind::Int32, false, kDriverVersion, nullptr},
+    {"Timeout", Kind::Int32, true, kDefaultTimeoutMs, nullptr},
+    {"Version", Kind::Int32, true, 1, nullptr},
+    {"DIEnable", Kind::UInt32, true, 0xFFFFFFFF, nullptr},
+    {"DIEdge", Kind::UInt32, true, 0xFFFFFFFF, nullptr},
+    {"DIWaitEnable", Kind::UInt32, true, 0, nullptr},
+};
+
+// The interrupt line and the wait mode (SNR11, TK560).
+const std::vector<SettingSpec> kInterruptSettings = {
+    {"INTEnable", Kind::Int32, true, 0, nullptr},
+    {"INTEdge", Kind::Int32, true, 1, nullptr},
+    {"INTStatus", Kind::Int32, false, 0, nullptr},
+    {"INTWaitEnable", Kind::Int32, true, 1, nullptr},
+    {"DIWaitMode", Kind::Int32, true, 0, nullptr},
+};
+
+const std::vector<SettingSpec> kSN2200Settings = {
+    {"DINoiseFilterTime", Kind::Int32, true, 0, nullptr},
+    {"FpgaVersion", Kind::Int32, false, kFpgaVersion, nullptr},
+    {"DriverVersionName", Kind::Text, false, 0, "1.2.0"},
+    {"FpgaVersionName", Kind::Text, false, 0, "2.3 (sim)"},
+};
+
+const std::vector<SettingSpec> kTK560Settings = {
+    {"FpgaVersion", Kind::Int32, false, kFpgaVersion, nullptr},
+    {"DINoiseFilterWidth", Kind::Int32, true, 0, nullptr},
+    {"DINoiseFilterScale", Kind::Int32, true, 0, nullptr},
+    {"INTNoiseFilterWidth", Kind::Int32, true, 0, nullptr},
+    {"INTNoiseFilterScale", Kind::Int32, true, 0, nullptr},
+};
+
+// What each model keeps, with power-on values.
+std::vector<const std::vector<SettingSpec>*> settings_of(Model model) {
     switch (model) {
-        case Model::SNR11: return snr11;
-        case Model::SN2200: return sn2200;
-        case Model::TK560: return tk560;
+        case Model::SNR11: return {&kCommonSettings, &kInterruptSettings};
+        case Model::SN2200: return {&kCommonSettings, &kSN2200Settings};
+        case Model::TK560: return {&kCommonSettings, &kInterruptSettings, &kTK560Settings};
     }
-    return snr11;
+    return {&kCommonSettings};
 }
 
 ExDevice device_type(Model model) {
@@ -165,9 +153,11 @@ void power_on(Device& device, Model model, int id) {
     device.schedule.clear();
     device.registers.clear();
     device.settings.clear();
-    for (const SettingSpec& spec : settings_of(model)) {
-        device.settings[spec.name] =
-            Setting{spec.kind, spec.writable, spec.initial, spec.text ? spec.text : ""};
+    for (const auto* group : settings_of(model)) {
+        for (const SettingSpec& spec : *group) {
+            device.settings[spec.name] =
+                Setting{spec.kind, spec.writable, spec.initial, spec.text ? spec.text : ""};
+        }
     }
     device.settings["DeviceID"].number = id;
     device.settings["DeviceType"].number = static_cast<long long>(device_type(model));
