@@ -1,4 +1,5 @@
 """Translation of library exceptions into Python errors, and unit.Exception."""
+import pathlib
 import threading
 
 import pytest
@@ -79,3 +80,19 @@ def test_threads_translate_into_their_own_texts():
     for thread in threads:
         thread.join()
     assert failures == []
+
+
+@pytest.mark.parametrize("make_error", [
+    lambda: unit.SNR11Param().get_param("x"),
+    lambda: unit.TK560Param().send_command("x"),
+    lambda: unit.KTX21Param().set_param("x", 1),
+    lambda: unit.Video().get_param("x"),
+    lambda: unit.SNR11.dispose(None),
+])
+def test_binding_errors_name_the_statement_that_throws_them(make_error):
+    with pytest.raises(RuntimeError) as caught:
+        make_error()
+    _, line, _, file = error_fields(caught.value)
+    assert file.startswith("pyvkt/vkt_unit/")
+    source = pathlib.Path(__file__).resolve().parent.parent / file
+    assert "VKT_UNIT_FAIL(" in source.read_text().splitlines()[line - 1]
