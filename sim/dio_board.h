@@ -65,12 +65,7 @@ void register_board(const void* board, std::shared_ptr<Handle> handle);
 void unregister_board(const void* board);
 std::shared_ptr<Handle> board_handle(const void* board, std::uint64_t ident);
 
-// Python's side of the wires (through vktsim).
-struct InputChange {
-    int after_ms;
-    unsigned int inputs;
-    int int_level;   // 0 or 1, or -1 to leave the interrupt line as it is
-};
+// The model a name given from Python stands for.
 Model model_named(const std::string& name);   // throws std::invalid_argument
 
 }  // namespace vkt::sim::dio
