@@ -153,7 +153,7 @@ def test_a_scripted_failure_is_journaled_and_thrown_from_the_library():
         board.write(1)
     code, line, function, file = error_fields(caught.value)
     assert (code, function) == (-4, "CxSNR11::Write")
-    assert file == "sim/state.cpp" and line > 0
+    assert file == "sim/core/state.cpp" and line > 0
     assert calls("CxSNR11::Write") == [(vktsim.ident(board), 1)]
     assert board.write_status() == 0   # a scripted call does nothing else
 

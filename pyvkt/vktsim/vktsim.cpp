@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "control.h"
-#include "sim_objects.h"
+#include "core/control.h"
+#include "core/sim_objects.h"
 #include "vkt/vkt.h"
 
 namespace py = pybind11;

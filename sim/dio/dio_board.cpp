@@ -1,0 +1,648 @@
+// Simulated digital-I/O hardware.
+#include "dio/dio_board.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <stdexcept>
+#include <unordered_map>
+
+namespace vkt::sim::dio {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+enum class Kind { Int32, UInt32, Text };
+
+struct SettingSpec {
+    const char* name;
+    Kind kind;
+    bool writable;
+    long long initial;
+    const char* text;   // initial value of a text setting
+};
+
+constexpr long long kDriverVersion = 0x010200;   // 1.2.0
+constexpr long long kFpgaVersion = 0x0203;       // 2.3
+constexpr long long kDefaultTimeoutMs = 1000;
+constexpr long long kMaxTimeoutMs = 3600 * 1000;
+constexpr long long kMaxDelayMs = 60 * 1000;
+
+// Settings that every model keeps: identity, time-out and the input lines.
+// DeviceID and DeviceType are filled in per board. DIEdge bit set: rising
+// edge; clear: falling edge.
+const std::vector<SettingSpec> kCommonSettings = {
+    {"DeviceID", Kind::Int32, false, 0, nullptr},
+    {"DeviceType", Kind::Int32, false, 0, nullptr},
+    {"DriverVersion", Kind::Int32, false, kDriverVersion, nullptr},
+    {"Timeout", Kind::Int32, true, kDefaultTimeoutMs, nullptr},
+    {"Version", Kind::Int32, true, 1, nullptr},
+    {"DIEnable", Kind::UInt32, true, 0xFFFFFFFF, nullptr},
+    {"DIEdge", Kind::UInt32, true, 0xFFFFFFFF, nullptr},
+    {"DIWaitEnable", Kind::UInt32, true, 0, nullptr},
+};
+
+// The interrupt line and the wait mode (SNR11, TK560).
+const std::vector<SettingSpec> kInterruptSettings = {
+    {"INTEnable", Kind::Int32, true, 0, nullptr},
+    {"INTEdge", Kind::Int32, true, 1, nullptr},
+    {"INTStatus", Kind::Int32, false, 0, nullptr},
+    {"INTWaitEnable", Kind::Int32, true, 1, nullptr},
+    {"DIWaitMode", Kind::Int32, true, 0, nullptr},
+};
+
+const std::vector<SettingSpec> kSN2200Settings = {
+    {"DINoiseFilterTime", Kind::Int32, true, 0, nullptr},
+    {"FpgaVersion", Kind::Int32, false, kFpgaVersion, nullptr},
+    {"DriverVersionName", Kind::Text, false, 0, "1.2.0"},
+    {"FpgaVersionName", Kind::Text, false, 0, "2.3 (sim)"},
+};
+
+const std::vector<SettingSpec> kTK560Settings = {
+    {"FpgaVersion", Kind::Int32, false, kFpgaVersion, nullptr},
+    {"DINoiseFilterWidth", Kind::Int32, true, 0, nullptr},
+    {"DINoiseFilterScale", Kind::Int32, true, 0, nullptr},
+    {"INTNoiseFilterWidth", Kind::Int32, true, 0, nullptr},
+    {"INTNoiseFilterScale", Kind::Int32, true, 0, nullptr},
+};
+
+// What each model keeps, with power-on values.
+std::vector<const std::vector<SettingSpec>*> settings_of(Model model) {
+    switch (model) {
+        case Model::SNR11: return {&kCommonSettings, &kInterruptSettings};
+        case Model::SN2200: return {&kCommonSettings, &kSN2200Settings};
+        case Model::TK560: return {&kCommonSettings, &kInterruptSettings, &kTK560Settings};
+    }
+    return {&kCommonSettings};
+}
+
+ExDevice device_type(Model model) {
+    switch (model) {
+        case Model::SNR11: return ExDevice::SNR11;
+        case Model::SN2200: return ExDevice::SN2200;
+        case Model::TK560: return ExDevice::TK560;
+    }
+    return ExDevice::Unknown;
+}
+
+struct Setting {
+    Kind kind;
+    bool writable;
+    long long number;
+    std::string text;
+};
+
+struct Change {
+    Clock::time_point at;
+    unsigned int inputs;
+    int int_level;
+};
+
+struct Device {
+    Model model;
+    int id;
+    Handle* owner = nullptr;
+    unsigned int inputs = 0;
+    unsigned int outputs = 0;
+    bool int_level = false;
+    bool abort_pending = false;
+    std::map<std::string, Setting> settings;
+    std::map<unsigned int, unsigned int> registers;
+    std::vector<Change> schedule;   // in time order
+};
+
+}  // namespace
+
+struct Handle {
+    Model model;
+    Device* device = nullptr;
+    bool disposed = false;
+
+    // The last object of a board closes it.
+    ~Handle();
+};
+
+namespace {
+
+constexpr unsigned int kRegisterCount = 256;
+
+// One lock for all digital-I/O state; waits sleep on its condition.
+struct Hardware {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::array<std::array<Device, kBoardsPerModel>, 3> devices;
+    struct BoardEntry {
+        std::uint64_t ident;
+        std::shared_ptr<Handle> handle;
+    };
+    std::unordered_map<const void*, BoardEntry> boards;
+};
+
+void power_on(Device& device, Model model, int id) {
+    device.model = model;
+    device.id = id;
+    device.inputs = 0;
+    device.outputs = 0;
+    device.int_level = false;
+    device.abort_pending = false;
+    device.schedule.clear();
+    device.registers.clear();
+    device.settings.clear();
+    for (const auto* group : settings_of(model)) {
+        for (const SettingSpec& spec : *group) {
+            device.settings[spec.name] =
+                Setting{spec.kind, spec.writable, spec.initial, spec.text ? spec.text : ""};
+        }
+    }
+    device.settings["DeviceID"].number = id;
+    device.settings["DeviceType"].number = static_cast<long long>(device_type(model));
+}
+
+Hardware& hardware() {
+    static Hardware* instance = [] {
+        auto* made = new Hardware;
+        for (int m = 0; m < 3; ++m) {
+            for (int id = 0; id < kBoardsPerModel; ++id) {
+                power_on(made->devices[m][id], static_cast<Model>(m), id);
+            }
+        }
+        return made;
+    }();
+    return *instance;
+}
+
+Device& device_at(Model model, int id) {
+    return hardware().devices[static_cast<int>(model)][static_cast<std::size_t>(id)];
+}
+
+const ResetHook reset_hook([] {
+    Hardware& hw = hardware();
+    std::lock_guard<std::mutex> lock(hw.mutex);
+    for (int m = 0; m < 3; ++m) {
+        for (int id = 0; id < kBoardsPerModel; ++id) {
+            Device& device = hw.devices[m][id];
+            if (device.owner != nullptr) device.owner->device = nullptr;
+            device.owner = nullptr;
+            power_on(device, static_cast<Model>(m), id);
+        }
+    }
+    hw.changed.notify_all();
+});
+
+// The open board behind a handle; the caller holds the lock.
+Device& opened(Handle& handle, const char* op) {
+    if (handle.disposed) fail(ExStatus::NotOpened, op, "the board object was disposed");
+    if (handle.device == nullptr) fail(ExStatus::NotOpened, op, "the board is not open");
+    return *handle.device;
+}
+
+void check_line(int index, const char* op) {
+    if (index < 0 || index >= kLines) {
+        fail(ExStatus::InvalidArgument, op, "line " + std::to_string(index) + " is not 0 to 31");
+    }
+}
+
+void check_pointer(const void* pointer, const char* op) {
+    if (pointer == nullptr) fail(ExStatus::InvalidArgument, op, "null pointer");
+}
+
+Setting& setting(Device& device, const char* name, const char* op) {
+    if (name == nullptr) fail(ExStatus::InvalidArgument, op, "null parameter name");
+    auto found = device.settings.find(name);
+    if (found == device.settings.end()) {
+        fail(ExStatus::NotFound, op, std::string("no parameter '") + name + "'");
+    }
+    return found->second;
+}
+
+long long current(const Device& device, const std::string& name, const Setting& value) {
+    return name == "INTStatus" ? (device.int_level ? 1 : 0) : value.number;
+}
+
+void check_kind(const Setting& value, TxModel kind, const char* name, const char* op) {
+    const bool fits = (value.kind == Kind::Int32 && kind.Type == TxModel::kInt32 && kind.Count == 1) ||
+                      (value.kind == Kind::UInt32 && kind.Type == TxModel::kUInt32 && kind.Count == 1) ||
+                      (value.kind == Kind::Text && kind.Type == TxModel::kText && kind.Count == 0);
+    if (!fits) fail(ExStatus::WrongKind, op, std::string("wrong value kind for '") + name + "'");
+}
+
+void store(const char* name, Setting& value, long long number, const char* op) {
+    if (!value.writable) fail(ExStatus::ReadOnly, op, std::string("'") + name + "' is read-only");
+    if (std::string(name) == "Timeout" && (number < 0 || number > kMaxTimeoutMs)) {
+        fail(ExStatus::InvalidArgument, op, "Timeout must be 0 to 3600000 ms");
+    }
+    value.number = number;
+
+}
+
+// ---- waits -----------------------------------------------------------------
+
+struct WaitProgress {
+    unsigned int seen = 0;   // lines whose edge has been seen during this wait
+};
+
+// Applies one change of the wires; returns the result if it ends the wait.
+bool apply(Device& device, const Change& change, WaitProgress& progress, WaitResult& result) {
+    const unsigned int before = device.inputs;
+    const bool int_before = device.int_level;
+    device.inputs = change.inputs;
+    if (change.int_level >= 0) device.int_level = change.int_level != 0;
+
+    auto number = [&device](const char* name) {
+        auto found = device.settings.find(name);
+        return found == device.settings.end() ? 0LL : found->second.number;
+    };
+    if (device.model != Model::SN2200 && number("INTEnable") != 0 && number("INTWaitEnable") != 0 &&
+        int_before != device.int_level && device.int_level == (number("INTEdge") != 0)) {
+        result = WaitResult{static_cast<unsigned int>(DIO::ExEventStatus::INT), 0, device.inputs};
+        return true;
+    }
+    const auto enabled = static_cast<unsigned int>(number("DIEnable") & number("DIWaitEnable"));
+    const auto rising_lines = static_cast<unsigned int>(number("DIEdge"));
+    const unsigned int rising = ~before & device.inputs;
+    const unsigned int falling = before & ~device.inputs;
+    const unsigned int hits = enabled & ((rising & rising_lines) | (falling & ~rising_lines));
+    progress.seen |= hits;
+    // Wait mode 1 ends only once every enabled line has had its edge.
+    const bool all_lines = number("DIWaitMode") == 1;
+    if (hits != 0 && (!all_lines || progress.seen == enabled)) {
+        result = WaitResult{static_cast<unsigned int>(DIO::ExEventStatus::DI),
+                            all_lines ? progress.seen : hits, device.inputs};
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// ---- handles and boards -------------------------------------------------------------
+
+std::shared_ptr<Handle> new_handle(Model model) {
+    auto handle = std::make_shared<Handle>();
+    handle->model = model;
+    return handle;
+}
+
+void open(Handle& handle, int id, const char* op) {
+    Hardware& hw = hardware();
+    std::lock_guard<std::mutex> lock(hw.mutex);
+    if (handle.disposed) fail(ExStatus::NotOpened, op, "the board object was disposed");
+    if (id < 0 || id >= kBoardsPerModel) {
+        fail(ExStatus::NoDevice, op, "no board with id " + std::to_string(id));
+    }
+    Device& device = device_at(handle.model, id);
+    if (handle.device == &device) return;
+    if (handle.device != nullptr) {
+        fail(ExStatus::DeviceBusy, op,
+             "this object already has board " + std::to_string(handle.device->id) + " open");
+    }
+    if (device.owner != nullptr) {
+        fail(ExStatus::DeviceBusy, op, "board " + std::to_string(id) + " is open elsewhere");
+    }
+    device.owner = &handle;
+    handle.device = &device;
+}
+
+namespace {
+void release(Handle& handle) {
+    if (handle.device != nullptr) handle.device->owner = nullptr;
+    handle.device = nullptr;
+}
+}  // namespace
+
+// Never runs with the lock held: handles are only dropped outside it.
+Handle::~Handle() {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    release(*this);
+}
+
+void close(Handle& handle) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    release(handle);
+}
+
+void dispose(Handle& handle) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    release(handle);
+    handle.disposed = true;
+}
+
+bool is_valid(const Handle& handle) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    return !handle.disposed;
+}
+
+bool is_opened(const Handle& handle) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    return handle.device != nullptr;
+}
+
+bool same_board(const Handle& a, const Handle& b) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    return &a == &b || (a.device != nullptr && a.device == b.device);
+}
+
+void register_board(const void* board, std::shared_ptr<Handle> handle) {
+    const std::uint64_t ident = ident_of(board).value_or(0);
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    hardware().boards[board] = Hardware::BoardEntry{ident, std::move(handle)};
+}
+
+void unregister_board(const void* board) {
+    std::shared_ptr<Handle> last;
+    {
+        std::lock_guard<std::mutex> lock(hardware().mutex);
+        auto found = hardware().boards.find(board);
+        if (found == hardware().boards.end()) return;
+        last = std::move(found->second.handle);
+        hardware().boards.erase(found);
+    }
+}
+
+std::shared_ptr<Handle> board_handle(const void* board, std::uint64_t ident) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    auto found = hardware().boards.find(board);
+    if (found == hardware().boards.end() || found->second.ident != ident) return nullptr;
+    return found->second.handle;
+}
+
+// ---- lines ----------------------------------------------------------------------------
+
+unsigned int read_inputs(Handle& handle, const char* op) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    return opened(handle, op).inputs;
+}
+
+bool read_input(Handle& handle, int index, const char* op) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    Device& device = opened(handle, op);
+    check_line(index, op);
+    return (device.inputs >> index) & 1u;
+}
+
+void write_outputs(Handle& handle, unsigned int value, const char* op) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    opened(handle, op).outputs = value;
+}
+
+void write_output(Handle& handle, int index, bool value, const char* op) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    Device& device = opened(handle, op);
+    check_line(index, op);
+    const unsigned int bit = 1u << index;
+    device.outputs = value ? (device.outputs | bit) : (device.outputs & ~bit);
+}
+
+unsigned int read_outputs(Handle& handle, const char* op) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    return opened(handle, op).outputs;
+}
+
+bool read_output(Handle& handle, int index, const char* op) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    Device& device = opened(handle, op);
+    check_line(index, op);
+    return (device.outputs >> index) & 1u;
+}
+
+// ---- waits ----------------------------------------------------------------------------
+
+WaitResult wait(Handle& handle, const char* op) {
+    Hardware& hw = hardware();
+    std::unique_lock<std::mutex> lock(hw.mutex);
+    Device* device = &opened(handle, op);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(device->settings["Timeout"].number);
+    WaitProgress progress;
+    WaitResult result{};
+    for (;;) {
+        if (device->abort_pending) {
+            device->abort_pending = false;
+            return WaitResult{static_cast<unsigned int>(DIO::ExEventStatus::ABORT), 0, device->inputs};
+        }
+        const auto now = Clock::now();
+        while (!device->schedule.empty() && device->schedule.front().at <= now) {
+            const Change change = device->schedule.front();
+            device->schedule.erase(device->schedule.begin());
+            if (apply(*device, change, progress, result)) return result;
+        }
+        if (now >= deadline) {
+            return WaitResult{static_cast<unsigned int>(DIO::ExEventStatus::TIMEOUT), 0, device->inputs};
+        }
+        auto until = deadline;
+        if (!device->schedule.empty()) until = std::min(until, device->schedule.front().at);
+        hw.changed.wait_until(lock, until);
+        // A reset while waiting closes the board under us.
+        if (handle.device != device) fail(ExStatus::NotOpened, op, "the board was closed");
+    }
+}
+
+void abort(Handle& handle, const char* op) {
+    Hardware& hw = hardware();
+    std::lock_guard<std::mutex> lock(hw.mutex);
+    opened(handle, op).abort_pending = true;
+    hw.changed.notify_all();
+}
+
+// ---- settings -------------------------------------------------------------------------
+
+void get_param(Handle& handle, const char* name, void* value, TxModel kind, const char* op) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    Device& device = opened(handle, op);
+    Setting& found = setting(device, name, op);
+    check_pointer(value, op);
+    check_kind(found, kind, name, op);
+    if (found.kind == Kind::Text) {
+        static_cast<CxStringA*>(value)->Assign(found.text.data(), static_cast<int>(found.text.size()));
+    } else if (found.kind == Kind::UInt32) {
+        *static_cast<unsigned int*>(value) = static_cast<unsigned int>(current(device, name, found));
+    } else {
+        *static_cast<int*>(value) = static_cast<int>(current(device, name, found));
+    }
+}
+
+void set_param(Handle& handle, const char* name, const void* value, TxModel kind, const char* op) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    Device& device = opened(handle, op);
+    Setting& found = setting(device, name, op);
+    check_pointer(value, op);
+    check_kind(found, kind, name, op);
+    if (found.kind == Kind::Text) {
+        if (!found.writable) fail(ExStatus::ReadOnly, op, std::string("'") + name + "' is read-only");
+        const auto* text = static_cast<const CxStringA*>(value);
+        found.text.assign(text->Address(), static_cast<std::size_t>(text->Length()));
+    } else if (found.kind == Kind::UInt32) {
+        store(name, found, *static_cast<const unsigned int*>(value), op);
+    } else {
+        store(name, found, *static_cast<const int*>(value), op);
+    }
+}
+
+long long get_number(Handle& handle, const char* name, const char* op) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    Device& device = opened(handle, op);
+    return current(device, name, setting(device, name, op));
+}
+
+void set_number(Handle& handle, const char* name, long long value, const char* op) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    Device& device = opened(handle, op);
+    store(name, setting(device, name, op), value, op);
+}
+
+void set_register(Handle& handle, unsigned int address, unsigned int value, const char* op) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    Device& device = opened(handle, op);
+    if (address >= kRegisterCount) fail(ExStatus::InvalidArgument, op, "no register there");
+    device.registers[address] = value;
+}
+
+unsigned int get_register(Handle& handle, unsigned int address, const char* op) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    Device& device = opened(handle, op);
+    if (address >= kRegisterCount) fail(ExStatus::InvalidArgument, op, "no register there");
+    return device.registers[address];
+}
+
+// ---- settings files ------------------------------------------------------------------
+//
+// A settings file holds one "Name = value" line per writable number setting,
+// and "Outputs = value" when the outputs are saved too; '#' starts a comment.
+
+namespace {
+
+void check_scope(int scope, const char* op) {
+    if (scope != 0 && scope != 1) fail(ExStatus::InvalidArgument, op, "scope must be 0 or 1");
+}
+
+std::string trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+}  // namespace
+
+void save(Handle& handle, const std::string& path, int scope, const char* op) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    Device& device = opened(handle, op);
+    check_scope(scope, op);
+    std::ostringstream text;
+    text << "# settings of a simulated board\n";
+    for (const auto& [name, value] : device.settings) {
+        if (value.writable && value.kind != Kind::Text) text << name << " = " << value.number << "\n";
+    }
+    if (scope == 1) text << "Outputs = " << device.outputs << "\n";
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text.str();
+    file.close();
+    if (!file) fail(ExStatus::FileError, op, "cannot write '" + path + "'");
+}
+
+void load(Handle& handle, const std::string& path, int scope, const char* op) {
+    std::lock_guard<std::mutex> lock(hardware().mutex);
+    Device& device = opened(handle, op);
+    check_scope(scope, op);
+    std::ifstream file(path, std::ios::binary);
+    if (!file) fail(ExStatus::FileError, op, "cannot read '" + path + "'");
+    // Everything is checked before anything is applied.
+    std::map<std::string, long long> values;
+    std::string line;
+    for (int number = 1; std::getline(file, line); ++number) {
+        line = trim(line.substr(0, line.find('#')));
+        if (line.empty()) continue;
+        const auto equals = line.find('=');
+        const std::string where = path + " line " + std::to_string(number);
+        if (equals == std::string::npos) fail(ExStatus::FormatError, op, where + ": no '='");
+        const std::string name = trim(line.substr(0, equals));
+        const std::string text = trim(line.substr(equals + 1));
+        long long value = 0;
+        std::size_t used = 0;
+        try {
+            value = std::stoll(text, &used, 0);
+        } catch (const std::exception&) {
+            used = 0;
+        }
+        if (used == 0 || used != text.size() || value < -2147483648LL || value > 4294967295LL) {
+            fail(ExStatus::FormatError, op, where + ": bad value '" + text + "'");
+        }
+        auto found = device.settings.find(name);
+        const bool outputs = name == "Outputs" && scope == 1;
+        if (!outputs && (found == device.settings.end() || !found->second.writable ||
+                         found->second.kind == Kind::Text)) {
+            fail(ExStatus::FormatError, op, where + ": '" + name + "' cannot be loaded");
+        }
+        values[name] = value;
+    }
+    for (const auto& [name, value] : values) {
+        if (name == "Outputs") device.outputs = static_cast<unsigned int>(value);
+        else device.settings[name].number = value;
+    }
+}
+
+// ---- the wires, from Python ---------------------------------------------------------
+
+Model model_named(const std::string& name) {
+    if (name == "SNR11") return Model::SNR11;
+    if (name == "SN2200") return Model::SN2200;
+    if (name == "TK560") return Model::TK560;
+    throw std::invalid_argument("no digital-I/O model named '" + name + "'");
+}
+
+namespace {
+Device& wired_device(const std::string& model, int id) {
+    const Model which = model_named(model);
+    if (id < 0 || id >= kBoardsPerModel) {
+        throw std::invalid_argument("board id must be 0 to " + std::to_string(kBoardsPerModel - 1));
+    }
+    return device_at(which, id);
+}
+}  // namespace
+
+}  // namespace vkt::sim::dio
+
+namespace vkt::sim {
+
+void dio_set_inputs(const std::string& model, int id, unsigned int inputs) {
+    dio::Device& device = dio::wired_device(model, id);
+    std::lock_guard<std::mutex> lock(dio::hardware().mutex);
+    device.inputs = inputs;
+}
+
+void dio_set_interrupt(const std::string& model, int id, bool level) {
+    dio::Device& device = dio::wired_device(model, id);
+    std::lock_guard<std::mutex> lock(dio::hardware().mutex);
+    device.int_level = level;
+}
+
+unsigned int dio_outputs(const std::string& model, int id) {
+    dio::Device& device = dio::wired_device(model, id);
+    std::lock_guard<std::mutex> lock(dio::hardware().mutex);
+    return device.outputs;
+}
+
+void dio_schedule(const std::string& model, int id,
+                  const std::vector<std::tuple<int, unsigned int, int>>& changes) {
+    dio::Device& device = dio::wired_device(model, id);
+    for (const auto& [after_ms, inputs, level] : changes) {
+        (void)inputs;
+        if (after_ms < 0 || after_ms > dio::kMaxDelayMs) {
+            throw std::invalid_argument("a change comes 0 to 60000 ms from now");
+        }
+        if (level < -1 || level > 1) throw std::invalid_argument("interrupt level is 0, 1 or -1");
+    }
+    const auto now = dio::Clock::now();
+    std::lock_guard<std::mutex> lock(dio::hardware().mutex);
+    for (const auto& [after_ms, inputs, level] : changes) {
+        device.schedule.push_back(dio::Change{now + std::chrono::milliseconds(after_ms), inputs, level});
+    }
+    std::stable_sort(device.schedule.begin(), device.schedule.end(),
+                     [](const dio::Change& a, const dio::Change& b) { return a.at < b.at; });
+    dio::hardware().changed.notify_all();
+}
+
+}  // namespace vkt::sim

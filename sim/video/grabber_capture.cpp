@@ -1,0 +1,366 @@
+// Capture engine of the simulated grabbers: locked images, the capture thread
+// that fills them with the model's test pattern at the camera's rate, waits
+// and the capture status; the Camera Link cameras' moving stripes.
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <system_error>
+
+#include "video/grabber_device.h"
+
+namespace vkt::sim::grabber {
+namespace {
+
+std::string describe_image(const CxImage& image) {
+    return std::to_string(image.Width()) + "x" + std::to_string(image.Height()) + "x" +
+           std::to_string(image.Channels()) + " at " + std::to_string(image.Depth()) + " bits";
+}
+
+std::string image_name(int position) {
+    return position < 0 ? std::string("the image") : "image " + std::to_string(position);
+}
+
+// The test pattern: diagonal stripes that move by three samples per frame,
+// value (x + 2y + 3 * frame) masked to the camera's bit width. The first four
+// samples of row 0 hold the frame number, least significant byte first.
+template <class Sample>
+void fill_pattern(CxImage& image, unsigned frame, int bits) {
+    const unsigned mask = bits >= 16 ? 0xFFFFu : (1u << bits) - 1u;
+    auto* pixels = static_cast<unsigned char*>(image.Address());
+    const std::size_t pitch = image.Pitch();
+    const auto width = static_cast<unsigned>(image.Width());
+    for (int y = 0; y < image.Height(); ++y) {
+        auto* row = reinterpret_cast<Sample*>(pixels + static_cast<std::size_t>(y) * pitch);
+        const unsigned base = 2u * static_cast<unsigned>(y) + 3u * frame;
+        for (unsigned x = 0; x < width; ++x) row[x] = static_cast<Sample>((x + base) & mask);
+    }
+    auto* first = reinterpret_cast<Sample*>(pixels);
+    for (unsigned k = 0; k < 4 && k < width; ++k) first[k] = static_cast<Sample>((frame >> (8 * k)) & 0xFF);
+}
+
+int saturated(long long value) { return static_cast<int>(std::min<long long>(value, INT_MAX)); }
+
+}  // namespace
+
+void camera_link::draw(CxImage& image, unsigned frame, int bits, const Device&) {
+    if (image.Address() == nullptr) return;
+    if (image.Depth() == 16) fill_pattern<std::uint16_t>(image, frame, bits);
+    else fill_pattern<std::uint8_t>(image, frame, 8);
+}
+
+// ---- images ----------------------------------------------------------------------
+
+void Device::check_image(const CxImage* image, int position, const char* op) const {
+    if (image == nullptr) fail(ExStatus::MissingObject, op, image_name(position) + " is missing");
+    const long long width = settings.number("Width");
+    const long long height = settings.number("Height");
+    const int depth = settings.image_depth();
+    if (image->Width() != width || image->Height() != height || image->Channels() != 1 ||
+        image->Depth() != depth) {
+        fail(ExStatus::InvalidArgument, op,
+             image_name(position) + " is " + describe_image(*image) + "; the camera gives " +
+                 std::to_string(width) + "x" + std::to_string(height) + "x1 at " +
+                 std::to_string(depth) + " bits");
+    }
+}
+
+void Device::lock_images(CxImage* const* images, int count, const char* op) {
+    if (running()) fail(ExStatus::DeviceBusy, op, "a capture is running");
+    if (count < 1) fail(ExStatus::InvalidArgument, op, "no images to lock");
+    if (images == nullptr) fail(ExStatus::MissingObject, op, "the image array is missing");
+    std::vector<LockedImage> ring;
+    for (int i = 0; i < count; ++i) {
+        check_image(images[i], count == 1 ? -1 : i, op);
+        const void* address = dynamic_cast<const void*>(images[i]);
+        const auto ident = ident_of(address);
+        if (!ident) fail(ExStatus::InvalidArgument, op, image_name(i) + " was not made by the library");
+        ring.push_back(LockedImage{images[i], address, *ident});
+    }
+    ring_ = std::move(ring);
+}
+
+void Device::unlock_images(const char* op) {
+    if (running()) fail(ExStatus::DeviceBusy, op, "a capture is running");
+    ring_.clear();
+}
+
+// Why the locked images cannot take a capture now, or empty.
+std::string Device::ring_problem() const {
+    if (ring_.empty()) return "no images are locked";
+    if (static_cast<std::size_t>(lock_id) >= ring_.size()) {
+        return "lock id " + std::to_string(lock_id) + " is beyond the " +
+               std::to_string(ring_.size()) + " locked images";
+    }
+    const long long width = settings.number("Width"), height = settings.number("Height");
+    const int depth = settings.image_depth();
+    for (std::size_t i = 0; i < ring_.size(); ++i) {
+        bool fits = false;
+        const bool alive = with_live_object(ring_[i].address, ring_[i].ident, [&] {
+            const CxImage& image = *ring_[i].image;
+            fits = image.Width() == width && image.Height() == height && image.Depth() == depth;
+        });
+        const std::string name = "locked image " + std::to_string(i);
+        if (!alive) return name + " no longer exists; lock the images again";
+        if (!fits) return name + " no longer fits the camera; lock the images again";
+    }
+    return {};
+}
+
+// ---- capture control ---------------------------------------------------------------
+
+void Device::start(std::unique_lock<std::mutex>& lock, const char* op) {
+    if (running()) fail(ExStatus::DeviceBusy, op, "a capture is already running");
+    reap(lock);
+    const std::string problem = ring_problem();
+    if (!problem.empty()) fail(ExStatus::InvalidArgument, op, problem);
+    trigger_mode_ = static_cast<int>(settings.number("TriggerMode"));
+    period_ = model.frame_period(settings);
+    frame_lines_ = static_cast<int>(settings.number("Height"));
+    frame_bits_ = model.sample_bits(settings);
+    total_ = 0, lines_ = 0, peak_ = 0, events_ = 0, abort_at_ = 0;
+    limit_ = static_cast<unsigned>(num);
+    next_index_ = static_cast<std::size_t>(lock_id);
+    for (LockedImage& slot : ring_) slot.frame_no = 0;
+    triggers_.clear();
+    next_due_ = Clock::now() + period_;
+    phase_ = Phase::Running;
+    quit_ = false;
+    try {
+        thread_ = std::thread(&Device::run, this);
+    } catch (const std::system_error&) {
+        phase_ = Phase::Idle;
+        fail(ExStatus::OutOfResources, op, "no thread for the capture");
+    }
+}
+
+void Device::end_capture(std::unique_lock<std::mutex>& lock, Phase phase, unsigned event) {
+    if (running()) end_phase(phase, event);
+    reap(lock);
+}
+
+// The running capture ends in `phase`; waits for the capture's end wake up.
+void Device::end_phase(Phase phase, unsigned event) {
+    phase_ = phase;
+    events_ |= event;
+    raise_event(kEventCaptureEnd);
+}
+
+void Device::abort_after(std::unique_lock<std::mutex>& lock, unsigned frames) {
+    if (!running()) return;
+    if (frames == 0) {
+        end_capture(lock, Phase::Aborted, kAborted);
+        return;
+    }
+    // The capture may still complete `frames` frames, counted from now.
+    const unsigned long long target = static_cast<unsigned long long>(total_) + frames;
+    abort_at_ = static_cast<unsigned>(std::min<unsigned long long>(target, UINT_MAX));
+}
+
+void Device::force_trigger(const char* op) {
+    if (!running()) fail(ExStatus::NotRunning, op, "no capture is running");
+    if (trigger_mode_ == 0) return;   // a free-running camera ignores triggers
+    if (trigger_masked_) return;      // dropped until the mask is cleared
+    // TriggerMaskMode 1 (KTX22): each accepted trigger masks the next ones.
+    if (settings.number_or("TriggerMaskMode", 0) != 0) trigger_masked_ = true;
+    triggers_.push_back(Clock::now() + std::chrono::microseconds(settings.number("ExposureTime")));
+    raise_event(kEventTrigger);
+}
+
+void Device::halt() {
+    std::unique_lock<std::mutex> lock(mutex);
+    stop_timer(lock);
+    quit_ = true;
+    end_capture(lock, Phase::Aborted, kAborted);
+    quit_ = false;
+}
+
+// Joins a capture thread that has ended or is ending. The thread needs the
+// mutex to finish, so it is released meanwhile.
+void Device::reap(std::unique_lock<std::mutex>& lock) {
+    if (!thread_.joinable()) return;
+    std::thread finished = std::move(thread_);
+    lock.unlock();
+    finished.join();
+    lock.lock();
+}
+
+// ---- the capture thread --------------------------------------------------------------
+
+void Device::run() {
+    std::unique_lock<std::mutex> lock(mutex);
+    auto ended = [this] { return quit_ || phase_ != Phase::Running; };
+    while (!ended()) {
+        if (trigger_mode_ == 0 && pg_stopped_) {
+            // The PG unit paces a free-running camera: no frames until it
+            // is reset, then a whole period until the next one.
+            changed.wait(lock, [&] { return ended() || !pg_stopped_; });
+            next_due_ = Clock::now() + period_;
+        } else if (trigger_mode_ == 0) {
+            // A PG stopped meanwhile holds back the frame that was due.
+            if (changed.wait_until(lock, next_due_, [&] { return ended() || pg_stopped_; })) continue;
+            // Frames that fell due while the thread was held up are delivered
+            // together; the largest such round is the schedule peak.
+            const auto late = Clock::now() - next_due_;
+            const auto due = static_cast<unsigned>(std::min<long long>(late / period_ + 1, 1 << 20));
+            next_due_ += period_ * due;
+            deliver(due);
+        } else if (triggers_.empty()) {
+            changed.wait(lock, [&] { return ended() || !triggers_.empty(); });
+        } else {
+            if (changed.wait_until(lock, triggers_.front(), ended)) break;
+            unsigned due = 0;
+            for (auto now = Clock::now(); !triggers_.empty() && triggers_.front() <= now; ++due) {
+                triggers_.pop_front();
+            }
+            deliver(due);
+        }
+    }
+}
+
+void Device::deliver(unsigned due) {
+    // Without a camera signal the board sees no frames at all.
+    if (!signal) return;
+    // A round ends early at the frame count asked for (SetNum) or at an abort
+    // after frames; only the frames that really come are weighed for drawing.
+    if (limit_ != 0) due = std::min(due, limit_ > total_ ? limit_ - total_ : 0u);
+    if (abort_at_ != 0) due = std::min(due, abort_at_ > total_ ? abort_at_ - total_ : 0u);
+    int delivered = 0;
+    for (unsigned i = 0; i < due && running(); ++i) {
+        // Frames that later frames of this round overwrite in the ring are
+        // counted but not drawn.
+        if (!deliver_one(due - i <= ring_.size())) break;
+        ++delivered;
+        if (limit_ != 0 && total_ >= limit_) {
+            end_phase(Phase::Finished, kFinished);
+        } else if (abort_at_ != 0 && total_ >= abort_at_) {
+            end_phase(Phase::Aborted, kAborted);
+        }
+    }
+    peak_ = std::max(peak_, delivered);
+    changed.notify_all();
+}
+
+bool Device::deliver_one(bool draw) {
+    LockedImage& slot = ring_[next_index_];
+    const unsigned frame = total_ + 1;
+    if (draw) {
+        const bool alive = with_live_object(slot.address, slot.ident,
+                                            [&] { model.draw(*slot.image, frame, frame_bits_, *this); });
+        if (!alive) {
+            end_phase(Phase::Aborted, kImageLost | kAborted);
+            return false;
+        }
+    }
+    slot.frame_no = frame;
+    total_ = frame;
+    lines_ += frame_lines_;
+    events_ |= kFrameDone;
+    next_index_ = (next_index_ + 1) % ring_.size();
+    move_encoder(encoder_speed);
+    raise_event(kEventFrame);
+    return true;
+}
+
+// ---- waits and status --------------------------------------------------------------
+
+namespace {
+
+// Waits for the next change; fails when no frame arrived within the board's
+// time-out, counted afresh from each frame.
+struct FrameWatch {
+    Clock::duration timeout;
+    Clock::time_point deadline;
+    unsigned seen;
+
+    void wait(std::unique_lock<std::mutex>& lock, std::condition_variable& changed, unsigned total,
+              const char* op) {
+        if (total != seen) {
+            seen = total;
+            deadline = Clock::now() + timeout;
+        }
+        if (changed.wait_until(lock, deadline) == std::cv_status::timeout &&
+            Clock::now() >= deadline) {
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(timeout).count();
+            fail(ExStatus::Timeout, op, "no frame within " + std::to_string(ms) + " ms");
+        }
+    }
+};
+
+}  // namespace
+
+// A capture that ended because a locked image was destroyed failed: a wait
+// reports that whether it began before or after the end.
+void Device::fail_if_image_lost(const char* op) const {
+    if (phase_ == Phase::Aborted && (events_ & kImageLost) != 0) {
+        fail(ExStatus::Aborted, op, "the capture was aborted: a locked image was destroyed");
+    }
+}
+
+void Device::wait_end(std::unique_lock<std::mutex>& lock, const char* op) {
+    if (!running()) return fail_if_image_lost(op);
+    const auto timeout = std::chrono::milliseconds(settings.number("Timeout"));
+    FrameWatch watch{timeout, Clock::now() + timeout, total_};
+    // A continuous capture never ends by itself: waiting means the next frame.
+    const bool continuous = limit_ == 0 && abort_at_ == 0;
+    const unsigned start = total_;
+    while (running() && !(continuous && total_ > start)) watch.wait(lock, changed, total_, op);
+    if (phase_ == Phase::Aborted && !(continuous && total_ > start)) {
+        fail(ExStatus::Aborted, op, "the capture was aborted");
+    }
+}
+
+bool Device::wait_end_for(std::unique_lock<std::mutex>& lock, int milliseconds, const char* op) {
+    if (milliseconds < 0) fail(ExStatus::InvalidArgument, op, "negative time-out");
+    if (!running()) {
+        fail_if_image_lost(op);
+        return true;
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    const bool continuous = limit_ == 0 && abort_at_ == 0;
+    const unsigned start = total_;
+    const bool ended = changed.wait_until(lock, deadline, [&] {
+        return !running() || (continuous && total_ > start);
+    });
+    if (ended && phase_ == Phase::Aborted && !(continuous && total_ > start)) {
+        fail(ExStatus::Aborted, op, "the capture was aborted");
+    }
+    return ended;
+}
+
+void Device::wait_frame(std::unique_lock<std::mutex>& lock, unsigned frame, const char* op) {
+    const auto timeout = std::chrono::milliseconds(settings.number("Timeout"));
+    FrameWatch watch{timeout, Clock::now() + timeout, total_};
+    while (total_ < frame) {
+        if (phase_ == Phase::Aborted) fail(ExStatus::Aborted, op, "the capture was aborted");
+        if (!running()) {
+            fail(ExStatus::NotRunning, op,
+                 "frame " + std::to_string(frame) + " will not come: no capture is running");
+        }
+        watch.wait(lock, changed, total_, op);
+    }
+}
+
+CaptureCounts Device::status() const {
+    CaptureCounts counts;
+    counts.total = total_;
+    counts.amount_in_frame = total_ > 0 ? static_cast<unsigned>(frame_lines_) : 0u;
+    counts.last_frame_no = total_;
+    counts.line_count = saturated(lines_);
+    counts.peak = peak_;
+    counts.events = events_;
+    counts.phase = phase_;
+    return counts;
+}
+
+CaptureCounts Device::status_of(unsigned index, const char* op) const {
+    if (index >= ring_.size()) {
+        fail(ExStatus::InvalidArgument, op,
+             "index " + std::to_string(index) + " is beyond the " + std::to_string(ring_.size()) +
+                 " locked images");
+    }
+    CaptureCounts result = status();
+    result.last_frame_no = ring_[index].frame_no;
+    return result;
+}
+
+}  // namespace vkt::sim::grabber
