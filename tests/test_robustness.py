@@ -3,7 +3,10 @@ with garbage: objects whose __init__ never ran, boards released under their
 wrappers, numbers that are not integers."""
 import inspect
 import re
+from decimal import Decimal
+from fractions import Fraction
 
+import numpy
 import pytest
 
 import unit
@@ -250,3 +253,148 @@ def test_init_after_new_makes_a_usable_object():
     board.__init__()
     assert board.is_opened is False
     assert calls("CxSNR11::IsOpened") == [(vktsim.ident(board),)]
+
+
+# ---- integers are integers ------------------------------------------------------------
+
+class IntOnly:
+    """A number that converts with int() but is no integer (no __index__)."""
+
+    def __int__(self):
+        return 5
+
+
+class Indexed:
+    """An integer by protocol: it has __index__."""
+
+    def __index__(self):
+        return 7
+
+
+NOT_INTEGERS = [numpy.float32(3.7), numpy.float16(2.0), numpy.float64(6.0), Decimal("5.9"),
+                Decimal("5"), Fraction(11, 2), Fraction(4, 1), IntOnly(), 2.0, complex(1, 0)]
+NOT_INTEGER_IDS = ["float32", "float16", "float64", "Decimal-5.9", "Decimal-5",
+                   "Fraction-11/2", "Fraction-4/1", "int-only", "float", "complex"]
+
+
+def opened_snr11():
+    board = unit.SNR11()
+    board.open(0)
+    return board
+
+
+def opened_ktx21():
+    board = unit.KTX21()
+    board.open(0, 0)
+    return board
+
+
+def _set(obj, name):
+    return lambda value: setattr(obj, name, value)
+
+
+def ktx21_companion(cls):
+    """A companion of an opened KTX21, returned with the board that must outlive it."""
+    board = opened_ktx21()
+    return cls.from_(board), board
+
+
+def _set_register(argument):
+    param, board = ktx21_companion(unit.KTX21Param)
+    return lambda value, board=board: param.set_register(*argument(value))
+
+
+# Integer parameters across the kinds of member: (label, make a call taking the value).
+INTEGER_PARAMETERS = [
+    ("SNR11.write", lambda: opened_snr11().write),
+    ("SNR11.read(index)", lambda: opened_snr11().read),
+    ("SNR11.open", lambda: unit.SNR11().open),
+    ("SNR11Param.timeout", lambda: _set(unit.SNR11Param.from_(opened_snr11()), "timeout")),
+    ("module write", lambda: lambda v: unit.write(vktsim.DIO(), v)),
+    ("module set_register", lambda: lambda v: unit.set_register(vktsim.Register(), v, 1)),
+    ("KTX21.open", lambda: lambda v: unit.KTX21().open(v, 0)),
+    ("KTX21.num", lambda: _set(opened_ktx21(), "num")),
+    ("KTX21.abort(frames)", lambda: opened_ktx21().abort),
+    ("KTX21.from_file option", lambda: lambda v: unit.KTX21.from_file(str(KTX21_CAMERA_FILE), v)),
+    ("KTX21Param.set_register address", lambda: _set_register(lambda v: (v, 0))),
+    ("KTX21Param.set_register value", lambda: _set_register(lambda v: (0x40, v))),
+    ("KTX21Param.exposure_time", lambda: _set(unit.KTX21Param.from_(opened_ktx21()),
+                                              "exposure_time")),
+    ("KTX21Encoder.comp1", lambda: _set(unit.KTX21Encoder.from_(opened_ktx21()), "comp1")),
+    ("Video.trigger_mode", lambda: _set(unit.Video(), "trigger_mode")),
+    ("TxKTX21CaptureStatus()", lambda: lambda v: unit.TxKTX21CaptureStatus(v, 0, 0, 0, 0, 0)),
+    ("TxKTX22EncoderStatus()", lambda: lambda v: unit.TxKTX22EncoderStatus(0, v, 0, 0, 0, 0)),
+    ("SN2200WaitStatus()", lambda: lambda v: unit.SN2200WaitStatus(0, 0, v)),
+    ("EventStatus()", lambda: unit.EventStatus),
+    ("vktsim.Image()", lambda: lambda v: vktsim.Image(v, 4)),
+    ("vktsim.set_inputs", lambda: lambda v: vktsim.set_inputs("SNR11", 0, v)),
+]
+
+
+@pytest.mark.parametrize("label, make", INTEGER_PARAMETERS, ids=[p[0] for p in INTEGER_PARAMETERS])
+@pytest.mark.parametrize("value", NOT_INTEGERS, ids=NOT_INTEGER_IDS)
+def test_integer_parameters_refuse_numbers_that_are_not_integers(label, make, value):
+    call = make()
+    vktsim.clear_journal()
+    with pytest.raises(TypeError):
+        call(value)
+    assert vktsim.journal() == []
+
+
+SET_PARAM = [
+    ("SNR11Param", lambda: unit.SNR11Param.from_(opened_snr11()), "Version"),
+    ("SNR11Param unsigned", lambda: unit.SNR11Param.from_(opened_snr11()), "DIEnable"),
+    ("KTX21Param", lambda: unit.KTX21Param.from_(opened_ktx21()), "ExposureTime"),
+    ("KTX21Encoder", lambda: unit.KTX21Encoder.from_(opened_ktx21()), "ENCComp1"),
+    ("Video", lambda: unit.Video.from_file(str(KTX21_CAMERA_FILE)), "ExposureTime"),
+]
+
+
+@pytest.mark.parametrize("label, make, name", SET_PARAM, ids=[p[0] for p in SET_PARAM])
+@pytest.mark.parametrize("value", NOT_INTEGERS, ids=NOT_INTEGER_IDS)
+def test_set_param_refuses_numbers_that_are_not_integers_with_the_cast_error(label, make, name,
+                                                                          value):
+    param = make()
+    vktsim.clear_journal()
+    with pytest.raises(RuntimeError, match="^Unable to cast Python instance of type "):
+        param.set_param(name, value)
+    operations = [operation for operation, _ in vktsim.journal()]
+    assert not any(operation.endswith("::SetParam") for operation in operations)
+    if label != "Video":  # a Video reads its device type and makes its companion first
+        assert operations == []
+
+
+INTEGERS = [(numpy.int64(7), 7), (numpy.uint16(7), 7), (numpy.int8(-3), -3), (Indexed(), 7),
+            (True, 1), (7, 7)]
+INTEGER_IDS = ["int64", "uint16", "int8", "__index__", "bool", "int"]
+
+
+@pytest.mark.parametrize("value, seen", INTEGERS, ids=INTEGER_IDS)
+def test_integers_by_protocol_reach_the_library_as_their_value(value, seen):
+    board = opened_snr11()
+    param = unit.SNR11Param.from_(board)
+    vktsim.script("CxSNR11Param::SetParam", value=None)
+    param.set_param("Version", value)
+    assert calls("CxSNR11Param::SetParam")[-1][2:] == (seen, 0x100000008)
+    record = unit.TxKTX21CaptureStatus(0, 0, 0, value, 0, 0)
+    assert record.line_count == seen
+
+
+@pytest.mark.parametrize("value, seen", [(v, s) for v, s in INTEGERS if s >= 0],
+                         ids=[i for i, (v, s) in zip(INTEGER_IDS, INTEGERS) if s >= 0])
+def test_unsigned_parameters_take_integers_by_protocol(value, seen):
+    param, board = ktx21_companion(unit.KTX21Param)
+    vktsim.clear_journal()
+    param.set_register(0x40, value)
+    assert calls("CxKTX21Param::SetRegister") == [(vktsim.ident(param), 0x40, seen)]
+    assert param.get_register(0x40) == seen
+
+
+@pytest.mark.parametrize("value", [numpy.int64(-1), numpy.uint64(2**32), 2**64, -2**63 - 1],
+                         ids=["negative", "uint64-too-big", "2**64", "below-int64"])
+def test_integers_outside_the_parameter_type_are_refused(value):
+    param, board = ktx21_companion(unit.KTX21Param)
+    vktsim.clear_journal()
+    with pytest.raises(TypeError):
+        param.set_register(value, 0)
+    assert vktsim.journal() == []
