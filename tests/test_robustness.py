@@ -1,7 +1,10 @@
 """Ordinary Python that must never crash the process nor reach the library
 with garbage: objects whose __init__ never ran, boards released under their
 wrappers, numbers that are not integers."""
+import gc
 import inspect
+import os
+import pathlib
 import re
 from decimal import Decimal
 from fractions import Fraction
@@ -398,3 +401,104 @@ def test_integers_outside_the_parameter_type_are_refused(value):
     with pytest.raises(TypeError):
         param.set_register(value, 0)
     assert vktsim.journal() == []
+
+
+# ---- files that are no files -------------------------------------------------------------
+
+FILE_ERROR = 9
+
+
+def _folder(tmp_path):
+    return tmp_path
+
+
+def _pipe(tmp_path):
+    path = tmp_path / "pipe"
+    os.mkfifo(path)
+    return path
+
+
+def _device(tmp_path):
+    return pathlib.Path("/dev/zero")
+
+
+def _huge(tmp_path):
+    path = tmp_path / "huge.txt"
+    with open(path, "wb") as sparse:
+        sparse.truncate(2**40)   # a terabyte that takes no disk space
+    return path
+
+
+ODD_FILES = [_folder, _pipe, _device, _huge]
+ODD_FILE_IDS = ["folder", "pipe", "device", "huge"]
+
+
+def opened_tk560():
+    board = unit.TK560()
+    board.open(0)
+    return board
+
+
+# Every place where the simulated library reads a file.
+FILE_READERS = [
+    ("get_xml_item", lambda path: unit.get_xml_item(path, "/Device", None)),
+    ("KTX21.from_file", lambda path: unit.KTX21.from_file(path)),
+    ("MR250.from_file", lambda path: unit.MR250.from_file(path)),
+    ("Video.from_file", lambda path: unit.Video.from_file(path)),
+    ("KTX21.setup", lambda path: opened_ktx21().setup(path)),
+    ("TK560.load", lambda path: opened_tk560().load(path, 0)),
+]
+
+
+@pytest.mark.parametrize("label, read", FILE_READERS, ids=[r[0] for r in FILE_READERS])
+@pytest.mark.parametrize("make", ODD_FILES, ids=ODD_FILE_IDS)
+def test_what_is_no_regular_file_is_a_file_error(tmp_path, label, read, make):
+    alive = vktsim.live_objects()
+    with pytest.raises(RuntimeError) as caught:
+        read(str(make(tmp_path)))
+    assert error_fields(caught.value)[0] == FILE_ERROR
+    gc.collect()
+    assert vktsim.live_objects() == alive
+
+
+def test_a_folder_as_xml_file_is_a_file_error_like_a_missing_file(tmp_path):
+    for path in (tmp_path, tmp_path / "missing.xml"):
+        with pytest.raises(RuntimeError) as caught:
+            unit.get_xml_item(str(path), "/Device", None)
+        code, _, function, _ = error_fields(caught.value)
+        assert (code, function) == (FILE_ERROR, "Api::GetXmlItem: cannot read '%s'" % path)
+
+
+FILE_WRITERS = [
+    ("KTX21.save", lambda path: opened_ktx21().save(path)),
+    ("TK560.save", lambda path: opened_tk560().save(path, 0)),
+]
+
+
+@pytest.mark.parametrize("label, write", FILE_WRITERS, ids=[w[0] for w in FILE_WRITERS])
+@pytest.mark.parametrize("make", [_folder, _pipe, _device], ids=["folder", "pipe", "device"])
+def test_saving_to_what_is_no_regular_file_is_a_file_error(tmp_path, label, write, make):
+    with pytest.raises(RuntimeError) as caught:
+        write(str(make(tmp_path)))
+    assert error_fields(caught.value)[0] == FILE_ERROR
+
+
+# ---- companions of a board that is gone ---------------------------------------------------
+
+GRABBER_COMPANIONS = [(unit.KTX21Param, lambda c: c.get_param("Width")),
+                      (unit.KTX21Encoder, lambda c: c.total_counter()),
+                      (unit.KTX21Sio, lambda c: c.open()),
+                      (unit.KTX22Param, lambda c: c.get_param("Width")),
+                      (unit.KTX22Sio, lambda c: c.purge()),
+                      (unit.MR250Param, lambda c: c.get_param("Width"))]
+
+
+@pytest.mark.parametrize("companion, use", GRABBER_COMPANIONS,
+                         ids=[c.__name__ for c, _ in GRABBER_COMPANIONS])
+def test_a_grabber_companion_without_a_living_board_is_not_opened(companion, use):
+    board_class = getattr(unit, companion.__name__[:5])
+    for attached in (companion(), companion.from_(board_class())):   # none, then one gone
+        gc.collect()
+        with pytest.raises(RuntimeError) as caught:
+            use(attached)
+        assert error_fields(caught.value)[0] == 4
