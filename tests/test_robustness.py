@@ -502,3 +502,128 @@ def test_a_grabber_companion_without_a_living_board_is_not_opened(companion, use
         with pytest.raises(RuntimeError) as caught:
             use(attached)
         assert error_fields(caught.value)[0] == 4
+
+
+# ---- boards released under their non-owning wrappers ------------------------------------
+
+def video_and_board():
+    """A Video that opened its own KTX21, and that board's non-owning wrapper."""
+    video = unit.Video.from_file(str(KTX21_CAMERA_FILE))
+    return video, video.controller
+
+
+def _give_another_board(video):
+    other = unit.KTX21.from_file(str(KTX21_CAMERA_FILE), 1, 0)
+    video.controller = vktsim.as_interface(other, vktsim.IxModule)
+    return other
+
+
+RELEASES = [
+    ("dispose", lambda video: video.dispose()),
+    ("controller = None", lambda video: setattr(video, "controller", None)),
+    ("controller = another board", _give_another_board),
+    ("a copy disposes", lambda video: unit.Video(video).dispose()),
+    ("a copy is given None", lambda video: setattr(unit.Video(video), "controller", None)),
+]
+
+# Uses of a board wrapper whose board was freed, each refused as a missing
+# object without reaching the library.
+MISSING_BOARD_USES = [
+    ("is_valid", lambda board: board.is_valid),
+    ("is_opened", lambda board: board.is_opened),
+    ("open", lambda board: board.open(0, 0)),
+    ("dispose", lambda board: board.dispose()),
+    ("status", lambda board: board.status()),
+    ("==", lambda board: board == unit.KTX21()),
+    ("!=", lambda board: board != unit.KTX21()),
+]
+
+
+@pytest.mark.parametrize("release", [r[1] for r in RELEASES], ids=[r[0] for r in RELEASES])
+@pytest.mark.parametrize("use", [u[1] for u in MISSING_BOARD_USES],
+                         ids=[u[0] for u in MISSING_BOARD_USES])
+def test_a_board_wrapper_outliving_its_board_is_a_missing_object(release, use):
+    video, board = video_and_board()
+    kept = release(video)
+    gc.collect()
+    vktsim.clear_journal()
+    with pytest.raises(RuntimeError) as caught:
+        use(board)
+    assert error_fields(caught.value)[0] == 2
+    assert [op for op, _ in vktsim.journal() if op.startswith("CxKTX21::")
+            and not op.startswith("CxKTX21::CxKTX21")] == []
+    del kept
+
+
+@pytest.mark.parametrize("release", [r[1] for r in RELEASES], ids=[r[0] for r in RELEASES])
+def test_a_companion_made_from_a_freed_board_is_made_from_none(release):
+    video, board = video_and_board()
+    kept = release(video)
+    vktsim.clear_journal()
+    param = unit.KTX21Param.from_(board)
+    assert calls("CxKTX21Param::From") == [(None,)]
+    assert param.controller is None
+    del kept
+
+
+def test_the_reproducer_of_a_freed_controller():
+    video = unit.Video.from_file(str(KTX21_CAMERA_FILE))
+    board = video.controller
+    video.dispose()
+    with pytest.raises(RuntimeError) as caught:
+        board.is_valid
+    assert error_fields(caught.value)[0] == 2
+
+
+def test_a_companions_wrapper_of_a_videos_board_dies_with_the_last_copy():
+    video, board = video_and_board()
+    param = unit.KTX21Param.from_(board)
+    del board
+    gc.collect()
+    board = param.controller          # a new wrapper, tied to the companion only
+    assert type(board) is unit.KTX21 and board.is_opened
+    copy = unit.Video(video)
+    del video
+    gc.collect()
+    assert board.is_opened            # the copy still drives the board
+    del copy
+    gc.collect()
+    with pytest.raises(RuntimeError) as caught:
+        board.is_opened
+    assert error_fields(caught.value)[0] == 2
+    assert param.controller is None   # the library no longer reports the board
+
+
+def test_interface_views_of_a_freed_board_are_missing_objects():
+    video, board = video_and_board()
+    control = vktsim.as_interface(board, vktsim.IxVideoControl)
+    module = vktsim.as_interface(board, vktsim.IxModule)
+    video.dispose()
+    vktsim.clear_journal()
+    with pytest.raises(TypeError):
+        unit.start(control)
+    with pytest.raises(TypeError):
+        unit.is_running(control)
+    assert vktsim.journal() == []
+    other = unit.Video()
+    other.controller = module         # a missing module: the library is given None
+    assert calls("CxVideo::Controller") == [(vktsim.ident(other), None)]
+
+
+@pytest.mark.parametrize("release", [
+    lambda video, other: other.dispose(),
+    lambda video, other: setattr(other, "controller", None),
+    lambda video, other: setattr(video, "controller", vktsim.as_interface(
+        video.controller, vktsim.IxModule)),
+    lambda video, other: unit.Video(other).dispose(),
+], ids=["another video disposes", "another video is given None", "given its own board again",
+        "a copy of another video disposes"])
+def test_a_board_still_driven_keeps_its_wrapper(release):
+    video, board = video_and_board()
+    other = unit.Video.from_file(str(KTX21_CAMERA_FILE), 1, 0)
+    other.controller                  # presented too
+    release(video, other)
+    gc.collect()
+    assert board.is_valid and board.is_opened
+    assert video.controller is board
+    assert unit.KTX21Param.from_(board).controller is board
