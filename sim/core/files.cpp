@@ -24,27 +24,16 @@ private:
     int fd_;
 };
 
-// Reads exactly `content.size()` bytes, or fails if the file ends early or
-// cannot be read.
-bool read_all(int fd, std::string& content) {
+// Moves `size` bytes in as many steps as it takes, `step(done)` moving the
+// next ones and answering how many; fails if a step moves none.
+template <class Step>
+bool move_all(std::size_t size, Step step) {
     std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t got = ::read(fd, content.data() + done, content.size() - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-// Writes all of `content`, or fails.
-bool write_all(int fd, const std::string& content) {
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t put = ::write(fd, content.data() + done, content.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        done += static_cast<std::size_t>(put);
+    while (done < size) {
+        const ssize_t moved = step(done);
+        if (moved < 0 && errno == EINTR) continue;
+        if (moved <= 0) return false;
+        done += static_cast<std::size_t>(moved);
     }
     return true;
 }
@@ -65,7 +54,10 @@ std::optional<std::string> read_regular_file(const std::string& path) {
         return std::nullopt;
     }
     std::string content(static_cast<std::size_t>(info.st_size), '\0');
-    if (!read_all(file.get(), content)) return std::nullopt;
+    const bool complete = move_all(content.size(), [&](std::size_t done) {
+        return ::read(file.get(), content.data() + done, content.size() - done);
+    });
+    if (!complete) return std::nullopt;
     return content;
 }
 
@@ -74,7 +66,9 @@ bool write_regular_file(const std::string& path, const std::string& content) {
     const Descriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666));
     if (file.get() < 0 || !is_regular(file.get())) return false;
     if (::ftruncate(file.get(), 0) != 0) return false;
-    return write_all(file.get(), content);
+    return move_all(content.size(), [&](std::size_t done) {
+        return ::write(file.get(), content.data() + done, content.size() - done);
+    });
 }
 
 }  // namespace vkt::sim
