@@ -627,3 +627,15 @@ def test_a_board_still_driven_keeps_its_wrapper(release):
     assert board.is_valid and board.is_opened
     assert video.controller is board
     assert unit.KTX21Param.from_(board).controller is board
+
+
+def test_init_on_a_wrapper_left_behind_makes_a_board_it_owns():
+    video, board = video_and_board()
+    video.dispose()
+    gc.collect()
+    alive = vktsim.live_objects()
+    board.__init__()
+    assert board.is_opened is False and vktsim.live_objects() == alive + 1
+    del board
+    gc.collect()
+    assert vktsim.live_objects() == alive

@@ -25,7 +25,9 @@ std::vector<instance*> unowned_within(const ObjectExtent& extent) {
 }
 
 // Unregisters the wrapper and clears its pointer: pybind11 then neither
-// finds it for a new object at that address nor frees anything with it.
+// finds it for a new object at that address nor frees anything with it. It
+// is left as an object whose __init__ never ran, so that running __init__
+// on it makes an object it owns rather than one nobody frees.
 void detach(instance* wrapper) {
     for (auto held : py::detail::values_and_holders(wrapper)) {
         if (held.value_ptr() == nullptr) continue;
@@ -35,6 +37,7 @@ void detach(instance* wrapper) {
         }
         held.value_ptr() = nullptr;
     }
+    wrapper->owned = true;
 }
 
 }  // namespace
