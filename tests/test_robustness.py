@@ -463,7 +463,7 @@ def test_what_is_no_regular_file_is_a_file_error(tmp_path, label, read, make):
 
 
 def test_a_folder_as_xml_file_is_a_file_error_like_a_missing_file(tmp_path):
-    for path in (tmp_path, tmp_path / "missing.xml"):
+    for path in ("/tmp", tmp_path, tmp_path / "missing.xml"):
         with pytest.raises(RuntimeError) as caught:
             unit.get_xml_item(str(path), "/Device", None)
         code, _, function, _ = error_fields(caught.value)
