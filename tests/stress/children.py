@@ -47,6 +47,7 @@ class Task:
     argv: list
     timeout: float
     label: str
+    command: list = None   # instead of running the suite's own entry point with argv
 
 
 @dataclasses.dataclass
@@ -84,7 +85,7 @@ class _Running:
         self.output = tempfile.TemporaryFile(mode="w+b")
         self.errors = tempfile.TemporaryFile(mode="w+b")
         self.started = time.monotonic()
-        self.process = subprocess.Popen(command(task.argv), env=child_env(),
+        self.process = subprocess.Popen(task.command or command(task.argv), env=child_env(),
                                         stdin=subprocess.DEVNULL, stdout=self.output,
                                         stderr=self.errors, start_new_session=True,
                                         preexec_fn=_no_core_dumps)
@@ -140,15 +141,28 @@ def run_one(task):
     return child.outcome()
 
 
-def last_line(text, before=()):
-    """The last line of a trace before the first line that starts a report."""
-    lines = text.splitlines()
+TRACE_MARK = "CALL "
+REPORT_MARKS = SANITIZER_MARKS + ("UNEXPECTED", "Fatal Python error", "Traceback")
+
+
+def last_call(trace):
+    """The last call a traced child announced before it failed."""
+    calls = [line for line in trace.splitlines() if line.startswith(TRACE_MARK)]
+    return calls[-1][len(TRACE_MARK):] if calls else "(none)"
+
+
+def excerpt(text, count=12):
+    """The start of the first report in a child's error output, or its end."""
+    lines = [line for line in text.splitlines() if not line.startswith(TRACE_MARK)]
     for index, line in enumerate(lines):
-        if any(mark in line for mark in before):
-            lines = lines[:index]
-            break
-    return lines[-1] if lines else "(none)"
+        if any(mark in line for mark in REPORT_MARKS):
+            return indent(lines[index:index + count])
+    return indent(lines[-count:])
 
 
 def tail(text, count=25):
-    return "\n".join("    " + line for line in text.splitlines()[-count:])
+    return indent(text.splitlines()[-count:])
+
+
+def indent(lines):
+    return "\n".join("    " + line for line in lines)

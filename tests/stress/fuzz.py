@@ -35,11 +35,6 @@ class Unexpected(Exception):
     pass
 
 
-def describe(value):
-    text = repr(value)
-    return text if len(text) <= 60 else text[:57] + "..."
-
-
 class Fuzzer:
     def __init__(self, seed, directory, trace=None):
         self.rng = random.Random(seed)
@@ -51,16 +46,16 @@ class Fuzzer:
         member = self.rng.choice(self.members)
         target, action, args = self._plan(member)
         if self.trace is not None:
-            self.trace.write("%s on %s with (%s)\n" % (
-                member.label + ("=" if action == "set" else ""), describe(target),
-                ", ".join(describe(a) for a in args)))
+            self.trace.write(children.TRACE_MARK + "%s on %s with (%s)\n" % (
+                member.label + ("=" if action == "set" else ""), self.world.describe(target),
+                ", ".join(self.world.describe(a) for a in args)))
             self.trace.flush()
         try:
             result = self._perform(member, target, action, args)
         except EXPECTED:
             return
         except BaseException as error:
-            raise Unexpected("%s on %s raised %s" % (member.label, describe(target),
+            raise Unexpected("%s on %s raised %s" % (member.label, self.world.describe(target),
                                                    "".join(traceback.format_exception_only(error))))
         self.world.adopt(result)
 
@@ -143,9 +138,9 @@ def run(calls, seed, batch, jobs, per_call_seconds=0.05, out=sys.stdout):
         trace_task = children.Task(failure.task.argv + ["--trace"], failure.task.timeout,
                                    failure.task.label)
         replay = children.run_one(trace_task)
-        failure.last_call = children.last_line(replay.stderr, before=("UNEXPECTED", "==", "AddressSanitizer"))
+        failure.last_call = children.last_call(replay.stderr)
         out.write("FAILED %s: %s\n  last call: %s\n  replay: %s\n%s\n" % (
             failure.task.label, failure.reason, failure.last_call,
-            children.command_line(trace_task.argv), children.tail(failure.stderr)))
+            children.command_line(trace_task.argv), children.excerpt(failure.stderr)))
     out.write("fuzz: %d calls in %d batches, %d failed\n" % (calls, len(tasks), len(failures)))
     return failures

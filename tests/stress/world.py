@@ -115,6 +115,7 @@ class World:
         self.paths = tuple(self.cameras.values()) + ODD_PATHS
         self.classes = surface.all_classes()
         self.objects = {}
+        self.states = {}   # id of an object in a special state -> that state
         self.rebuild()
 
     # ---- building -----------------------------------------------------------------
@@ -124,6 +125,7 @@ class World:
         resets the simulator and makes a new set."""
         items = [obj for objs in self.objects.values() for obj in objs]
         self.objects = {}
+        self.states = {}
         self.rng.shuffle(items)
         while items:
             items.pop()
@@ -131,7 +133,7 @@ class World:
         vktsim.reset()
         for cls in self.classes:
             self.objects[cls] = self._attempt_all(self._makers(cls))
-            self.objects[cls].append(cls.__new__(cls))   # never initialised
+            self.objects[cls].append(self._mark(cls.__new__(cls), "never initialised"))
         self._add_released_owner_wrappers()
 
     def _attempt_all(self, makers):
@@ -159,7 +161,7 @@ class World:
         if name.endswith(("Param", "Encoder", "Sio")):
             board_cls = getattr(unit, name.replace("Param", "").replace("Encoder", "")
                                 .replace("Sio", ""))
-            return [lambda: cls.from_(rng.choice(self.objects.get(board_cls) or [None])), cls,
+            return [lambda: cls.from_(rng.choice(self._ready(board_cls) or [None])), cls,
                     lambda: self._orphan(cls, board_cls)]
         if cls is vktsim.Image:
             return [lambda: cls(16, 8), lambda: cls(16, 8, 1, 16), lambda: cls(3, 2, 3)]
@@ -181,9 +183,23 @@ class World:
         param.timeout = DIO_TIMEOUT_MS
         return board
 
+    def _ready(self, cls):
+        """The objects of a class in no special state."""
+        return [o for o in self.objects.get(cls, ()) if id(o) not in self.states]
+
+    def _mark(self, obj, state):
+        self.states[id(obj)] = state
+        return obj
+
+    def describe(self, obj):
+        text = repr(obj)
+        text = text if len(text) <= 60 else text[:57] + "..."
+        state = self.states.get(id(obj))
+        return "%s (%s)" % (text, state) if state else text
+
     def _disposed(self, board):
         board.dispose()
-        return board
+        return self._mark(board, "disposed")
 
     def _orphan(self, cls, board_cls):
         """A companion whose board's Python object (and library board) is gone."""
@@ -191,7 +207,7 @@ class World:
         companion = cls.from_(board)
         del board
         gc.collect()
-        return companion
+        return self._mark(companion, "its board destroyed")
 
     def _fresh_board(self, board_cls):
         if board_cls.__name__ in FAST_CAMERA:
@@ -202,7 +218,7 @@ class World:
     def _any_library_object(self):
         candidates = [o for cls in (vktsim.DIO, vktsim.IndexedDIO, vktsim.Register,
                                     vktsim.VideoControl, unit.KTX21, unit.SNR11)
-                      for o in self.objects.get(cls, ())]
+                      for o in self._ready(cls)]
         return self.rng.choice(candidates) if candidates else vktsim.DIO()
 
     def _add_released_owner_wrappers(self):
@@ -218,7 +234,8 @@ class World:
                 else:
                     video.controller = None
                 del video
-                self.objects.setdefault(type(board), []).append(board)
+                self.objects.setdefault(type(board), []).append(
+                    self._mark(board, "a Video's board, the Video released it"))
             except Exception:
                 pass
 
@@ -235,7 +252,7 @@ class World:
     def adopt(self, result):
         """Keeps a library object a call returned, so later calls use it."""
         pool = self.objects.get(type(result))
-        if pool is not None and len(pool) < 12:
+        if pool is not None and len(pool) < 12 and id(result) not in self.states:
             pool.append(result)
 
     def drop_one(self):
@@ -243,7 +260,7 @@ class World:
         pools = [objs for objs in self.objects.values() if len(objs) > 1]
         if pools:
             pool = self.rng.choice(pools)
-            pool.pop(self.rng.randrange(len(pool)))
+            self.states.pop(id(pool.pop(self.rng.randrange(len(pool)))), None)
 
     # ---- values ----------------------------------------------------------------------
 
