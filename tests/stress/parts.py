@@ -23,8 +23,8 @@ def run(part, args, out=sys.stdout):
                            label=part)]
     if part == "lifetimes":
         tasks += [children.Task(["exit-child", "--seed", str(variant)], timeout=60,
-                                label="exit while %s" % EXIT_VARIANTS[variant])
-                  for variant in range(len(EXIT_VARIANTS))]
+                                label="exit while %s" % text, leaks_judged=not daemon)
+                  for variant, (text, daemon) in enumerate(EXIT_VARIANTS)]
     failures = []
     for task in tasks:
         outcome = children.run_one(task)
@@ -358,18 +358,20 @@ def _expect_runtime_error(call, failures, what):
 
 
 def board_dies_under_companions(cameras, failures):
-    for model, companions in (("KTX21", ("KTX21Param", "KTX21Encoder", "KTX21Sio")),
-                              ("KTX22", ("KTX22Param", "KTX22Encoder", "KTX22Sio")),
-                              ("MR250", ("MR250Param",))):
+    # A use of each companion that reaches the library's board.
+    uses = {"Param": lambda c: c.get_param("Width"), "Encoder": lambda c: c.get_param("ENCComp1"),
+            "Sio": lambda c: c.open()}
+    for model, kinds in (("KTX21", ("Param", "Encoder", "Sio")),
+                         ("KTX22", ("Param", "Encoder", "Sio")), ("MR250", ("Param",))):
         board = getattr(unit, model).from_file(cameras[model])
-        made = [getattr(unit, name).from_(board) for name in companions]
+        made = [(kind, getattr(unit, model + kind).from_(board)) for kind in kinds]
         del board
         gc.collect()
-        for companion in made:
+        for kind, companion in made:
             companion.is_valid
             companion.controller
-            _expect_runtime_error(lambda: companion.get_param("Width"), failures,
-                                  "%s of a destroyed board" % type(companion).__name__)
+            _expect_runtime_error(lambda: uses[kind](companion), failures,
+                                  "%s%s of a destroyed board" % (model, kind))
     for model in ("SNR11", "SN2200", "TK560"):
         board = getattr(unit, model)()
         board.open(0)
@@ -464,8 +466,14 @@ def lifetimes(args, directory):
 
 
 # The interpreter exits (code 0 expected) while...
-EXIT_VARIANTS = ("a capture runs", "a capture runs on a board held by a module global",
-                 "a KTX22 event and DIO inputs are scheduled", "a daemon thread waits")
+# (what runs, whether a daemon thread is still running then). The interpreter
+# never frees a daemon thread that still runs at exit (its thread state,
+# frames and locks), and what the thread holds is then leaked with it, so
+# LeakSanitizer does not judge those exits; memory errors still count.
+EXIT_VARIANTS = (("a capture runs", False),
+                 ("a capture runs on a board held by a module global", False),
+                 ("a KTX22 event and DIO inputs are scheduled", False),
+                 ("a daemon thread waits", True))
 
 
 def exit_while(variant, directory):
@@ -484,7 +492,7 @@ def exit_while(variant, directory):
         board, images = _capture(cameras, "MR250")
         _HELD = (board, images)
         threading.Thread(target=lambda: [board.wait() for _ in range(10**6)], daemon=True).start()
-    print("  exiting while %s" % EXIT_VARIANTS[variant], flush=True)
+    print("  exiting while %s" % EXIT_VARIANTS[variant][0], flush=True)
     os.chdir("/")
     sys.exit(0)
 

@@ -46,7 +46,7 @@ def outcome_of(code, timeout=30):
 
 
 @pytest.mark.parametrize("code, reason", [
-    ("import os, signal; os.kill(os.getpid(), signal.SIGSEGV)", "killed by SIGSEGV"),
+    ("import os, signal; os.kill(os.getpid(), signal.SIGKILL)", "killed by SIGKILL"),
     ("import os; os.abort()", "killed by SIGABRT"),
     ("import sys; sys.stderr.write('==1==ERROR: AddressSanitizer: heap-use-after-free')",
      "sanitizer report (ERROR: AddressSanitizer), exit status 0"),
@@ -112,7 +112,7 @@ def test_the_fuzzer_finds_every_class_and_function():
 
 
 def test_signatures_come_from_the_overloads():
-    lock = next(m for m in surface.all_members() if m.label == "KTX22.lock")
+    lock = next(m for m in surface.all_members() if m.label == "KTX21.lock")
     assert [[(p.type, p.has_default) for p in o] for o in lock.overloads] == [
         [("vkt::CxImage", False), ("int", True)], [("list", False), ("int", True)]]
     assert surface.python_class("vkt::CxImage") is vktsim.Image
