@@ -66,6 +66,8 @@ class Fuzzer:
         if member.kind in ("method", "property"):
             target = self.world.instance_of(member.owner) if rng.random() < 0.9 \
                 else self.world.awkward(bounded)
+        elif member.kind == "class property":
+            target = rng.choice(self.world.classes + [int, type])
         action = "call"
         overloads = member.overloads
         if member.kind == "property":
@@ -81,13 +83,18 @@ class Fuzzer:
         return target, action, args
 
     def _perform(self, member, target, action, args):
+        if member.kind == "class property":
+            return vars(member.owner)[member.name].fget(target)
         if member.kind == "property":
+            # Through the class's property, so that a target of another type
+            # reaches the accessor (setattr would give it an attribute).
+            prop = vars(member.owner)[member.name]
             if action == "get":
-                return getattr(target, member.name)
+                return prop.fget(target)
             if action == "set":
-                setattr(target, member.name, args[0] if args else None)
-                return None
-            delattr(target, member.name)
+                prop.fset(target, args[0] if args else None)
+            else:
+                prop.__delete__(target)
             return None
         if member.kind == "method":
             return getattr(member.owner, member.name)(target, *args)
@@ -98,10 +105,16 @@ class Fuzzer:
             self.call_one()
             if count % DROP_EVERY == 0:
                 self.world.drop_one()
-            if count % REBUILD_EVERY == 0:
+            if count % REBUILD_EVERY == 0 or count == calls:
+                self._release_all(count)
                 self.world.rebuild()
-        self.world.objects = {}
-        gc.collect()
+        self.world.release()
+
+    def _release_all(self, count):
+        left = self.world.release()
+        if left:
+            raise Unexpected("%d library objects outlived every Python object after call %d"
+                             % (left, count))
 
 
 def child_main(seed, calls, trace):

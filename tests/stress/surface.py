@@ -27,7 +27,7 @@ class Param:
 class Member:
     owner: object      # the module or the class
     name: str
-    kind: str          # "function", "method", "static" or "property"
+    kind: str          # "function", "method", "static", "property" or "class property"
     overloads: tuple   # each a tuple of Param, `self` excluded
     settable: bool = False
     setter_overloads: tuple = ()
@@ -83,7 +83,11 @@ def _is_function(obj):
 def _class_members(cls):
     members = []
     for name, attr in sorted(vars(cls).items()):
-        if isinstance(attr, property):
+        if type(attr).__name__ == "pybind11_static_property":
+            # Python hands these the class (`EventStatus.__members__`); pybind11's
+            # own enum `__doc__` reads its argument as a type unchecked.
+            members.append(Member(cls, name, "class property", ((),)))
+        elif isinstance(attr, property):
             members.append(Member(cls, name, "property", ((),), settable=attr.fset is not None,
                                    setter_overloads=signatures(attr.fset, drop_first=True)
                                    if attr.fset else ()))

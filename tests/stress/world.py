@@ -120,9 +120,10 @@ class World:
 
     # ---- building -----------------------------------------------------------------
 
-    def rebuild(self):
-        """Drops every object (in random order, so boards often die first),
-        resets the simulator and makes a new set."""
+    def release(self):
+        """Drops every object, in random order so that boards often die
+        before their companions, captures and images; returns how many
+        library objects outlived them all (none should)."""
         items = [obj for objs in self.objects.values() for obj in objs]
         self.objects = {}
         self.states = {}
@@ -130,6 +131,11 @@ class World:
         while items:
             items.pop()
         gc.collect()
+        return vktsim.live_objects()
+
+    def rebuild(self):
+        """Resets the simulator and makes a new set of objects."""
+        self.release()
         vktsim.reset()
         for cls in self.classes:
             self.objects[cls] = self._attempt_all(self._makers(cls))
@@ -192,7 +198,10 @@ class World:
         return obj
 
     def describe(self, obj):
-        text = repr(obj)
+        try:
+            text = repr(obj)
+        except Exception as error:   # an object in a special state may refuse
+            text = "<%s whose repr raised %s>" % (type(obj).__name__, type(error).__name__)
         text = text if len(text) <= 60 else text[:57] + "..."
         state = self.states.get(id(obj))
         return "%s (%s)" % (text, state) if state else text
