@@ -6,6 +6,7 @@ import decimal
 import fractions
 import gc
 import os
+import re
 
 import numpy
 
@@ -137,50 +138,63 @@ class World:
         """Resets the simulator and makes a new set of objects."""
         self.release()
         vktsim.reset()
-        for cls in self.classes:
-            self.objects[cls] = self._attempt_all(self._makers(cls))
+        # Views and modules last: they are made of the other objects.
+        views = [c for c in self.classes if c.__name__.startswith("Ix") or c is vktsim.Module]
+        for cls in [c for c in self.classes if c not in views] + views:
+            self.objects[cls] = [make() for make in self._makers(cls)]
             self.objects[cls].append(self._mark(cls.__new__(cls), "never initialised"))
         self._add_released_owner_wrappers()
 
-    def _attempt_all(self, makers):
-        made = []
-        for make in makers:
-            try:
-                made.append(make())
-            except Exception:
-                pass
-        return made
-
-    def _camera(self, model):
-        return self.cameras[model]
+    # Board ids and channels each kind of object opens, apart so that none
+    # finds its board in use: the ready board, the disposed one, the one a
+    # companion outlives, and the one a Video lets go.
+    READY, DISPOSED, ORPHANED, RELEASED_BY_VIDEO, VIDEO = (0, 0), (0, 1), (1, 0), (2, 0), (3, 0)
 
     def _makers(self, cls):
         name = cls.__name__
-        rng = self.rng
         if name in ("SNR11", "SN2200", "TK560"):
-            return [lambda: self._dio_board(cls, rng.randrange(4)), cls,
-                    lambda: self._disposed(self._dio_board(cls, rng.randrange(4)))]
-        if name in ("KTX21", "KTX22", "MR250", "Video"):
-            model = name if name != "Video" else rng.choice(sorted(FAST_CAMERA))
-            path = self._camera(model)
-            return [lambda: cls.from_file(path), cls, lambda: self._disposed(cls.from_file(path))]
+            return [lambda: self._dio_board(cls, self.READY[0]), cls,
+                    lambda: self._disposed(self._dio_board(cls, self.DISPOSED[0] + 1))]
+        if name in ("KTX21", "KTX22", "MR250"):
+            path = self.cameras[name]
+            return [lambda: cls.from_file(path, *self.READY), cls,
+                    lambda: self._disposed(cls.from_file(path, *self.DISPOSED))]
+        if cls is unit.Video:
+            path = self.cameras[self.rng.choice(sorted(FAST_CAMERA))]
+            return [lambda: cls.from_file(path, *self.VIDEO), cls,
+                    lambda: self._disposed(cls.from_file(path, self.VIDEO[0], 1))]
         if name.endswith(("Param", "Encoder", "Sio")):
-            board_cls = getattr(unit, name.replace("Param", "").replace("Encoder", "")
-                                .replace("Sio", ""))
-            return [lambda: cls.from_(rng.choice(self._ready(board_cls) or [None])), cls,
+            board_cls = getattr(unit, re.sub("(Param|Encoder|Sio)$", "", name))
+            return [lambda: cls.from_(self._ready(board_cls)[0]), cls,
                     lambda: self._orphan(cls, board_cls)]
         if cls is vktsim.Image:
             return [lambda: cls(16, 8), lambda: cls(16, 8, 1, 16), lambda: cls(3, 2, 3)]
         if cls is vktsim.String:
             return [lambda: cls(b"abc"), cls]
         if name.startswith("Ix"):
-            return [lambda: vktsim.as_interface(self._any_library_object(), cls)] * 2
+            return [lambda: self._view(cls)] * 2
         if cls is vktsim.Module:
-            return [lambda: unit.get_device_module(vktsim.DeviceModule(
-                vktsim.as_interface(self._any_library_object(), vktsim.IxModule)))]
+            return [lambda: unit.get_device_module(vktsim.DeviceModule(self._view(vktsim.IxModule)))]
+        if cls is vktsim.DeviceModule:
+            return [lambda: cls(None)]
         if hasattr(cls, "__members__"):
             return [lambda member=m: member for m in cls.__members__.values()]
+        try:
+            cls()
+        except TypeError:   # a class Python cannot make (no constructor)
+            return []
         return [cls]
+
+    def _view(self, interface):
+        """One of the ready objects viewed as `interface`."""
+        candidates = [o for c in self.objects for o in self._ready(c)]
+        self.rng.shuffle(candidates)
+        for candidate in candidates:
+            try:
+                return vktsim.as_interface(candidate, interface)
+            except (TypeError, ValueError):
+                continue
+        raise LookupError("no object implements %s" % interface.__name__)
 
     def _dio_board(self, cls, board_id):
         board = cls()
@@ -220,33 +234,23 @@ class World:
 
     def _fresh_board(self, board_cls):
         if board_cls.__name__ in FAST_CAMERA:
-            return board_cls.from_file(self._camera(board_cls.__name__),
-                                       self.rng.randrange(1, 4), 0)
-        return self._dio_board(board_cls, self.rng.randrange(4))
-
-    def _any_library_object(self):
-        candidates = [o for cls in (vktsim.DIO, vktsim.IndexedDIO, vktsim.Register,
-                                    vktsim.VideoControl, unit.KTX21, unit.SNR11)
-                      for o in self._ready(cls)]
-        return self.rng.choice(candidates) if candidates else vktsim.DIO()
+            return board_cls.from_file(self.cameras[board_cls.__name__], *self.ORPHANED)
+        return self._dio_board(board_cls, self.ORPHANED[0] + 1)
 
     def _add_released_owner_wrappers(self):
         """Board wrappers that do not own their board, whose owner let it go:
         a Video's controller after the Video is disposed or released, and a
         companion's controller after the board's own wrapper is gone."""
         for model in sorted(FAST_CAMERA):
-            try:
-                video = unit.Video.from_file(self._camera(model))
-                board = video.controller
-                if self.rng.random() < 0.5:
-                    video.dispose()
-                else:
-                    video.controller = None
-                del video
-                self.objects.setdefault(type(board), []).append(
-                    self._mark(board, "a Video's board, the Video released it"))
-            except Exception:
-                pass
+            video = unit.Video.from_file(self.cameras[model], *self.RELEASED_BY_VIDEO)
+            board = video.controller
+            if self.rng.random() < 0.5:
+                video.dispose()
+            else:
+                video.controller = None
+            del video
+            self.objects.setdefault(type(board), []).append(
+                self._mark(board, "a Video's board, the Video released it"))
 
     # ---- picking ---------------------------------------------------------------------
 
