@@ -135,9 +135,11 @@ class World:
         return vktsim.live_objects()
 
     def rebuild(self):
-        """Resets the simulator and makes a new set of objects."""
+        """Resets the simulator and makes a new set of objects. The camera
+        files are written afresh: fuzzed saves may have written over them."""
         self.release()
         vktsim.reset()
+        write_camera_files(self.directory)
         # Views and modules last: they are made of the other objects.
         views = [c for c in self.classes if c.__name__.startswith("Ix") or c is vktsim.Module]
         for cls in [c for c in self.classes if c not in views] + views:
