@@ -1,9 +1,15 @@
 """Ordinary Python that must never crash the process nor reach the library
 with garbage: objects whose __init__ never ran, boards released under their
 wrappers, numbers that are not integers."""
+import gc
 import inspect
+import os
+import pathlib
 import re
+from decimal import Decimal
+from fractions import Fraction
 
+import numpy
 import pytest
 
 import unit
@@ -250,3 +256,386 @@ def test_init_after_new_makes_a_usable_object():
     board.__init__()
     assert board.is_opened is False
     assert calls("CxSNR11::IsOpened") == [(vktsim.ident(board),)]
+
+
+# ---- integers are integers ------------------------------------------------------------
+
+class IntOnly:
+    """A number that converts with int() but is no integer (no __index__)."""
+
+    def __int__(self):
+        return 5
+
+
+class Indexed:
+    """An integer by protocol: it has __index__."""
+
+    def __index__(self):
+        return 7
+
+
+NOT_INTEGERS = [numpy.float32(3.7), numpy.float16(2.0), numpy.float64(6.0), Decimal("5.9"),
+                Decimal("5"), Fraction(11, 2), Fraction(4, 1), IntOnly(), 2.0, complex(1, 0)]
+NOT_INTEGER_IDS = ["float32", "float16", "float64", "Decimal-5.9", "Decimal-5",
+                   "Fraction-11/2", "Fraction-4/1", "int-only", "float", "complex"]
+
+
+def opened_snr11():
+    board = unit.SNR11()
+    board.open(0)
+    return board
+
+
+def opened_ktx21():
+    board = unit.KTX21()
+    board.open(0, 0)
+    return board
+
+
+def _set(obj, name):
+    return lambda value: setattr(obj, name, value)
+
+
+def ktx21_companion(cls):
+    """A companion of an opened KTX21, returned with the board that must outlive it."""
+    board = opened_ktx21()
+    return cls.from_(board), board
+
+
+def _set_register(argument):
+    param, board = ktx21_companion(unit.KTX21Param)
+    return lambda value, board=board: param.set_register(*argument(value))
+
+
+# Integer parameters across the kinds of member: (label, make a call taking the value).
+INTEGER_PARAMETERS = [
+    ("SNR11.write", lambda: opened_snr11().write),
+    ("SNR11.read(index)", lambda: opened_snr11().read),
+    ("SNR11.open", lambda: unit.SNR11().open),
+    ("SNR11Param.timeout", lambda: _set(unit.SNR11Param.from_(opened_snr11()), "timeout")),
+    ("module write", lambda: lambda v: unit.write(vktsim.DIO(), v)),
+    ("module set_register", lambda: lambda v: unit.set_register(vktsim.Register(), v, 1)),
+    ("KTX21.open", lambda: lambda v: unit.KTX21().open(v, 0)),
+    ("KTX21.num", lambda: _set(opened_ktx21(), "num")),
+    ("KTX21.abort(frames)", lambda: opened_ktx21().abort),
+    ("KTX21.from_file option", lambda: lambda v: unit.KTX21.from_file(str(KTX21_CAMERA_FILE), v)),
+    ("KTX21Param.set_register address", lambda: _set_register(lambda v: (v, 0))),
+    ("KTX21Param.set_register value", lambda: _set_register(lambda v: (0x40, v))),
+    ("KTX21Param.exposure_time", lambda: _set(unit.KTX21Param.from_(opened_ktx21()),
+                                              "exposure_time")),
+    ("KTX21Encoder.comp1", lambda: _set(unit.KTX21Encoder.from_(opened_ktx21()), "comp1")),
+    ("Video.trigger_mode", lambda: _set(unit.Video(), "trigger_mode")),
+    ("TxKTX21CaptureStatus()", lambda: lambda v: unit.TxKTX21CaptureStatus(v, 0, 0, 0, 0, 0)),
+    ("TxKTX22EncoderStatus()", lambda: lambda v: unit.TxKTX22EncoderStatus(0, v, 0, 0, 0, 0)),
+    ("SN2200WaitStatus()", lambda: lambda v: unit.SN2200WaitStatus(0, 0, v)),
+    ("EventStatus()", lambda: unit.EventStatus),
+    ("vktsim.Image()", lambda: lambda v: vktsim.Image(v, 4)),
+    ("vktsim.set_inputs", lambda: lambda v: vktsim.set_inputs("SNR11", 0, v)),
+]
+
+
+@pytest.mark.parametrize("label, make", INTEGER_PARAMETERS, ids=[p[0] for p in INTEGER_PARAMETERS])
+@pytest.mark.parametrize("value", NOT_INTEGERS, ids=NOT_INTEGER_IDS)
+def test_integer_parameters_refuse_numbers_that_are_not_integers(label, make, value):
+    call = make()
+    vktsim.clear_journal()
+    with pytest.raises(TypeError):
+        call(value)
+    assert vktsim.journal() == []
+
+
+SET_PARAM = [
+    ("SNR11Param", lambda: unit.SNR11Param.from_(opened_snr11()), "Version"),
+    ("SNR11Param unsigned", lambda: unit.SNR11Param.from_(opened_snr11()), "DIEnable"),
+    ("KTX21Param", lambda: unit.KTX21Param.from_(opened_ktx21()), "ExposureTime"),
+    ("KTX21Encoder", lambda: unit.KTX21Encoder.from_(opened_ktx21()), "ENCComp1"),
+    ("Video", lambda: unit.Video.from_file(str(KTX21_CAMERA_FILE)), "ExposureTime"),
+]
+
+
+@pytest.mark.parametrize("label, make, name", SET_PARAM, ids=[p[0] for p in SET_PARAM])
+@pytest.mark.parametrize("value", NOT_INTEGERS, ids=NOT_INTEGER_IDS)
+def test_set_param_refuses_numbers_that_are_not_integers_with_the_cast_error(label, make, name,
+                                                                          value):
+    param = make()
+    vktsim.clear_journal()
+    with pytest.raises(RuntimeError, match="^Unable to cast Python instance of type "):
+        param.set_param(name, value)
+    operations = [operation for operation, _ in vktsim.journal()]
+    assert not any(operation.endswith("::SetParam") for operation in operations)
+    if label != "Video":  # a Video reads its device type and makes its companion first
+        assert operations == []
+
+
+INTEGERS = [(numpy.int64(7), 7), (numpy.uint16(7), 7), (numpy.int8(-3), -3), (Indexed(), 7),
+            (True, 1), (7, 7)]
+INTEGER_IDS = ["int64", "uint16", "int8", "__index__", "bool", "int"]
+
+
+@pytest.mark.parametrize("value, seen", INTEGERS, ids=INTEGER_IDS)
+def test_integers_by_protocol_reach_the_library_as_their_value(value, seen):
+    board = opened_snr11()
+    param = unit.SNR11Param.from_(board)
+    vktsim.script("CxSNR11Param::SetParam", value=None)
+    param.set_param("Version", value)
+    assert calls("CxSNR11Param::SetParam")[-1][2:] == (seen, 0x100000008)
+    record = unit.TxKTX21CaptureStatus(0, 0, 0, value, 0, 0)
+    assert record.line_count == seen
+
+
+@pytest.mark.parametrize("value, seen", [(v, s) for v, s in INTEGERS if s >= 0],
+                         ids=[i for i, (v, s) in zip(INTEGER_IDS, INTEGERS) if s >= 0])
+def test_unsigned_parameters_take_integers_by_protocol(value, seen):
+    param, board = ktx21_companion(unit.KTX21Param)
+    vktsim.clear_journal()
+    param.set_register(0x40, value)
+    assert calls("CxKTX21Param::SetRegister") == [(vktsim.ident(param), 0x40, seen)]
+    assert param.get_register(0x40) == seen
+
+
+@pytest.mark.parametrize("value", [numpy.int64(-1), numpy.uint64(2**32), 2**64, -2**63 - 1],
+                         ids=["negative", "uint64-too-big", "2**64", "below-int64"])
+def test_integers_outside_the_parameter_type_are_refused(value):
+    param, board = ktx21_companion(unit.KTX21Param)
+    vktsim.clear_journal()
+    with pytest.raises(TypeError):
+        param.set_register(value, 0)
+    assert vktsim.journal() == []
+
+
+# ---- files that are no files -------------------------------------------------------------
+
+FILE_ERROR = 9
+
+
+def _folder(tmp_path):
+    return tmp_path
+
+
+def _pipe(tmp_path):
+    path = tmp_path / "pipe"
+    os.mkfifo(path)
+    return path
+
+
+def _device(tmp_path):
+    return pathlib.Path("/dev/zero")
+
+
+def _huge(tmp_path):
+    path = tmp_path / "huge.txt"
+    with open(path, "wb") as sparse:
+        sparse.truncate(2**40)   # a terabyte that takes no disk space
+    return path
+
+
+ODD_FILES = [_folder, _pipe, _device, _huge]
+ODD_FILE_IDS = ["folder", "pipe", "device", "huge"]
+
+
+def opened_tk560():
+    board = unit.TK560()
+    board.open(0)
+    return board
+
+
+# Every place where the simulated library reads a file.
+FILE_READERS = [
+    ("get_xml_item", lambda path: unit.get_xml_item(path, "/Device", None)),
+    ("KTX21.from_file", lambda path: unit.KTX21.from_file(path)),
+    ("MR250.from_file", lambda path: unit.MR250.from_file(path)),
+    ("Video.from_file", lambda path: unit.Video.from_file(path)),
+    ("KTX21.setup", lambda path: opened_ktx21().setup(path)),
+    ("TK560.load", lambda path: opened_tk560().load(path, 0)),
+]
+
+
+@pytest.mark.parametrize("label, read", FILE_READERS, ids=[r[0] for r in FILE_READERS])
+@pytest.mark.parametrize("make", ODD_FILES, ids=ODD_FILE_IDS)
+def test_what_is_no_regular_file_is_a_file_error(tmp_path, label, read, make):
+    alive = vktsim.live_objects()
+    with pytest.raises(RuntimeError) as caught:
+        read(str(make(tmp_path)))
+    assert error_fields(caught.value)[0] == FILE_ERROR
+    gc.collect()
+    assert vktsim.live_objects() == alive
+
+
+def test_a_folder_as_xml_file_is_a_file_error_like_a_missing_file(tmp_path):
+    for path in (tmp_path, tmp_path / "missing.xml"):
+        with pytest.raises(RuntimeError) as caught:
+            unit.get_xml_item(str(path), "/Device", None)
+        code, _, function, _ = error_fields(caught.value)
+        assert (code, function) == (FILE_ERROR, "Api::GetXmlItem: cannot read '%s'" % path)
+
+
+FILE_WRITERS = [
+    ("KTX21.save", lambda path: opened_ktx21().save(path)),
+    ("TK560.save", lambda path: opened_tk560().save(path, 0)),
+]
+
+
+@pytest.mark.parametrize("label, write", FILE_WRITERS, ids=[w[0] for w in FILE_WRITERS])
+@pytest.mark.parametrize("make", [_folder, _pipe, _device], ids=["folder", "pipe", "device"])
+def test_saving_to_what_is_no_regular_file_is_a_file_error(tmp_path, label, write, make):
+    with pytest.raises(RuntimeError) as caught:
+        write(str(make(tmp_path)))
+    assert error_fields(caught.value)[0] == FILE_ERROR
+
+
+# ---- companions of a board that is gone ---------------------------------------------------
+
+GRABBER_COMPANIONS = [(unit.KTX21Param, lambda c: c.get_param("Width")),
+                      (unit.KTX21Encoder, lambda c: c.total_counter()),
+                      (unit.KTX21Sio, lambda c: c.open()),
+                      (unit.KTX22Param, lambda c: c.get_param("Width")),
+                      (unit.KTX22Sio, lambda c: c.purge()),
+                      (unit.MR250Param, lambda c: c.get_param("Width"))]
+
+
+@pytest.mark.parametrize("companion, use", GRABBER_COMPANIONS,
+                         ids=[c.__name__ for c, _ in GRABBER_COMPANIONS])
+def test_a_grabber_companion_without_a_living_board_is_not_opened(companion, use):
+    board_class = getattr(unit, companion.__name__[:5])
+    for attached in (companion(), companion.from_(board_class())):   # none, then one gone
+        gc.collect()
+        with pytest.raises(RuntimeError) as caught:
+            use(attached)
+        assert error_fields(caught.value)[0] == 4
+
+
+# ---- boards released under their non-owning wrappers ------------------------------------
+
+def video_and_board():
+    """A Video that opened its own KTX21, and that board's non-owning wrapper."""
+    video = unit.Video.from_file(str(KTX21_CAMERA_FILE))
+    return video, video.controller
+
+
+def _give_another_board(video):
+    other = unit.KTX21.from_file(str(KTX21_CAMERA_FILE), 1, 0)
+    video.controller = vktsim.as_interface(other, vktsim.IxModule)
+    return other
+
+
+RELEASES = [
+    ("dispose", lambda video: video.dispose()),
+    ("controller = None", lambda video: setattr(video, "controller", None)),
+    ("controller = another board", _give_another_board),
+    ("a copy disposes", lambda video: unit.Video(video).dispose()),
+    ("a copy is given None", lambda video: setattr(unit.Video(video), "controller", None)),
+]
+
+# Uses of a board wrapper whose board was freed, each refused as a missing
+# object without reaching the library.
+MISSING_BOARD_USES = [
+    ("is_valid", lambda board: board.is_valid),
+    ("is_opened", lambda board: board.is_opened),
+    ("open", lambda board: board.open(0, 0)),
+    ("dispose", lambda board: board.dispose()),
+    ("status", lambda board: board.status()),
+    ("==", lambda board: board == unit.KTX21()),
+    ("!=", lambda board: board != unit.KTX21()),
+]
+
+
+@pytest.mark.parametrize("release", [r[1] for r in RELEASES], ids=[r[0] for r in RELEASES])
+@pytest.mark.parametrize("use", [u[1] for u in MISSING_BOARD_USES],
+                         ids=[u[0] for u in MISSING_BOARD_USES])
+def test_a_board_wrapper_outliving_its_board_is_a_missing_object(release, use):
+    video, board = video_and_board()
+    kept = release(video)
+    gc.collect()
+    vktsim.clear_journal()
+    with pytest.raises(RuntimeError) as caught:
+        use(board)
+    assert error_fields(caught.value)[0] == 2
+    assert [op for op, _ in vktsim.journal() if op.startswith("CxKTX21::")
+            and not op.startswith("CxKTX21::CxKTX21")] == []
+    del kept
+
+
+@pytest.mark.parametrize("release", [r[1] for r in RELEASES], ids=[r[0] for r in RELEASES])
+def test_a_companion_made_from_a_freed_board_is_made_from_none(release):
+    video, board = video_and_board()
+    kept = release(video)
+    vktsim.clear_journal()
+    param = unit.KTX21Param.from_(board)
+    assert calls("CxKTX21Param::From") == [(None,)]
+    assert param.controller is None
+    del kept
+
+
+def test_the_reproducer_of_a_freed_controller():
+    video = unit.Video.from_file(str(KTX21_CAMERA_FILE))
+    board = video.controller
+    video.dispose()
+    with pytest.raises(RuntimeError) as caught:
+        board.is_valid
+    assert error_fields(caught.value)[0] == 2
+
+
+def test_a_companions_wrapper_of_a_videos_board_dies_with_the_last_copy():
+    video, board = video_and_board()
+    param = unit.KTX21Param.from_(board)
+    del board
+    gc.collect()
+    board = param.controller          # a new wrapper, tied to the companion only
+    assert type(board) is unit.KTX21 and board.is_opened
+    copy = unit.Video(video)
+    del video
+    gc.collect()
+    assert board.is_opened            # the copy still drives the board
+    del copy
+    gc.collect()
+    with pytest.raises(RuntimeError) as caught:
+        board.is_opened
+    assert error_fields(caught.value)[0] == 2
+    assert param.controller is None   # the library no longer reports the board
+
+
+def test_interface_views_of_a_freed_board_are_missing_objects():
+    video, board = video_and_board()
+    control = vktsim.as_interface(board, vktsim.IxVideoControl)
+    module = vktsim.as_interface(board, vktsim.IxModule)
+    video.dispose()
+    vktsim.clear_journal()
+    with pytest.raises(TypeError):
+        unit.start(control)
+    with pytest.raises(TypeError):
+        unit.is_running(control)
+    assert vktsim.journal() == []
+    other = unit.Video()
+    other.controller = module         # a missing module: the library is given None
+    assert calls("CxVideo::Controller") == [(vktsim.ident(other), None)]
+
+
+@pytest.mark.parametrize("release", [
+    lambda video, other: other.dispose(),
+    lambda video, other: setattr(other, "controller", None),
+    lambda video, other: setattr(video, "controller", vktsim.as_interface(
+        video.controller, vktsim.IxModule)),
+    lambda video, other: unit.Video(other).dispose(),
+], ids=["another video disposes", "another video is given None", "given its own board again",
+        "a copy of another video disposes"])
+def test_a_board_still_driven_keeps_its_wrapper(release):
+    video, board = video_and_board()
+    other = unit.Video.from_file(str(KTX21_CAMERA_FILE), 1, 0)
+    other.controller                  # presented too
+    release(video, other)
+    gc.collect()
+    assert board.is_valid and board.is_opened
+    assert video.controller is board
+    assert unit.KTX21Param.from_(board).controller is board
+
+
+def test_init_on_a_wrapper_left_behind_makes_a_board_it_owns():
+    video, board = video_and_board()
+    video.dispose()
+    gc.collect()
+    alive = vktsim.live_objects()
+    board.__init__()
+    assert board.is_opened is False and vktsim.live_objects() == alive + 1
+    del board
+    gc.collect()
+    assert vktsim.live_objects() == alive

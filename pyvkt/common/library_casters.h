@@ -6,6 +6,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <limits>
 #include <type_traits>
 
 #include "vkt/vkt.h"
@@ -73,3 +74,83 @@ class type_caster<T, enable_if_t<vkt_bind::is_library_type<T>>>
     : public vkt_bind::library_object_caster<T> {};
 
 }  // namespace pybind11::detail
+
+// ---- integers ---------------------------------------------------------------------------
+//
+// Integer parameters take exactly the objects that are integers: those with
+// __index__ (int, bool, numpy's integer scalars), as CPython's own integer
+// parameters do. pybind11's caster would fall back on __int__ and hand the
+// library numpy.float32(3.7) or Decimal("5.9") truncated; here they are
+// refused like a Python float. A value outside the C++ type is refused too.
+
+namespace vkt_bind {
+
+template <class T>
+class strict_integer_caster {
+public:
+    PYBIND11_TYPE_CASTER(T, py::detail::const_name("int"));
+
+    bool load(py::handle src, bool /*convert*/) {
+        if (!src || !PyIndex_Check(src.ptr())) return false;
+        const auto number = py::reinterpret_steal<py::object>(PyNumber_Index(src.ptr()));
+        if (!number) {
+            PyErr_Clear();
+            return false;
+        }
+        return std::is_signed_v<T> ? load_signed(number) : load_unsigned(number);
+    }
+
+    static py::handle cast(T src, py::return_value_policy, py::handle) {
+        if constexpr (std::is_signed_v<T>) return PyLong_FromLongLong(src);
+        return PyLong_FromUnsignedLongLong(src);
+    }
+
+private:
+    bool load_signed(const py::object& number) {
+        const long long wide = PyLong_AsLongLong(number.ptr());
+        if (wide == -1 && PyErr_Occurred()) return cleared();
+        if constexpr (sizeof(T) < sizeof(long long)) {
+            if (wide < std::numeric_limits<T>::min() || wide > std::numeric_limits<T>::max()) {
+                return false;
+            }
+        }
+        value = static_cast<T>(wide);
+        return true;
+    }
+
+    bool load_unsigned(const py::object& number) {
+        const unsigned long long wide = PyLong_AsUnsignedLongLong(number.ptr());
+        if (wide == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return cleared();
+        if constexpr (sizeof(T) < sizeof(unsigned long long)) {
+            if (wide > std::numeric_limits<T>::max()) return false;
+        }
+        value = static_cast<T>(wide);
+        return true;
+    }
+
+    static bool cleared() {
+        PyErr_Clear();
+        return false;
+    }
+};
+
+}  // namespace vkt_bind
+
+// Explicit specialisations, which take precedence over pybind11's caster of
+// all arithmetic types (bool and the character types keep their own).
+#define VKT_BIND_STRICT_INTEGER(T)                                                   \
+    namespace pybind11::detail {                                                   \
+    template <>                                                                    \
+    class type_caster<T> : public vkt_bind::strict_integer_caster<T> {};           \
+    }
+VKT_BIND_STRICT_INTEGER(signed char)
+VKT_BIND_STRICT_INTEGER(unsigned char)
+VKT_BIND_STRICT_INTEGER(short)
+VKT_BIND_STRICT_INTEGER(unsigned short)
+VKT_BIND_STRICT_INTEGER(int)
+VKT_BIND_STRICT_INTEGER(unsigned int)
+VKT_BIND_STRICT_INTEGER(long)
+VKT_BIND_STRICT_INTEGER(unsigned long)
+VKT_BIND_STRICT_INTEGER(long long)
+VKT_BIND_STRICT_INTEGER(unsigned long long)
+#undef VKT_BIND_STRICT_INTEGER

@@ -1,12 +1,140 @@
 // The board-independent Video class. Parameters by name go to the table of
 // the model the object is, through a companion made for the one call.
+#include <algorithm>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
 #include "by_name.h"
+#include "unowned_wrappers.h"
 
 namespace vkt_unit {
 namespace {
 
 using vkt::ExDevice;
 using vkt::Video::CxVideo;
+
+// ---- the boards Videos free ------------------------------------------------------------
+//
+// `controller` presents the board a Video drives without owning it. The
+// library frees the board a Video's factory opened when the Video (or any
+// copy of it: copies drive the same board) disposes of it or is given
+// another controller, and when the last copy is destroyed. The module keeps,
+// per family of copies, the boards it has presented, and forgets every
+// non-owning wrapper inside them whenever the library may have freed them,
+// so that a wrapper left behind is a missing object, never freed memory.
+
+struct VideoFamily {
+    int members = 1;
+    std::vector<ObjectExtent> boards;   // presented as `controller`
+};
+
+class VideoFamilies {
+public:
+    // `copy` was made from `original`.
+    void copied(const CxVideo& original, const CxVideo& copy) {
+        auto family = family_of(original);
+        ++family->members;
+        families_[&copy] = std::move(family);
+    }
+
+    void presented(const CxVideo& video, const ObjectExtent& board) {
+        auto& boards = family_of(video)->boards;
+        if (std::find(boards.begin(), boards.end(), board) == boards.end()) boards.push_back(board);
+    }
+
+    // The library may have freed every board of the family but `kept`.
+    void released(const CxVideo& video, const void* kept) {
+        const auto found = families_.find(&video);
+        if (found == families_.end()) return;   // nothing presented
+        auto& boards = found->second->boards;
+        const auto freed = std::stable_partition(
+            boards.begin(), boards.end(), [kept](const ObjectExtent& b) { return b.begin == kept; });
+        std::for_each(freed, boards.end(), forget_unowned_within);
+        boards.erase(freed, boards.end());
+    }
+
+    void destroyed(const CxVideo& video) {
+        const auto found = families_.find(&video);
+        if (found == families_.end()) return;
+        const auto family = std::move(found->second);
+        families_.erase(found);
+        if (--family->members == 0) {
+            std::for_each(family->boards.begin(), family->boards.end(), forget_unowned_within);
+        }
+    }
+
+private:
+    // A Video the module has not met yet is a family of its own.
+    std::shared_ptr<VideoFamily> family_of(const CxVideo& video) {
+        auto& family = families_[&video];
+        if (!family) family = std::make_shared<VideoFamily>();
+        return family;
+    }
+
+    std::unordered_map<const CxVideo*, std::shared_ptr<VideoFamily>> families_;
+};
+
+// Used with the interpreter lock held, like everything in the module.
+VideoFamilies& families() {
+    static VideoFamilies all;
+    return all;
+}
+
+// The sole-owner holder of a Video, which tells the families its end.
+struct VideoDeleter {
+    void operator()(CxVideo* video) const {
+        families().destroyed(*video);
+        delete video;
+    }
+};
+using VideoHolder = std::unique_ptr<CxVideo, VideoDeleter>;
+
+// Runs a call after which the library may have freed the Video's boards
+// (all but `kept`), whether it returns or throws.
+template <class Call>
+void releasing(const CxVideo& video, const void* kept, Call&& call) {
+    try {
+        call();
+    } catch (...) {
+        families().released(video, kept);
+        throw;
+    }
+    families().released(video, kept);
+}
+
+// The board a Video drives, presented as its controller.
+struct DrivenBoard {
+    const CxVideo* video;
+    vkt::IxModule* board;
+};
+
+}  // namespace
+}  // namespace vkt_unit
+
+namespace pybind11::detail {
+
+// Presents the board as the Python object of its most-derived registered
+// class (the existing one where it is wrapped), keeping the Video alive, and
+// records the board for the Video's family when the wrapper does not own it.
+template <>
+class type_caster<vkt_unit::DrivenBoard> {
+public:
+    static constexpr auto name = make_caster<vkt::IxModule*>::name;
+
+    static handle cast(const vkt_unit::DrivenBoard& driven, return_value_policy, handle parent) {
+        const handle board = make_caster<vkt::IxModule*>::cast(
+            driven.board, return_value_policy::reference_internal, parent);
+        const vkt_unit::ObjectExtent extent = vkt_unit::unowned_extent(board);
+        if (extent.begin != nullptr) vkt_unit::families().presented(*driven.video, extent);
+        return board;
+    }
+};
+
+}  // namespace pybind11::detail
+
+namespace vkt_unit {
+namespace {
 
 // The seven commands, in the order they are compared.
 constexpr const char* kVideoCommands[] = {
@@ -32,7 +160,7 @@ auto with_companion(CxVideo& video, Use&& use) {
 template <class... Options>
 void def_from_file(py::class_<CxVideo, Options...>& cls) {
     using py::arg;
-    const auto made = [](CxVideo&& video) { return std::make_unique<CxVideo>(std::move(video)); };
+    const auto made = [](CxVideo&& video) { return VideoHolder(new CxVideo(std::move(video))); };
     cls.def_static("from_file", [made](const char* camerafile, int option) {
         return made(CxVideo::FromFile(camerafile, option));
     }, arg("camerafile"), arg("option") = -1);
@@ -51,8 +179,14 @@ template <class... Options>
 void def_board_properties(py::class_<CxVideo, Options...>& cls) {
     // The board comes back as the Python object that already wraps it, or as
     // a new wrapper of its own class that keeps this Video alive.
-    cls.def_property("controller", checked([](const CxVideo& self) { return self.Controller(); }),
-                     checked([](CxVideo& self, vkt::IxModule* board) { self.Controller(board); }));
+    cls.def_property("controller", checked([](const CxVideo& self) {
+                         return DrivenBoard{&self, self.Controller()};
+                     }),
+                     checked([](CxVideo& self, vkt::IxModule* board) {
+                         const void* kept = board != nullptr ? dynamic_cast<const void*>(board)
+                                                             : nullptr;
+                         releasing(self, kept, [&] { self.Controller(board); });
+                     }));
     cls.def_property("device_type", checked([](const CxVideo& self) { return self.DeviceType(); }),
                      checked([](CxVideo& self, ExDevice device) { self.DeviceType(device); }));
 }
@@ -127,13 +261,20 @@ void def_by_name(py::class_<CxVideo, Options...>& cls) {
 }  // namespace
 
 void init_video(py::module_& m) {
-    py::class_<CxVideo> cls(m, "Video");
+    py::class_<CxVideo, VideoHolder> cls(m, "Video");
     def_from_file(cls);
     cls.def(py::init<>());
-    cls.def(py::init<const CxVideo&>());
+    cls.def(py::init([](const CxVideo& other) {
+        VideoHolder copy(new CxVideo(other));
+        families().copied(other, *copy);
+        return copy;
+    }));
     def_equality(cls);
     def_board_properties(cls);
-    def_dispose_and_validity(cls);
+    cls.def("dispose", checked([](CxVideo& self) {
+        releasing(self, nullptr, [&] { self.Dispose(); });
+    }));
+    cls.def_property_readonly("is_valid", checked(&CxVideo::IsValid));
     def_capture(cls);
     def_by_name(cls);
 }
