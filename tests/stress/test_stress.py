@@ -62,7 +62,7 @@ def test_a_child_failure_is_reported(code, reason):
 def test_a_hung_child_is_killed_and_reported():
     outcome = outcome_of("import time; time.sleep(60)", timeout=0.5)
     assert outcome.timed_out
-    assert outcome.reason == "hang: no exit within 0 s" or outcome.reason.startswith("hang:")
+    assert outcome.reason.startswith("hang: no exit within")
     assert outcome.seconds < 30
 
 
