@@ -1,4 +1,6 @@
 """Shared fixtures: every test starts from a powered-on simulated library."""
+import os
+
 import pytest
 
 import unit  # noqa: F401  (imported first: its error translator is process-wide)
@@ -10,6 +12,14 @@ def power_on():
     vktsim.reset()
     yield
     vktsim.reset()
+
+
+def build_tool_env():
+    """The environment for running build tools (the compiler) from a test: the
+    sanitizer runtimes a sanitizer run preloads into Python are left out, so
+    that the compiler is neither slowed nor judged by them."""
+    return {key: value for key, value in os.environ.items()
+            if key not in ("LD_PRELOAD", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS")}
 
 
 def calls(operation=None):

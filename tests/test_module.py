@@ -9,6 +9,7 @@ import sysconfig
 import pytest
 
 import unit
+from conftest import build_tool_env
 
 REPO = pathlib.Path(__file__).resolve().parent.parent
 HARNESS_SOURCE = REPO / "tests" / "version_gate_harness.cpp"
@@ -26,7 +27,7 @@ def version_gate_harness(tmp_path_factory):
     subprocess.run(
         [compiler, "-O0", "-o", str(output), str(HARNESS_SOURCE), "-I" + include,
          "-L" + libdir, "-Wl,-rpath," + libdir, "-l" + library, "-ldl", "-rdynamic"],
-        check=True,
+        check=True, env=build_tool_env(),
     )
     return output
 

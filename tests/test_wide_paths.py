@@ -10,6 +10,7 @@ import subprocess
 import pytest
 
 import unit
+from conftest import build_tool_env
 
 REPO = pathlib.Path(__file__).resolve().parent.parent
 HARNESS_SOURCE = REPO / "tests" / "wide_path_harness.cpp"
@@ -28,7 +29,7 @@ def harness_output(tmp_path_factory):
         [compiler, "-std=c++17", "-O0", "-o", str(output), str(HARNESS_SOURCE),
          "-I" + str(REPO / "include"), str(library), "-Wl,-rpath," + str(libs),
          "-Wl,--allow-shlib-undefined"],
-        check=True,
+        check=True, env=build_tool_env(),
     )
     result = subprocess.run([str(output)], capture_output=True, text=True, timeout=60,
                             env=dict(os.environ))

@@ -9,14 +9,28 @@ bash tools/setup.sh test
 echo "== release build (installed package)"
 python3 -m pytest -q tests
 
+echo "== stress suite, release build"
+python3 -m tests.stress all --calls 20000 --jobs 2
+
 echo "== sanitizer build"
 cmake -S . -B build-sanitize -G Ninja -DVKT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
   -Dpybind11_DIR="$(python3 -m pybind11 --cmakedir)" >/dev/null
 cmake --build build-sanitize
 # Python itself is not instrumented, so the sanitizer runtimes are loaded
-# first; its own allocations at exit are not ours to report.
-LD_PRELOAD="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libubsan.so)" \
-ASAN_OPTIONS=detect_leaks=0 \
-UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-PYTHONPATH="$PWD/build-sanitize/python" \
-  python3 -m pytest -q tests
+# first. LeakSanitizer checks the heap at the exit of every process; Python
+# allocates with malloc (PYTHONMALLOC) so that it sees the library objects
+# that Python objects own, and tools/lsan.supp names the interpreter's own
+# allocations that it does not free at exit.
+sanitized() {
+  LD_PRELOAD="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libubsan.so)" \
+  ASAN_OPTIONS=detect_leaks=1 \
+  LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0" \
+  PYTHONMALLOC=malloc \
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  PYTHONPATH="$PWD/build-sanitize/python" \
+    "$@"
+}
+sanitized python3 -m pytest -q tests
+
+echo "== stress suite, sanitizer build"
+sanitized python3 -m tests.stress all --calls 5000 --jobs 2 --per-call 0.5

@@ -36,6 +36,9 @@ struct Model {
     bool serial_line;              // the board has a camera serial line
 };
 
+// The models live as long as the process, destructors of statics included:
+// a capture thread may still be drawing a frame while the process exits, so
+// each model and its table are made once and never destroyed.
 const Model& ktx21_model();
 const Model& ktx22_model();
 const Model& mr250_model();

@@ -56,11 +56,11 @@ SettingTable make_table() {
 }  // namespace
 
 const Model& ktx21_model() {
-    static const SettingTable table = make_table();
-    static const Model model{"KTX21", 4, 2, table,
-                             &camera_link::derive, &camera_link::sample_bits,
-                             &camera_link::frame_period, &camera_link::draw,
-                             true, false, true};
+    static const SettingTable& table = *new SettingTable(make_table());
+    static const Model& model = *new Model{"KTX21", 4, 2, table,
+                                           &camera_link::derive, &camera_link::sample_bits,
+                                           &camera_link::frame_period, &camera_link::draw,
+                                           true, false, true};
     return model;
 }
 

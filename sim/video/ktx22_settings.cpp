@@ -61,11 +61,11 @@ SettingTable make_table() {
 
 // The KTX22 encoder counts only between StartEncoder and StopEncoder.
 const Model& ktx22_model() {
-    static const SettingTable table = make_table();
-    static const Model model{"KTX22", 4, 2, table,
-                             &camera_link::derive, &camera_link::sample_bits,
-                             &camera_link::frame_period, &camera_link::draw,
-                             true, true, true};
+    static const SettingTable& table = *new SettingTable(make_table());
+    static const Model& model = *new Model{"KTX22", 4, 2, table,
+                                           &camera_link::derive, &camera_link::sample_bits,
+                                           &camera_link::frame_period, &camera_link::draw,
+                                           true, true, true};
     return model;
 }
 

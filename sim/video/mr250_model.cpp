@@ -120,9 +120,10 @@ namespace vkt::sim::grabber {
 
 // An MR250 board has four analog inputs, no encoder and no serial line.
 const Model& mr250_model() {
-    static const SettingTable table = mr250::make_table();
-    static const Model model{"MR250", 4, 4, table, &mr250::derive, &mr250::sample_bits,
-                             &mr250::frame_period, &mr250::draw_frame, false, false, false};
+    static const SettingTable& table = *new SettingTable(mr250::make_table());
+    static const Model& model = *new Model{"MR250", 4, 4, table, &mr250::derive,
+                                           &mr250::sample_bits, &mr250::frame_period,
+                                           &mr250::draw_frame, false, false, false};
     return model;
 }
 
