@@ -1,5 +1,6 @@
 """Shared fixtures: every test starts from a powered-on simulated library."""
 import os
+import pathlib
 
 import pytest
 
@@ -38,3 +39,16 @@ def error_fields(error):
     line, rest = rest.split(" Function:", 1)
     function, file = rest.split(" File:", 1)
     return int(code), int(line), function, file
+
+
+def loaded_device_library():
+    """The device library file this process loaded for `unit`, wherever it
+    came from (the copy beside the modules, or a maker's installed one)."""
+    paths = set()
+    with open("/proc/self/maps") as maps:
+        for line in maps:
+            fields = line.split(None, 5)
+            if len(fields) == 6 and os.path.basename(fields[5].strip()).startswith("libvkt_unit.so"):
+                paths.add(fields[5].strip())
+    assert len(paths) == 1, paths
+    return pathlib.Path(paths.pop())

@@ -9,8 +9,7 @@ import subprocess
 
 import pytest
 
-import unit
-from conftest import build_tool_env
+from conftest import build_tool_env, loaded_device_library
 
 REPO = pathlib.Path(__file__).resolve().parent.parent
 HARNESS_SOURCE = REPO / "tests" / "wide_path_harness.cpp"
@@ -22,8 +21,8 @@ def harness_output(tmp_path_factory):
     compiler = shutil.which("g++") or shutil.which("c++")
     if compiler is None:
         pytest.skip("no C++ compiler to build the harness")
-    libs = pathlib.Path(unit.__file__).resolve().parent / "vkt_unit.libs"
-    library = sorted(libs.glob("libvkt_unit.so.*"))[0]
+    library = loaded_device_library()
+    libs = library.parent
     output = tmp_path_factory.mktemp("harness") / "wide_path_harness"
     subprocess.run(
         [compiler, "-std=c++17", "-O0", "-o", str(output), str(HARNESS_SOURCE),

@@ -1,20 +1,53 @@
 #!/usr/bin/env bash
-# Installs what the project needs on a fresh Debian 12 machine with CPython
-# 3.11 and pip (run as root), then builds and installs the package.
+# Sets the project up on a Debian 12 machine: installs the Debian packages it
+# needs, creates the project environment .venv with the distribution's Python
+# 3.11 and installs the package into it. Nothing goes into the system
+# interpreter. Running it again is harmless (and rebuilds what changed).
 # Usage: tools/setup.sh [extra]   (extra: demo, test; default demo)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 extra="${1:-demo}"
 
-# System packages: a C++ compiler, binutils (nm) for the tests, and pugixml,
-# with which the simulated library reads XML device descriptions.
+# The distribution's interpreter, whatever else (pyenv, conda) is first on PATH.
+PYTHON=/usr/bin/python3
+
+# ---- Debian packages: a C++ compiler, the interpreter with its headers and
+# venv support, binutils (nm, for the tests), pugixml (the simulated library
+# reads XML device descriptions with it).
+packages=(g++ binutils python3 python3-dev python3-venv libpugixml-dev)
 missing=()
-command -v g++ >/dev/null || missing+=(g++)
-command -v nm >/dev/null || missing+=(binutils)
-[ -f /usr/include/pugixml.hpp ] || missing+=(libpugixml-dev)
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
 if [ "${#missing[@]}" -gt 0 ]; then
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+  echo "== installing Debian packages: ${missing[*]}"
+  sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-python3 -m pip install --root-user-action=ignore --quiet ".[${extra}]"
+# ---- the project environment: made anew unless it is a working venv of the
+# distribution's Python 3.11 (one left by another interpreter, or broken by
+# an upgrade, is replaced).
+venv_is_usable() {
+  [ -x .venv/bin/python ] &&
+    .venv/bin/python - "$PYTHON" <<'EOF' 2>/dev/null
+import os, sys
+base = os.path.realpath(sys.argv[1])
+assert sys.version_info[:2] == (3, 11)
+assert os.path.realpath(os.path.join(sys.base_prefix, "bin", "python3")) == base
+import pip  # noqa: F401
+EOF
+}
+if ! venv_is_usable; then
+  echo "== creating .venv with $PYTHON"
+  rm -rf .venv
+  "$PYTHON" -m venv .venv
+fi
+
+# ---- the package, built from this tree, with the extra asked for
+echo "== installing the package into .venv (extra: $extra)"
+.venv/bin/python -m pip install --quiet --disable-pip-version-check ".[${extra}]"

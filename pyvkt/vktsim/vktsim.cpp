@@ -10,6 +10,7 @@
 #include "core/control.h"
 #include "library_casters.h"
 #include "core/sim_objects.h"
+#include "pybind11_build.h"
 #include "vkt/vkt.h"
 
 namespace py = pybind11;
