@@ -1,9 +1,10 @@
 """A continuous capture loop into numpy.
 
 A KTX21 board runs its camera free (50 frames/s) into a ring of four locked
-images. The loop waits for each new frame, finds the image that holds it,
-copies it out as a numpy array before the board comes round to that image
-again, and finally saves the frames it kept as capture-output/frames.npy.
+images. The loop waits for each new frame, finds the image that holds it and
+copies it out as a numpy array; a frame the board wrote over before or while
+it was copied is counted as dropped. The frames kept are saved as
+capture-output/frames.npy.
 """
 import pathlib
 
@@ -19,12 +20,24 @@ FRAMES_WANTED = 12
 OUTPUT = pathlib.Path("capture-output") / "frames.npy"
 
 
-def image_holding(board: unit.KTX21, frame_no: int) -> int:
-    """Index of the locked image that holds frame `frame_no`."""
+def image_holding(board: unit.KTX21, frame_no: int) -> int | None:
+    """Index of the locked image that holds frame `frame_no`; None once the
+    board has written a newer frame over it."""
     for index in range(RING_SIZE):
         if board.query_status(index).last_frame_no == frame_no:
             return index
-    raise LookupError("frame %d is no longer in the ring" % frame_no)
+    return None
+
+
+def copy_frame(board: unit.KTX21, ring: list[vktsim.Image],
+               frame_no: int) -> npt.NDArray[np.uint8] | None:
+    """A copy of frame `frame_no` out of the ring; None if the board has come
+    round to its image before or while it was copied (the loop fell behind)."""
+    index = image_holding(board, frame_no)
+    if index is None:
+        return None
+    pixels = np.array(ring[index], copy=True)
+    return pixels if image_holding(board, frame_no) == index else None
 
 
 def frame_number_in(pixels: npt.NDArray[np.uint8]) -> int:
@@ -43,21 +56,25 @@ def main() -> None:
     board.num = 0                      # 0: capture until stopped
     board.start()
     frames: list[npt.NDArray[np.uint8]] = []
+    dropped = 0
     try:
         while len(frames) < FRAMES_WANTED:
             board.wait()               # returns at the next frame
             newest = board.query_status().last_frame_no
-            index = image_holding(board, newest)
-            pixels = np.array(ring[index], copy=True)
+            pixels = copy_frame(board, ring, newest)
+            if pixels is None:
+                dropped += 1
+                continue
             frames.append(pixels)
-            print("frame %3d: image %d, stamp %3d, mean grey %.1f" % (
-                newest, index, frame_number_in(pixels), pixels.mean()))
+            print("frame %3d: stamp %3d, mean grey %.1f" % (
+                newest, frame_number_in(pixels), pixels.mean()))
     finally:
         board.stop()
         board.unlock()
     status = board.query_status()
-    print("stopped after %d frames (%d lines); board status %d" % (
-        status.total_frame_count, status.line_count, board.status()))
+    print("stopped after %d frames (%d lines), %d overwritten before they were copied;"
+          " board status %d" % (status.total_frame_count, status.line_count, dropped,
+                                board.status()))
     OUTPUT.parent.mkdir(parents=True, exist_ok=True)
     np.save(OUTPUT, np.stack(frames))
     print("saved", len(frames), "frames of %dx%d to %s" % (width, height, OUTPUT))
