@@ -236,7 +236,10 @@ class SNR11(metaclass=_pybind11_type):
         (``EventStatus(code)`` names it). Holds the interpreter lock while it
         waits. Raises RuntimeError status 4 (NotOpened)."""
     def abort(self) -> None:
-        """Ends a pending wait with ``EventStatus.ABORT``."""
+        """Makes the pending wait, or else the next one, end with
+        ``EventStatus.ABORT`` (a wait holds the interpreter lock, so another
+        Python thread's abort runs only after it). Raises RuntimeError status 4
+        (NotOpened)."""
 
 class SNR11Param(metaclass=_pybind11_type):
     """The settings of an SNR11 board: two properties, named parameters and
@@ -345,7 +348,10 @@ class SN2200(metaclass=_pybind11_type):
         record tells which (``event_status``) and the lines. Raises RuntimeError
         status 4 (NotOpened)."""
     def abort(self) -> None:
-        """Ends a pending wait with ``EventStatus.ABORT``."""
+        """Makes the pending wait, or else the next one, end with
+        ``EventStatus.ABORT`` (a wait holds the interpreter lock, so another
+        Python thread's abort runs only after it). Raises RuntimeError status 4
+        (NotOpened)."""
 
 class SN2200Param(metaclass=_pybind11_type):
     """The settings of an SN2200 board: time-out and input properties, named
@@ -475,7 +481,10 @@ class TK560(metaclass=_pybind11_type):
         time-out; in wait mode 1 until every enabled line had its edge. Raises
         RuntimeError status 4 (NotOpened)."""
     def abort(self) -> None:
-        """Ends a pending wait with ``EventStatus.ABORT``."""
+        """Makes the pending wait, or else the next one, end with
+        ``EventStatus.ABORT`` (a wait holds the interpreter lock, so another
+        Python thread's abort runs only after it). Raises RuntimeError status 4
+        (NotOpened)."""
 
 class TK560Param(metaclass=_pybind11_type):
     """The settings of a TK560 board: interrupt and input properties, named
