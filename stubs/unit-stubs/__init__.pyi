@@ -171,9 +171,12 @@ class EventStatus(enum.Enum):
     ABORT = 4
     """The wait was aborted."""
     __members__: ClassVar[dict[str, Self]]
-    def __int__(self) -> int: ...
-    def __index__(self) -> int: ...
+    def __int__(self) -> int:
+        """The member's value."""
+    def __index__(self) -> int:
+        """The member's value, where an integer is needed."""
 
+# The members, exported as module attributes: unit.DI is unit.EventStatus.DI.
 INT: EventStatus
 DI: EventStatus
 TIMEOUT: EventStatus
@@ -190,7 +193,8 @@ class SNR11(metaclass=_pybind11_type):
         """An empty board object; nothing is opened."""
     def __eq__(self, other: object, /) -> bool:
         """The library's comparison; False for an object of another class."""
-    def __ne__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     def dispose(self) -> None:
         """Releases the library's resources; the object stays, ``is_valid``
         then tells whether it is still usable."""
@@ -252,8 +256,10 @@ class SNR11Param(metaclass=_pybind11_type):
         SNR11 or None raises RuntimeError "Unable to cast ..."."""
     def __init__(self) -> None:
         """A Param attached to no board."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     @property
     def is_valid(self) -> bool:
         """Whether the Param is attached to a usable board."""
@@ -305,8 +311,10 @@ class SN2200(metaclass=_pybind11_type):
     __hash__: ClassVar[None]  # type: ignore[assignment]
     def __init__(self) -> None:
         """An empty board object; nothing is opened."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     def dispose(self) -> None:
         """Releases the library's resources; the object stays."""
     @property
@@ -364,8 +372,10 @@ class SN2200Param(metaclass=_pybind11_type):
         RuntimeError "Unable to cast ..."."""
     def __init__(self) -> None:
         """A Param attached to no board."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     @property
     def is_valid(self) -> bool:
         """Whether the Param is attached to a usable board."""
@@ -428,8 +438,10 @@ class TK560(metaclass=_pybind11_type):
     __hash__: ClassVar[None]  # type: ignore[assignment]
     def __init__(self) -> None:
         """An empty board object; nothing is opened."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     def dispose(self) -> None:
         """Releases the library's resources; the object stays."""
     @property
@@ -497,8 +509,10 @@ class TK560Param(metaclass=_pybind11_type):
         RuntimeError "Unable to cast ..."."""
     def __init__(self) -> None:
         """A Param attached to no board."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     @property
     def is_valid(self) -> bool:
         """Whether the Param is attached to a usable board."""
@@ -614,8 +628,10 @@ class SN2200WaitStatus(metaclass=_pybind11_type):
     @overload
     def __init__(self, event_status: _Int, di_event_status: _Int, di: _Int, /) -> None:
         """A record of the three values (each 0 to 4294967295)."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
 
 class TK560WaitStatus(metaclass=_pybind11_type):
     """How a TK560 wait ended: a copy of the library's record."""
@@ -636,8 +652,10 @@ class TK560WaitStatus(metaclass=_pybind11_type):
     @overload
     def __init__(self, event_status: _Int, di_event_status: _Int, di: _Int, /) -> None:
         """A record of the three values (each 0 to 4294967295)."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
 
 def get_device_module(device: vktsim.IxDeviceModule, /) -> vktsim.IxModule | None:
     """The module behind a device module: the Python object that already wraps
@@ -695,7 +713,8 @@ class KTX21(metaclass=_pybind11_type):
         """A copy that refers to the same board."""
     def __eq__(self, other: object, /) -> bool:
         """Whether both refer to the same board; False for another class."""
-    def __ne__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     def dispose(self) -> None:
         """Releases the board through the library; the object stays."""
     @property
@@ -812,8 +831,10 @@ class KTX21Encoder(metaclass=_pybind11_type):
     @overload
     def __init__(self, other: KTX21Encoder, /) -> None:
         """A copy attached to the same board."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     @property
     def is_valid(self) -> bool:
         """Whether the encoder is attached to a usable board."""
@@ -922,8 +943,10 @@ class KTX21Param(metaclass=_pybind11_type):
     @overload
     def __init__(self, other: KTX21Param, /) -> None:
         """A copy attached to the same board."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     @property
     def is_valid(self) -> bool:
         """Whether the Param is attached to a usable board."""
@@ -993,8 +1016,10 @@ class KTX21Sio(metaclass=_pybind11_type):
     @overload
     def __init__(self, other: KTX21Sio, /) -> None:
         """A copy attached to the same board."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     @property
     def is_valid(self) -> bool:
         """Whether the line is attached to a usable board."""
@@ -1066,7 +1091,8 @@ class KTX22(metaclass=_pybind11_type):
         """A copy that refers to the same board."""
     def __eq__(self, other: object, /) -> bool:
         """Whether both refer to the same board; False for another class."""
-    def __ne__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     def dispose(self) -> None:
         """Releases the board through the library; the object stays."""
     @property
@@ -1209,8 +1235,10 @@ class KTX22Encoder(metaclass=_pybind11_type):
     @overload
     def __init__(self, other: KTX22Encoder, /) -> None:
         """A copy attached to the same board."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     @property
     def is_valid(self) -> bool:
         """Whether the encoder is attached to a usable board."""
@@ -1315,8 +1343,10 @@ class KTX22Param(metaclass=_pybind11_type):
     @overload
     def __init__(self, other: KTX22Param, /) -> None:
         """A copy attached to the same board."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     @property
     def is_valid(self) -> bool:
         """Whether the Param is attached to a usable board."""
@@ -1387,8 +1417,10 @@ class KTX22Sio(metaclass=_pybind11_type):
     @overload
     def __init__(self, other: KTX22Sio, /) -> None:
         """A copy attached to the same board."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     @property
     def is_valid(self) -> bool:
         """Whether the line is attached to a usable board."""
@@ -1459,7 +1491,8 @@ class MR250(metaclass=_pybind11_type):
         """A copy that refers to the same board."""
     def __eq__(self, other: object, /) -> bool:
         """Whether both refer to the same board; False for another class."""
-    def __ne__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     def dispose(self) -> None:
         """Releases the board through the library; the object stays."""
     @property
@@ -1564,8 +1597,10 @@ class MR250Param(metaclass=_pybind11_type):
     @overload
     def __init__(self, other: MR250Param, /) -> None:
         """A copy attached to the same board."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     @property
     def is_valid(self) -> bool:
         """Whether the Param is attached to a usable board."""
@@ -1643,8 +1678,10 @@ class Video(metaclass=_pybind11_type):
     @overload
     def __init__(self, other: Video, /) -> None:
         """A copy driving the same board."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
     @property
     def controller(self) -> KTX21 | KTX22 | MR250 | vktsim.IxModule | None:
         """The board driven, as its own class (the existing Python object when
@@ -1796,8 +1833,10 @@ class TxKTX21CaptureStatus(metaclass=_pybind11_type):
     ) -> None:
         """A record of the six values in field order (the first three and the
         last unsigned)."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
 
 class TxKTX22CaptureStatus(metaclass=_pybind11_type):
     """A KTX22 capture status: a copy of the library's record, read-only from
@@ -1830,8 +1869,10 @@ class TxKTX22CaptureStatus(metaclass=_pybind11_type):
         line_count: _Int, capture_state: _Int, /,
     ) -> None:
         """A record of the five values in field order."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
 
 class TxKTX22EncoderStatus(metaclass=_pybind11_type):
     """A KTX22 encoder status: a copy of the library's record, filled in place
@@ -1876,8 +1917,10 @@ class TxKTX22EncoderStatus(metaclass=_pybind11_type):
     ) -> None:
         """A record of the nine values in field order (``rel_counter`` before
         ``match_counter``)."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
 
 class TxMR250CaptureStatus(metaclass=_pybind11_type):
     """An MR250 capture status: a copy of the library's record, read-only."""
@@ -1910,8 +1953,10 @@ class TxMR250CaptureStatus(metaclass=_pybind11_type):
         line_count: _Int, dma_schedule_peak: _Int, capture_event: _Int, /,
     ) -> None:
         """A record of the six values in field order."""
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
+    def __eq__(self, other: object, /) -> bool:
+        """The library's comparison; False for an object of another class."""
+    def __ne__(self, other: object, /) -> bool:
+        """The library's inequality; True for an object of another class."""
 
 class Exception(builtins.Exception):
     """An exception type for Python code to use; the module itself never

@@ -47,7 +47,8 @@ class Image(metaclass=_pybind11_type):
         """Bits per sample, 8 or 16."""
     def __buffer__(self, flags: int, /) -> memoryview:
         """The samples through the buffer protocol (writable, no copy)."""
-    def __repr__(self) -> str: ...
+    def __repr__(self) -> str:
+        """``vktsim.Image(width, height, channels=..., depth=...)``."""
 
 # ---- interfaces -------------------------------------------------------------------------
 
@@ -102,8 +103,10 @@ class ExDevice(enum.Enum):
     SN2200 = 16
     TK560 = 32
     __members__: ClassVar[dict[str, Self]]
-    def __int__(self) -> int: ...
-    def __index__(self) -> int: ...
+    def __int__(self) -> int:
+        """The member's value."""
+    def __index__(self) -> int:
+        """The member's value, where an integer is needed."""
 
 class ExStatus(enum.Enum):
     """The status a library error carries ("Code:<status>" in its text);
@@ -142,8 +145,10 @@ class ExStatus(enum.Enum):
     NotRunning = 15
     """The operation needs a running capture."""
     __members__: ClassVar[dict[str, Self]]
-    def __int__(self) -> int: ...
-    def __index__(self) -> int: ...
+    def __int__(self) -> int:
+        """The member's value."""
+    def __index__(self) -> int:
+        """The member's value, where an integer is needed."""
 
 # ---- simulated objects with one interface each ----------------------------------------------
 
@@ -151,7 +156,8 @@ class DIO(IxDIO):
     """A simulated ``IxDIO``: a word of inputs set from Python and the outputs
     the library drove."""
 
-    def __init__(self) -> None: ...
+    def __init__(self) -> None:
+        """Inputs and outputs all 0."""
     @property
     def inputs(self) -> int:
         """The input word the library reads (0 to 4294967295)."""
@@ -164,7 +170,8 @@ class DIO(IxDIO):
 class IndexedDIO(IxIndexedDIO):
     """A simulated ``IxIndexedDIO``, lines 0 to 31."""
 
-    def __init__(self) -> None: ...
+    def __init__(self) -> None:
+        """Every line low."""
     @property
     def inputs(self) -> int:
         """The input lines as a word, bit n for line n."""
@@ -177,7 +184,8 @@ class IndexedDIO(IxIndexedDIO):
 class Register(IxRegister):
     """A simulated ``IxRegister`` of 256 registers of 32 bits."""
 
-    def __init__(self) -> None: ...
+    def __init__(self) -> None:
+        """Every register 0."""
     def value(self, address: _Int, /) -> int:
         """Register ``address``; IndexError beyond 255."""
 
@@ -195,13 +203,15 @@ class DeviceModule(IxDeviceModule):
 class VideoControl(IxVideoControl):
     """A simulated ``IxVideoControl``."""
 
-    def __init__(self) -> None: ...
+    def __init__(self) -> None:
+        """A control with no capture running."""
 
 class String(metaclass=_pybind11_type):
     """A library narrow string (``CxStringA``), a buffer for the text lookups
     ``unit.get_device_info`` and ``unit.get_xml_item``."""
 
-    def __init__(self, content: bytes = b"") -> None: ...
+    def __init__(self, content: bytes = b"") -> None:
+        """A string holding ``content``."""
     @property
     def value(self) -> bytes:
         """The bytes it holds."""
