@@ -657,10 +657,13 @@ class TK560WaitStatus(metaclass=_pybind11_type):
     def __ne__(self, other: object, /) -> bool:
         """The library's inequality; True for an object of another class."""
 
-def get_device_module(device: vktsim.IxDeviceModule, /) -> vktsim.IxModule | None:
+def get_device_module(
+    device: vktsim.IxDeviceModule, /,
+) -> SNR11 | SN2200 | TK560 | KTX21 | KTX22 | MR250 | Video | vktsim.IxModule | None:
     """The module behind a device module: the Python object that already wraps
-    it, else a new one of its most derived registered class; None for none.
-    Raises TypeError when that class has no Python registration."""
+    it (a board, say), else a new one of its most derived registered class;
+    None for none. Raises TypeError when that class has no Python
+    registration."""
 def set_register(reg: vktsim.IxRegister, address: _Int, value: _Int, /) -> None:
     """Writes a register through an ``IxRegister``."""
 def get_register(reg: vktsim.IxRegister, address: _Int, value: _Int, /) -> None:
