@@ -59,7 +59,8 @@ _Int: TypeAlias = SupportsIndex
 _Text: TypeAlias = str | bytes | None
 # Names of settings and commands: compared exactly, case-sensitively.
 _Name: TypeAlias = str | bytes
-# What set_param takes: an integer for numeric settings, a text for text ones.
+# What a grabber's set_param takes: an integer for numeric settings, a text
+# for text ones (the digital-I/O boards and encoders have numeric ones only).
 _Value: TypeAlias = SupportsIndex | str | bytes
 # A ring of images for lock and validate: a list (no other sequence); a None
 # element reaches the library as a missing image.
@@ -288,7 +289,7 @@ class SNR11Param(metaclass=_pybind11_type):
         or "DIEnable", "DIEdge", "DIWaitEnable" (unsigned bit masks). Any other
         name raises RuntimeError status 1 (NotSupported) without calling the
         library; 4 (NotOpened) without an open board."""
-    def set_param(self, name: _Name, value: _Value, /) -> None:
+    def set_param(self, name: _Name, value: _Int, /) -> None:
         """Writes a setting by name: "INTEnable", "INTEdge", "Timeout",
         "DIWaitMode", "INTWaitEnable", "Version" (signed 32-bit) or "DIEnable",
         "DIEdge", "DIWaitEnable" (0 to 4294967295). Another name raises
@@ -416,7 +417,7 @@ class SN2200Param(metaclass=_pybind11_type):
         "DIEnable", "DIEdge", "DIWaitEnable" (unsigned), "DriverVersionName",
         "FpgaVersionName" (text). Any other name raises RuntimeError status 1
         (NotSupported) without calling the library."""
-    def set_param(self, name: _Name, value: _Value, /) -> None:
+    def set_param(self, name: _Name, value: _Int, /) -> None:
         """Writes a setting by name: "DINoiseFilterTime", "Timeout", "Version"
         (signed), "DIEnable", "DIEdge", "DIWaitEnable" (unsigned). Another name
         raises RuntimeError status 1 (NotSupported); a value that does not fit
@@ -570,7 +571,7 @@ class TK560Param(metaclass=_pybind11_type):
         "DriverVersion", "FpgaVersion", "Timeout", "DIWaitMode", "INTWaitEnable",
         "Version" (signed), "DIEnable", "DIEdge", "DIWaitEnable" (unsigned). Any
         other name raises RuntimeError status 1 (NotSupported)."""
-    def set_param(self, name: _Name, value: _Value, /) -> None:
+    def set_param(self, name: _Name, value: _Int, /) -> None:
         """Writes a setting by name: every name of ``get_param`` but
         "INTStatus", "DeviceID", "DeviceType", "DriverVersion" and
         "FpgaVersion". Another name raises RuntimeError status 1
@@ -923,7 +924,7 @@ class KTX21Encoder(metaclass=_pybind11_type):
         "ENCStart", "ENCComp1", "ENCInit", "ENCDir", "ENCSwapAB", "ENCInputCH"
         (signed), "ENCComp2" (unsigned). Another name raises RuntimeError
         status 1 (NotSupported) without calling the library."""
-    def set_param(self, name: _Name, value: _Value, /) -> None:
+    def set_param(self, name: _Name, value: _Int, /) -> None:
         """Writes an encoder setting by name (the names of ``get_param``).
         Another name raises RuntimeError status 1 (NotSupported); a value that
         does not fit raises RuntimeError "Unable to cast ..."."""
@@ -1323,7 +1324,7 @@ class KTX22Encoder(metaclass=_pybind11_type):
         "ENCSignalSource", "EncoderActMode" (signed), "ENCComp2" (unsigned).
         Another name raises RuntimeError status 1 (NotSupported) without
         calling the library."""
-    def set_param(self, name: _Name, value: _Value, /) -> None:
+    def set_param(self, name: _Name, value: _Int, /) -> None:
         """Writes an encoder setting by name (the names of ``get_param``).
         Another name raises RuntimeError status 1 (NotSupported); a value that
         does not fit raises RuntimeError "Unable to cast ..."."""
