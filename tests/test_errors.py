@@ -47,6 +47,15 @@ def test_texts_that_are_not_utf8_still_give_runtime_error(function, file, shown_
                                                                           shown_file)
 
 
+def test_an_undecodable_function_text_is_caught_as_runtime_error():
+    try:
+        vktsim.raise_library_error(1, b"\xff", "x", 1)
+    except RuntimeError as error:
+        assert str(error) == "Code:1 Line:1 Function:\\xff File:x"
+    else:
+        pytest.fail("no error raised")
+
+
 def test_a_multibyte_character_cut_at_the_text_limit_is_escaped():
     with pytest.raises(RuntimeError) as caught:
         vktsim.raise_library_error(3, "f" * 254 + "\u00e9", "g", 1)

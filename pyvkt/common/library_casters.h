@@ -42,6 +42,7 @@ constexpr bool is_library_type =
 inline bool is_unconstructed(py::handle src, const py::detail::type_info* type) {
     if (type == nullptr || !PyObject_TypeCheck(src.ptr(), type->type)) return false;
     auto* instance = reinterpret_cast<py::detail::instance*>(src.ptr());
+    if (instance->simple_layout) return !instance->simple_instance_registered;
     for (const auto& value_and_holder : py::detail::values_and_holders(instance)) {
         if (!value_and_holder.instance_registered()) return true;
     }
@@ -52,7 +53,8 @@ inline bool is_unconstructed(py::handle src, const py::detail::type_info* type) 
 // whose __init__ never ran converts to a missing object (a null pointer),
 // exactly as None does, so that whatever handles None in that position
 // handles it too. It is taken in both conversion passes: the buffer
-// protocol converts without conversions and must not find "no object".
+// protocol converts without conversions, and pybind11 gives up the process
+// when that conversion fails.
 template <class T>
 class library_object_caster : public py::detail::type_caster_base<T> {
 public:
