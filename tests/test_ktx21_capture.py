@@ -170,6 +170,25 @@ def test_a_wait_begun_after_the_image_was_lost_still_fails(tmp_path):
             board.wait()
 
 
+def test_no_frame_is_counted_into_a_destroyed_image(tmp_path):
+    # A capture thread that wakes late finds several frames due, and frames
+    # that later ones overwrite in the ring are counted without being drawn:
+    # such a frame must not count either once its image is gone, or a wait
+    # for the next frame would return as if the frame had come.
+    board = small_camera(tmp_path, TriggerCycleTime=1000, Timeout=5000)
+    for _ in range(100):
+        images = [vktsim.Image(16, 8)]
+        board.lock(images)
+        board.start()
+        board.wait()
+        del images
+        gc.collect()
+        with pytest.raises(RuntimeError, match="Code:8 "):
+            board.wait()
+        assert board.query_status().capture_event & IMAGE_LOST
+        board.unlock()
+
+
 def test_closing_and_reset_end_a_capture(tmp_path):
     board = small_camera(tmp_path)
     image = vktsim.Image(16, 8)

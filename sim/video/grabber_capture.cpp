@@ -243,13 +243,14 @@ void Device::deliver(unsigned due) {
 bool Device::deliver_one(bool draw) {
     LockedImage& slot = ring_[next_index_];
     const unsigned frame = total_ + 1;
-    if (draw) {
-        const bool alive = with_live_object(slot.address, slot.ident,
-                                            [&] { model.draw(*slot.image, frame, frame_bits_, *this); });
-        if (!alive) {
-            end_phase(Phase::Aborted, kImageLost | kAborted);
-            return false;
-        }
+    // A frame that a later one overwrites undrawn still needs its image
+    // alive: no frame is counted into a destroyed image.
+    const bool alive = with_live_object(slot.address, slot.ident, [&] {
+        if (draw) model.draw(*slot.image, frame, frame_bits_, *this);
+    });
+    if (!alive) {
+        end_phase(Phase::Aborted, kImageLost | kAborted);
+        return false;
     }
     slot.frame_no = frame;
     total_ = frame;

@@ -79,10 +79,13 @@ class ListSubclass(list):
     pass
 
 
-def write_camera_files(directory):
-    """One fast camera file per grabber model; returns their paths by model."""
+def write_camera_files(directory, timeout_ms=None):
+    """One fast camera file per grabber model; returns their paths by model.
+    `timeout_ms` replaces the short frame time-out where a wait must not fail
+    when a busy machine delays a frame."""
     paths = {}
     for model, settings in FAST_CAMERA.items():
+        settings = dict(settings, **({"Timeout": timeout_ms} if timeout_ms else {}))
         lines = ["[%s]" % model] + ["%s = %s" % item for item in settings.items()]
         path = os.path.join(directory, "%s.txt" % model.lower())
         with open(path, "w") as out:
