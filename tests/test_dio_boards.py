@@ -230,6 +230,72 @@ def test_tk560_wait_mode_1_waits_for_every_line():
 
 
 @pytest.mark.parametrize("model", MODELS)
+def test_a_scheduled_change_happens_at_its_time_without_a_wait(model, clock):
+    board = board_of(model)
+    vktsim.schedule_inputs(model, 0, [(10, 0x5, -1), (30, 0x4, -1)])
+    assert board.read() == 0
+    clock(20)
+    assert board.read() == 0x5
+    clock(20)
+    assert board.read() == 0x4
+
+
+@pytest.mark.parametrize("model", ["SNR11", "TK560"])
+def test_a_scheduled_interrupt_level_shows_without_a_wait(model, clock):
+    board, param = armed(model, lines=0)
+    vktsim.schedule_inputs(model, 0, [(10, 0, 1)])
+    clock(20)
+    assert param.get_param("INTStatus") == 1
+
+
+@pytest.mark.parametrize("model", MODELS)
+def test_a_wait_counts_only_edges_after_it_began(model, clock):
+    board, param = armed(model, lines=0x1)
+    param.set_param("Timeout", 30)
+    vktsim.schedule_inputs(model, 0, [(5, 0x1, -1)])
+    clock(20)
+    vktsim.clear_journal()
+    assert waited(board) == int(unit.EventStatus.TIMEOUT)
+    assert board.read() == 0x1
+
+
+@pytest.mark.parametrize("model", ["SNR11", "TK560"])
+def test_a_wait_counts_only_interrupt_edges_after_it_began(model, clock):
+    board, param = armed(model, lines=0)
+    param.set_param("INTEnable", 1)
+    param.set_param("Timeout", 30)
+    vktsim.schedule_inputs(model, 0, [(5, 0, 1)])
+    clock(20)
+    assert waited(board) == int(unit.EventStatus.TIMEOUT)
+
+
+@pytest.mark.parametrize("model", MODELS)
+def test_inputs_set_from_python_come_after_scheduled_changes_that_fell_due(model, clock):
+    board = board_of(model)
+    vktsim.schedule_inputs(model, 0, [(5, 0x1, -1)])
+    clock(20)
+    vktsim.set_inputs(model, 0, 0x2)
+    assert board.read() == 0x2
+    clock(20)
+    assert board.read() == 0x2
+
+
+@pytest.mark.parametrize("model", MODELS)
+def test_a_wait_ends_on_an_edge_that_comes_while_it_waits(model, clock):
+    board, param = armed(model, lines=0x1)
+    vktsim.schedule_inputs(model, 0, [(5, 0x1, -1), (60, 0x0, -1)])
+    clock(20)
+    vktsim.schedule_inputs(model, 0, [(10, 0x3, -1)])
+    # The edge of line 0 came before the wait; line 1 is not waited for, so
+    # the falling edge of line 0 is what ends it, for an edge in either way.
+    param.set_param("DIEdge", 0)
+    start = vktsim.now_ms()
+    assert waited(board) == int(unit.EventStatus.DI)
+    assert board.read() == 0x0
+    assert 30 <= vktsim.now_ms() - start < 1000
+
+
+@pytest.mark.parametrize("model", MODELS)
 def test_abort_ends_the_next_wait(model):
     board, param = armed(model)
     board.abort()
