@@ -250,6 +250,8 @@ void Device::stop_worker(std::unique_lock<std::mutex>& lock) {
 }
 
 // On the real clock: sleeps until the next thing falls due and delivers it.
+// A camera faster than the machine keeps it busy; the lock is let go after
+// every round, so that the board's callers (and halt) are not shut out.
 void Device::serve() {
     std::unique_lock<std::mutex> lock(mutex);
     while (!worker_quit_) {
@@ -260,6 +262,9 @@ void Device::serve() {
             clock::sleep_until(lock, changed, *due);
         } else {
             deliver_due_locked(clock::now());
+            lock.unlock();
+            std::this_thread::yield();
+            lock.lock();
         }
     }
 }
@@ -293,15 +298,18 @@ std::optional<TimePoint> Device::next_due_locked() const {
     return due;
 }
 
-// Scheduled events and frames due by `now`, in time order.
+// Scheduled events due by `now`, in time order, and one round of the frames
+// due by then among them.
 void Device::deliver_due_locked(TimePoint now) {
+    bool frames_delivered = false;
     for (;;) {
-        const std::optional<TimePoint> frame_at = next_frame_due();
+        const std::optional<TimePoint> frame_at = frames_delivered ? std::nullopt : next_frame_due();
         const bool event_due = !timed_.empty() && timed_.begin()->first <= now;
         if (event_due && (!frame_at || timed_.begin()->first <= *frame_at)) {
             fire_next_timed_event();
         } else if (frame_at && *frame_at <= now) {
             deliver_frames_due(now);
+            frames_delivered = true;
         } else {
             return;
         }
