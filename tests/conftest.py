@@ -45,3 +45,9 @@ def clock(request):
             vktsim.advance(ms)
 
     yield pass_time
+
+
+@pytest.fixture
+def virtual_clock():
+    """Runs a test on the virtual clock: its waits and time-outs cost no time."""
+    vktsim.set_clock("virtual")

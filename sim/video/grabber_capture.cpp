@@ -284,10 +284,20 @@ void Device::clock_changed() {
     changed.notify_all();
 }
 
+// Without a camera signal no frames come: a free-running camera's are not
+// even due until it returns, a whole period before the first.
+void Device::set_signal(bool connected) {
+    if (connected && !signal) next_due_ = clock::now() + period_;
+    signal = connected;
+    changed.notify_all();
+}
+
 std::optional<TimePoint> Device::next_frame_due() const {
     if (!running()) return std::nullopt;
     // The PG unit paces a free-running camera: no frames while it is stopped.
-    if (trigger_mode_ == 0) return pg_stopped_ ? std::nullopt : std::optional<TimePoint>(next_due_);
+    if (trigger_mode_ == 0) {
+        return pg_stopped_ || !signal ? std::nullopt : std::optional<TimePoint>(next_due_);
+    }
     if (triggers_.empty()) return std::nullopt;
     return triggers_.front();
 }
@@ -331,7 +341,7 @@ void Device::deliver_frames_due(TimePoint now) {
 }
 
 void Device::deliver(unsigned due) {
-    // Without a camera signal the board sees no frames at all.
+    // Without a camera signal triggered frames are lost.
     if (!signal) return;
     // A round ends early at the frame count asked for (SetNum) or at an abort
     // after frames; only the frames that really come are weighed for drawing.

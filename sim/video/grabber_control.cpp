@@ -130,8 +130,7 @@ void grabber_schedule_event(const std::string& model, const void* board, int eve
 
 void grabber_set_signal(const std::string& model, const void* board, bool connected) {
     grabber::Access access = open_device(board, model_named(model));
-    access.device->signal = connected;
-    access.device->changed.notify_all();
+    access.device->set_signal(connected);
 }
 
 }  // namespace vkt::sim

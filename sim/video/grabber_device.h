@@ -127,7 +127,7 @@ public:
     EncoderCounters encoder;
     int encoder_speed = 100;   // pulses per captured frame (vktsim can change it)
     SerialLine serial;
-    bool signal = true;        // a camera signal reaches the input (vktsim can cut it)
+    bool signal = true;        // a camera signal reaches the input (set_signal)
     PreparedRows prepared;     // the model's test pattern, ready to copy
     std::shared_ptr<const UserFrames> user_frames;   // null: the test pattern
 
@@ -136,6 +136,8 @@ public:
     void set_user_frames(std::shared_ptr<const UserFrames> frames);
     // After a settings change: frames that no longer fit the camera are dropped.
     void drop_unfitting_frames();
+    // vktsim: the camera's signal cut or connected again.
+    void set_signal(bool connected);
 
     // Capture (grabber_capture.cpp). `op` names the operation in failures.
     void check_image(const CxImage* image, int position, const char* op) const;
