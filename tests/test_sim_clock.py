@@ -20,6 +20,16 @@ def dio_board(model="SNR11", timeout=1000):
     return board
 
 
+def started_on_the_virtual_clock(open_camera, tmp_path, **settings):
+    """A small camera capturing into one image, started on the virtual clock."""
+    board = open_camera(tmp_path, **settings)
+    image = vktsim.Image(16, 8)
+    board.lock(image)
+    vktsim.set_clock("virtual")
+    board.start()
+    return board, image
+
+
 def event_of(result):
     return result if isinstance(result, int) else result.event_status
 
@@ -142,11 +152,8 @@ def test_a_capture_of_fifty_frames_at_fifty_per_second_takes_a_virtual_second(tm
 
 
 def test_frames_come_only_as_virtual_time_passes(tmp_path):
-    board = ktx21_small_camera(tmp_path, TriggerCycleTime=10000, ExposureTime=1000)
-    image = vktsim.Image(16, 8)
-    board.lock(image)
-    vktsim.set_clock("virtual")
-    board.start()
+    board, image = started_on_the_virtual_clock(ktx21_small_camera, tmp_path, TriggerCycleTime=10000,
+                                                ExposureTime=1000)
     time.sleep(0.05)
     assert board.query_status().total_frame_count == 0
     vktsim.advance(35)
@@ -160,11 +167,7 @@ def test_frames_come_only_as_virtual_time_passes(tmp_path):
 
 
 def test_a_frame_time_out_on_the_virtual_clock(tmp_path):
-    board = ktx21_small_camera(tmp_path, TriggerMode=1, Timeout=3000)
-    image = vktsim.Image(16, 8)
-    board.lock(image)
-    vktsim.set_clock("virtual")
-    board.start()
+    board, _ = started_on_the_virtual_clock(ktx21_small_camera, tmp_path, TriggerMode=1, Timeout=3000)
     start = vktsim.now_ms()
     with pytest.raises(RuntimeError) as caught:
         board.wait()
@@ -227,12 +230,8 @@ def test_serial_reads_time_out_in_virtual_time(tmp_path):
 
 
 def test_mr250_without_a_signal_times_out_in_virtual_time(tmp_path):
-    board = mr250_small_camera(tmp_path, Timeout=2000)
-    image = vktsim.Image(16, 8)
-    board.lock(image)
+    board, _ = started_on_the_virtual_clock(mr250_small_camera, tmp_path, Timeout=2000)
     vktsim.mr250_set_signal(board, False)
-    vktsim.set_clock("virtual")
-    board.start()
     start = vktsim.now_ms()
     with pytest.raises(RuntimeError, match="Code:7 .*no frame within 2000 ms"):
         board.wait()
@@ -255,11 +254,7 @@ def test_a_capture_gives_the_same_frames_on_both_clocks(tmp_path, clock):
 
 
 def test_a_board_reset_during_a_virtual_capture_stops_it(tmp_path):
-    board = ktx21_small_camera(tmp_path)
-    image = vktsim.Image(16, 8)
-    board.lock(image)
-    vktsim.set_clock("virtual")
-    board.start()
+    board, _ = started_on_the_virtual_clock(ktx21_small_camera, tmp_path)
     vktsim.advance(10)
     vktsim.reset()
     assert not board.is_running
