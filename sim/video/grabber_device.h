@@ -3,9 +3,11 @@
 // line and registers.
 //
 // Every member runs under the device's mutex: the operations of the library
-// objects take it for their whole call, and the capture thread takes it for
-// each round of frames. Lock order: device mutex first, then the library's
-// object registry (sim::with_live_object), never the other way round.
+// objects take it for their whole call (a wait lets it go while it sleeps),
+// and the worker or the virtual clock take it for each round of frames and
+// events. Lock order: the clock's list of sources, then the device mutex,
+// then the library's object registry (sim::with_live_object), never the
+// other way round; nothing holding a device mutex moves the clock.
 #pragma once
 
 #include <chrono>
