@@ -393,7 +393,6 @@ void Device::draw(CxImage& image, unsigned frame) {
     }
 }
 
-
 // ---- waits and status --------------------------------------------------------------
 
 namespace {
