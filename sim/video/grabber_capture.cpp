@@ -9,6 +9,10 @@
 #include <stdexcept>
 #include <system_error>
 
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+
 #include "video/grabber_device.h"
 
 namespace vkt::sim::grabber {
@@ -253,6 +257,10 @@ void Device::stop_worker(std::unique_lock<std::mutex>& lock) {
 // A camera faster than the machine keeps it busy; the lock is let go after
 // every round, so that the board's callers (and halt) are not shut out.
 void Device::serve() {
+#ifdef __linux__
+    // Frames may be microseconds apart: no timer slack on the worker's sleeps.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
     std::unique_lock<std::mutex> lock(mutex);
     while (!worker_quit_) {
         const auto due = clock::is_virtual() ? std::nullopt : next_due_locked();
