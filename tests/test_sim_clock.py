@@ -1,5 +1,6 @@
 """The simulated library's clock: real by default, virtual on request, on
 which nothing sleeps and blocking calls jump to what falls due."""
+import os
 import time
 
 import numpy as np
@@ -283,3 +284,26 @@ def test_a_capture_continues_across_a_switch_of_clocks(tmp_path):
     assert board.query_status().total_frame_count == caught_up + 10
     vktsim.set_clock("real")
     assert board.wait_status(caught_up + 12).total_frame_count >= caught_up + 12
+
+
+# ---- the board channel's worker ---------------------------------------------------------------
+
+def threads():
+    return len(os.listdir("/proc/self/task"))
+
+
+def test_one_worker_per_board_channel_serves_every_capture(tmp_path):
+    board = ktx21_small_camera(tmp_path)
+    image = vktsim.Image(16, 8)
+    board.lock(image)
+    before = threads()
+    for _ in range(5):
+        board.num = 2
+        board.start()
+        board.wait()
+        assert threads() == before + 1
+    board.start()
+    board.stop()
+    assert threads() == before + 1
+    vktsim.reset()   # the board halts: its worker ends
+    assert threads() == before
