@@ -460,16 +460,24 @@ std::vector<unsigned char> packed_frame(py::handle obj, std::size_t index,
 }
 
 void set_frames(py::handle board, py::handle frames) {
+    const std::string not_a_board = "expected a KTX21, KTX22 or MR250 board or a Video driving one, not a " +
+                                    type_name(board);
     const void* address = nullptr;
     try {
         address = library_object(board);
     } catch (const py::error_already_set&) {
         throw;
     } catch (const std::exception&) {
-        throw py::type_error("expected a KTX21, KTX22 or MR250 board or a Video driving one, not a " +
-                             type_name(board));
+        throw py::type_error(not_a_board);
     }
-    const auto shape = refusing_bad_input([&] { return vkt::sim::grabber_frame_shape(address); });
+    vkt::sim::FrameShape shape{};
+    try {
+        shape = vkt::sim::grabber_frame_shape(address);
+    } catch (const std::domain_error&) {
+        throw py::type_error(not_a_board);
+    } catch (const std::invalid_argument& error) {
+        throw py::value_error(error.what());
+    }
     std::vector<std::vector<unsigned char>> packed;
     if (!frames.is_none()) {
         if (!PySequence_Check(frames.ptr()) || py::isinstance<py::str>(frames)) {
