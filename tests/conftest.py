@@ -1,6 +1,7 @@
 """Shared fixtures: every test starts from a powered-on simulated library."""
 import os
 import pathlib
+import time
 
 import pytest
 
@@ -52,3 +53,24 @@ def loaded_device_library():
                 paths.add(fields[5].strip())
     assert len(paths) == 1, paths
     return pathlib.Path(paths.pop())
+
+
+@pytest.fixture(params=["real", "virtual"])
+def clock(request):
+    """Runs a test on each clock; yields pass_time(ms), which lets that much
+    time go by (sleeping on the real clock, advancing the virtual one)."""
+    vktsim.set_clock(request.param)
+
+    def pass_time(ms):
+        if request.param == "real":
+            time.sleep(ms / 1000)
+        else:
+            vktsim.advance(ms)
+
+    yield pass_time
+
+
+@pytest.fixture
+def virtual_clock():
+    """Runs a test on the virtual clock: its waits and time-outs cost no time."""
+    vktsim.set_clock("virtual")

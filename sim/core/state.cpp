@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <unordered_map>
 
+#include "core/clock.h"
 #include "core/state.h"
 
 namespace vkt::sim {
@@ -250,6 +251,7 @@ void reset() {
     }
     // Hooks stop board threads that may journal, so they run unlocked.
     for (auto& hook : hooks) hook();
+    clock::reset();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.journal.clear();
 }
