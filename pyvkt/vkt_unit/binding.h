@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 
@@ -151,21 +152,21 @@ void init_video_functions(py::module_& m);    // start, stop, abort, wait, is_ru
 void init_ktx21(py::module_& m);           // KTX21, KTX21Encoder, KTX21Param, KTX21Sio
 void init_ktx21_records(py::module_& m);   // TxKTX21CaptureStatus
 // The KTX21 name table, also used by the generic video board.
-py::object ktx21_get_param(vkt::Video::CxKTX21Param& param, const std::string& name);
-void ktx21_set_param(vkt::Video::CxKTX21Param& param, const std::string& name, py::handle value);
+py::object ktx21_get_param(vkt::Video::CxKTX21Param& param, std::string_view name);
+void ktx21_set_param(vkt::Video::CxKTX21Param& param, std::string_view name, py::handle value);
 
 // ktx22.cpp
 void init_ktx22(py::module_& m);           // KTX22, KTX22Encoder, KTX22Param, KTX22Sio
 void init_ktx22_records(py::module_& m);   // TxKTX22CaptureStatus, TxKTX22EncoderStatus
 // The KTX22 name tables, also used by the generic video board.
-py::object ktx22_get_param(vkt::Video::CxKTX22Param& param, const std::string& name);
-void ktx22_set_param(vkt::Video::CxKTX22Param& param, const std::string& name, py::handle value);
+py::object ktx22_get_param(vkt::Video::CxKTX22Param& param, std::string_view name);
+void ktx22_set_param(vkt::Video::CxKTX22Param& param, std::string_view name, py::handle value);
 // mr250.cpp
 void init_mr250(py::module_& m);           // MR250, MR250Param
 void init_mr250_records(py::module_& m);   // TxMR250CaptureStatus
 // The MR250 name table, also used by the generic video board.
-py::object mr250_get_param(vkt::Video::CxMR250Param& param, const std::string& name);
-void mr250_set_param(vkt::Video::CxMR250Param& param, const std::string& name, py::handle value);
+py::object mr250_get_param(vkt::Video::CxMR250Param& param, std::string_view name);
+void mr250_set_param(vkt::Video::CxMR250Param& param, std::string_view name, py::handle value);
 
 // video.cpp
 void init_video(py::module_& m);           // Video
