@@ -26,6 +26,58 @@ struct TrackedObject {
     const std::type_info* type;
 };
 
+// The live library objects by address. Calls look up the identity of the
+// object they act on every time, so the identities found last are kept in a
+// small table indexed by address, which spares the hash map's division; an
+// address leaves that table when its object is destroyed.
+class ObjectRegistry {
+public:
+    void add(const void* address, InterfaceCaster caster, const std::type_info& type) {
+        const std::uint64_t ident = next_ident_++;
+        objects_[address] = TrackedObject{ident, caster, &type};
+        recent_[slot_of(address)] = Recent{address, ident};
+    }
+
+    void remove(const void* address) {
+        objects_.erase(address);
+        Recent& recent = recent_[slot_of(address)];
+        if (recent.address == address) recent = Recent{};
+    }
+
+    std::optional<std::uint64_t> ident(const void* address) {
+        Recent& recent = recent_[slot_of(address)];
+        if (recent.address == address && address != nullptr) return recent.ident;
+        const TrackedObject* found = find(address);
+        if (found == nullptr) return std::nullopt;
+        recent = Recent{address, found->ident};
+        return found->ident;
+    }
+
+    const TrackedObject* find(const void* address) const {
+        auto found = objects_.find(address);
+        return found == objects_.end() ? nullptr : &found->second;
+    }
+
+    std::size_t size() const { return objects_.size(); }
+
+private:
+    struct Recent {
+        const void* address = nullptr;
+        std::uint64_t ident = 0;
+    };
+
+    static constexpr std::size_t kRecent = 256;
+
+    static std::size_t slot_of(const void* address) {
+        const auto bits = reinterpret_cast<std::uintptr_t>(address);
+        return ((bits >> 4) ^ (bits >> 12)) % kRecent;
+    }
+
+    std::unordered_map<const void*, TrackedObject> objects_;
+    std::array<Recent, kRecent> recent_{};
+    std::uint64_t next_ident_ = 1;
+};
+
 // An operation the library has seen or declared: its name as the journal
 // shows it, the script values it accepts and the scripts queued for it.
 struct Operation {
@@ -48,7 +100,9 @@ public:
     void record(const Operation& operation, std::initializer_list<Value> args) {
         Slot& slot = next_slot();
         slot.operation = &operation;
-        slot.args.assign(args.begin(), args.end());
+        slot.args.resize(args.size());
+        auto to = slot.args.begin();
+        for (const Value& value : args) copy_value(*to++, value);
     }
 
     void clear() { first_ = size_ = 0; }
@@ -70,6 +124,16 @@ public:
     }
 
 private:
+    // Copies a value over an older one, touching only the parts either uses:
+    // most arguments are numbers, whose texts and lists stay empty.
+    static void copy_value(Value& to, const Value& from) {
+        to.kind = from.kind;
+        to.integer = from.integer;
+        if (!to.bytes.empty() || !from.bytes.empty()) to.bytes = from.bytes;
+        if (!to.text.empty() || !from.text.empty()) to.text = from.text;
+        if (!to.list.empty() || !from.list.empty()) to.list = from.list;
+    }
+
     struct Slot {
         const Operation* operation = nullptr;
         std::vector<Value> args;
@@ -98,7 +162,7 @@ class OperationTable {
 public:
     Operation& named(const char* text) {
         Remembered& entry = remembered_[slot_of(text)];
-        if (entry.text == text && entry.operation->name == text) return *entry.operation;
+        if (entry.text == text && same_text(entry.operation->name, text)) return *entry.operation;
         Operation& operation = find_or_add(text);
         entry = Remembered{text, &operation};
         return operation;
@@ -131,6 +195,16 @@ private:
 
     static constexpr std::size_t kRemembered = 1024;
 
+    // Stops at the first difference, so it never reads past either end.
+    static bool same_text(const std::string& name, const char* text) {
+        const char* known = name.c_str();
+        std::size_t i = 0;
+        for (; known[i] != '\0'; ++i) {
+            if (known[i] != text[i]) return false;
+        }
+        return text[i] == '\0';
+    }
+
     static std::size_t slot_of(const char* text) {
         const auto address = reinterpret_cast<std::uintptr_t>(text);
         return ((address >> 3) ^ (address >> 13)) % kRemembered;
@@ -146,8 +220,7 @@ private:
 // they write into an image) and the calls (journal, scripts, operations).
 struct State {
     std::mutex objects_mutex;
-    std::unordered_map<const void*, TrackedObject> objects;
-    std::uint64_t next_ident = 1;
+    ObjectRegistry objects;
 
     std::mutex calls_mutex;
     Journal journal;
@@ -237,36 +310,34 @@ void track_address(const void* complete_object, InterfaceCaster caster,
                    const std::type_info& type) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.objects_mutex);
-    s.objects[complete_object] = TrackedObject{s.next_ident++, caster, &type};
+    s.objects.add(complete_object, caster, type);
 }
 
 bool is_tracked(const void* address, const std::type_info& type) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.objects_mutex);
-    auto found = s.objects.find(address);
-    return found != s.objects.end() && *found->second.type == type;
+    const TrackedObject* found = s.objects.find(address);
+    return found != nullptr && *found->type == type;
 }
 
 void untrack(const void* complete_object) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.objects_mutex);
-    s.objects.erase(complete_object);
+    s.objects.remove(complete_object);
 }
 
 std::optional<std::uint64_t> ident_of(const void* address) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.objects_mutex);
-    auto found = s.objects.find(address);
-    if (found == s.objects.end()) return std::nullopt;
-    return found->second.ident;
+    return s.objects.ident(address);
 }
 
 bool with_live_object(const void* complete_object, std::uint64_t ident,
                       const std::function<void()>& use) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.objects_mutex);
-    auto found = s.objects.find(complete_object);
-    if (found == s.objects.end() || found->second.ident != ident) return false;
+    const TrackedObject* found = s.objects.find(complete_object);
+    if (found == nullptr || found->ident != ident) return false;
     use();
     return true;
 }
@@ -280,9 +351,9 @@ std::size_t live_objects() {
 void* interface_of(const void* address, const std::type_info& interface) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.objects_mutex);
-    auto found = s.objects.find(address);
-    if (found == s.objects.end()) return nullptr;
-    return found->second.caster(const_cast<void*>(address), interface);
+    const TrackedObject* found = s.objects.find(address);
+    if (found == nullptr) return nullptr;
+    return found->caster(const_cast<void*>(address), interface);
 }
 
 // ---- journal and scripts -------------------------------------------------------
