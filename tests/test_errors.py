@@ -29,6 +29,31 @@ def test_library_exception_text(status, function, file, line, text):
     assert str(caught.value) == text
 
 
+@pytest.mark.parametrize(
+    "function, file, shown_function, shown_file",
+    [
+        (b"\xff", "x", "\\xff", "x"),
+        ("f", b"\xfe\xff", "f", "\\xfe\\xff"),
+        (b"caf\xc3", b"\x80abc", "caf\\xc3", "\\x80abc"),
+        (b"\xc3\xa9\xe9", b"ok\xed\xa0\x80", "\u00e9\\xe9", "ok\\xed\\xa0\\x80"),
+    ],
+)
+def test_texts_that_are_not_utf8_still_give_runtime_error(function, file, shown_function,
+                                                           shown_file):
+    with pytest.raises(RuntimeError) as caught:
+        vktsim.raise_library_error(6, function, file, 12)
+    assert type(caught.value) is RuntimeError
+    assert str(caught.value) == "Code:6 Line:12 Function:%s File:%s" % (shown_function,
+                                                                          shown_file)
+
+
+def test_a_multibyte_character_cut_at_the_text_limit_is_escaped():
+    with pytest.raises(RuntimeError) as caught:
+        vktsim.raise_library_error(3, "f" * 254 + "\u00e9", "g", 1)
+    _, _, function, _ = error_fields(caught.value)
+    assert function == "f" * 254 + "\\xc3"
+
+
 def test_long_texts_are_cut_not_overrun():
     with pytest.raises(RuntimeError) as caught:
         vktsim.raise_library_error(3, "f" * 5000, "g" * 5000, 1)

@@ -367,7 +367,7 @@ def test_a_companion_whose_board_is_gone_gets_a_library_error(model, companion, 
     with pytest.raises(RuntimeError) as caught:
         getattr(attached, method)(*args)
     code, _, function, _ = error_fields(caught.value)
-    assert code == 2 and function.endswith("the attached board no longer exists")
+    assert code == 4 and function.endswith("the attached board no longer exists")
 
 
 # ---- missing objects -----------------------------------------------------------------------

@@ -49,5 +49,5 @@ def test_library_checks_values_and_names_on_a_real_board():
     closed = unit.KTX21()
     with pytest.raises(RuntimeError, match=r"Code:4 .*not open"):
         unit.KTX21Param.from_(closed).get_param("Width")
-    with pytest.raises(RuntimeError, match=r"Code:2 .*no longer exists"):
+    with pytest.raises(RuntimeError, match=r"Code:4 .*no longer exists"):
         unit.KTX21Param.from_(unit.KTX21()).get_param("Width")   # that board is gone at once

@@ -46,7 +46,7 @@ def test_self_calibration_cancels_the_input_offset_error(tmp_path):
 
 
 def test_self_calibration_needs_an_open_idle_board(tmp_path):
-    with pytest.raises(RuntimeError, match=r"^Code:2 .*no board is attached"):
+    with pytest.raises(RuntimeError, match=r"^Code:4 .*no board is attached"):
         unit.MR250Param().send_command("SelfCalibration")
     board = small_camera(tmp_path)
     param = unit.MR250Param.from_(board)

@@ -11,6 +11,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "library_casters.h"
 #include "vkt/vkt.h"
 
 namespace vkt_unit {
@@ -34,7 +35,8 @@ constexpr vkt::ExStatus kMissingObject = vkt::ExStatus::MissingObject;  // 2
 // ---- the null-checking adaptor --------------------------------------------------
 //
 // pybind11 hands a method called unbound with None in place of its object
-// (`unit.SNR11.dispose(None)`) a null pointer. Every member is therefore
+// (`unit.SNR11.dispose(None)`) a null pointer, and the library casters do the
+// same for an object whose __init__ never ran. Every member is therefore
 // registered through checked(), which refuses a missing object with the
 // binding error status 2 before anything is touched.
 

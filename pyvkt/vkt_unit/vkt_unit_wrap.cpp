@@ -29,29 +29,43 @@ void init_event_status(py::module_& m) {
 
 // ---- step 14: unit.Exception and the translator ----------------------------------
 
-// "Code:<status> Line:<line> Function:<function> File:<file>"
+// A library text as it is, or nothing for a null pointer.
+const char* text_or_empty(const char* text) { return text != nullptr ? text : ""; }
+
+// "Code:<status> Line:<line> Function:<function> File:<file>", as the bytes
+// the library gave: its texts are not promised to be UTF-8.
 std::string describe(const vkt::CxException& error) {
     std::string text = "Code:";
     text += std::to_string(error.Code());
     text += " Line:";
     text += std::to_string(error.Line());
     text += " Function:";
-    text += error.Function();
+    text += text_or_empty(error.Function());
     text += " File:";
-    text += error.File();
+    text += text_or_empty(error.File());
     return text;
 }
 
+// Raises RuntimeError with the description. Bytes that are not UTF-8 are
+// shown as backslash escapes, so the error is a RuntimeError whatever the
+// library wrote, never a decoding error.
+void raise_runtime_error(const std::string& description) {
+    PyObject* message = PyUnicode_DecodeUTF8(description.data(),
+                                             static_cast<Py_ssize_t>(description.size()),
+                                             "backslashreplace");
+    if (message == nullptr) return;  // out of memory: that error is already set
+    PyErr_SetObject(PyExc_RuntimeError, message);
+    Py_DECREF(message);
+}
+
 // Turns a library exception into RuntimeError; anything else goes on to the
-// next translator. The text is built in a buffer of the calling thread.
+// next translator.
 void translate(std::exception_ptr pending) {
     if (!pending) return;
     try {
         std::rethrow_exception(pending);
     } catch (const vkt::CxException& error) {
-        thread_local std::string message;
-        message = describe(error);
-        PyErr_SetString(PyExc_RuntimeError, message.c_str());
+        raise_runtime_error(describe(error));
     }
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/control.h"
+#include "library_casters.h"
 #include "core/sim_objects.h"
 #include "vkt/vkt.h"
 
@@ -48,13 +49,23 @@ py::buffer_info image_buffer(vkt::CxImage& image) {
                            shape, strides);
 }
 
+// A property of an image that refuses a missing one (None, or an Image whose
+// __init__ never ran) instead of reading through a null pointer.
+template <class R>
+auto of_image(R (vkt::CxImage::*member)() const) {
+    return [member](const vkt::CxImage* image) {
+        if (image == nullptr) throw py::value_error("the object holds no library object");
+        return (image->*member)();
+    };
+}
+
 void register_image(py::module_& m) {
     py::class_<vkt::CxImage>(m, "Image", py::buffer_protocol())
         .def(py::init(&make_image), "width"_a, "height"_a, "channels"_a = 1, "depth"_a = 8)
-        .def_property_readonly("width", &vkt::CxImage::Width)
-        .def_property_readonly("height", &vkt::CxImage::Height)
-        .def_property_readonly("channels", &vkt::CxImage::Channels)
-        .def_property_readonly("depth", &vkt::CxImage::Depth)
+        .def_property_readonly("width", of_image(&vkt::CxImage::Width))
+        .def_property_readonly("height", of_image(&vkt::CxImage::Height))
+        .def_property_readonly("channels", of_image(&vkt::CxImage::Channels))
+        .def_property_readonly("depth", of_image(&vkt::CxImage::Depth))
         .def_buffer(&image_buffer)
         .def("__repr__", [](const vkt::CxImage& image) {
             return "vktsim.Image(" + std::to_string(image.Width()) + ", " +
@@ -131,8 +142,12 @@ const void* library_object(py::handle obj) {
     }
     const py::detail::type_info* type = types.front();
     auto* instance = reinterpret_cast<py::detail::instance*>(obj.ptr());
-    void* value = instance->get_value_and_holder(type, false).value_ptr();
-    if (value == nullptr) throw py::value_error("the object holds no library object");
+    const auto held = instance->get_value_and_holder(type, false);
+    void* value = held.value_ptr();
+    // Unregistered: its __init__ never ran, and what is there is no object.
+    if (value == nullptr || !held.instance_registered()) {
+        throw py::value_error("the object holds no library object");
+    }
 
     const std::type_info& cpp = *type->cpptype;
     const void* address = value;

@@ -5,12 +5,14 @@
 #include <array>
 #include <chrono>
 #include <condition_variable>
-#include <fstream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <unordered_map>
+
+#include "core/files.h"
 
 namespace vkt::sim::dio {
 namespace {
@@ -537,18 +539,16 @@ void save(Handle& handle, const std::string& path, int scope, const char* op) {
         if (value.writable && value.kind != Kind::Text) text << name << " = " << value.number << "\n";
     }
     if (scope == 1) text << "Outputs = " << device.outputs << "\n";
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text.str();
-    file.close();
-    if (!file) fail(ExStatus::FileError, op, "cannot write '" + path + "'");
+    if (!write_regular_file(path, text.str())) fail(ExStatus::FileError, op, "cannot write '" + path + "'");
 }
 
 void load(Handle& handle, const std::string& path, int scope, const char* op) {
     std::lock_guard<std::mutex> lock(hardware().mutex);
     Device& device = opened(handle, op);
     check_scope(scope, op);
-    std::ifstream file(path, std::ios::binary);
-    if (!file) fail(ExStatus::FileError, op, "cannot read '" + path + "'");
+    const std::optional<std::string> content = read_regular_file(path);
+    if (!content) fail(ExStatus::FileError, op, "cannot read '" + path + "'");
+    std::istringstream file(*content);
     // Everything is checked before anything is applied.
     std::map<std::string, long long> values;
     std::string line;

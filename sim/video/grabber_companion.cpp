@@ -18,8 +18,10 @@ bool linked_to_same(const void* a, const void* b) { return link_of(a) == link_of
 
 Access linked(const void* state, const Model& model, const char* op, bool need_open) {
     const CompanionLink& link = link_of(state);
-    if (!link.attached()) fail(ExStatus::MissingObject, op, "no board is attached");
-    if (!link.alive()) fail(ExStatus::MissingObject, op, "the attached board no longer exists");
+    // As for the digital-I/O companions: a companion without a living board
+    // works on no open board.
+    if (!link.attached()) fail(ExStatus::NotOpened, op, "no board is attached");
+    if (!link.alive()) fail(ExStatus::NotOpened, op, "the attached board no longer exists");
     if (model_of_board(link.complete) != &model) {
         fail(ExStatus::NotSupported, op, std::string("the attached board is not a ") + model.name);
     }

@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
+
+#include "core/files.h"
 
 namespace vkt::sim::grabber {
 
@@ -190,8 +192,9 @@ std::string apply_line(const std::string& line, Settings& settings) {
 FileProblem read_camera_file(const std::string& path, Settings& settings) {
     const Model& model = settings.model();
     const std::string header_line = std::string("[") + model.name + "]";
-    std::ifstream file(path);
-    if (!file) return FileProblem{true, "cannot open camera file '" + path + "'"};
+    const std::optional<std::string> content = read_regular_file(path);
+    if (!content) return FileProblem{true, "cannot open camera file '" + path + "'"};
+    std::istringstream file(*content);
     Settings loaded = settings;
     bool header = false;
     std::string line;
@@ -209,7 +212,6 @@ FileProblem read_camera_file(const std::string& path, Settings& settings) {
             return FileProblem{false, path + " line " + std::to_string(number) + ": " + problem};
         }
     }
-    if (file.bad()) return FileProblem{true, "cannot read camera file '" + path + "'"};
     if (!header) {
         return FileProblem{false, path + ": not a " + model.name + " camera file (no " +
                                       header_line + " header)"};
@@ -229,12 +231,7 @@ std::string write_camera_file(const std::string& path, const Settings& settings)
         else out << settings.number(info);
         out << '\n';
     }
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) return "cannot write camera file '" + path + "'";
-    const std::string content = out.str();
-    file.write(content.data(), static_cast<std::streamsize>(content.size()));
-    file.close();
-    if (!file) return "cannot write camera file '" + path + "'";
+    if (!write_regular_file(path, out.str())) return "cannot write camera file '" + path + "'";
     return {};
 }
 

@@ -6,8 +6,10 @@
 #include <pugixml.hpp>
 
 #include <map>
+#include <optional>
 #include <string>
 
+#include "core/files.h"
 #include "core/state.h"
 
 namespace vkt::Video::Api {
@@ -45,11 +47,12 @@ void deliver(void* buffer, const std::string& text, const char* op) {
 
 ExStatus xml_item(const std::string& path, const char* name, void* buffer, const char* op) {
     if (name == nullptr) sim::fail(ExStatus::InvalidArgument, op, "null item name");
+    // Only a regular file is read: a folder or a device has no size to
+    // allocate for, and a pipe would block.
+    const std::optional<std::string> content = sim::read_regular_file(path);
+    if (!content) sim::fail(ExStatus::FileError, op, "cannot read '" + path + "'");
     pugi::xml_document document;
-    const pugi::xml_parse_result parsed = document.load_file(path.c_str());
-    if (parsed.status == pugi::status_file_not_found || parsed.status == pugi::status_io_error) {
-        sim::fail(ExStatus::FileError, op, "cannot read '" + path + "'");
-    }
+    const pugi::xml_parse_result parsed = document.load_buffer(content->data(), content->size());
     if (!parsed) {
         sim::fail(ExStatus::FormatError, op,
                   "'" + path + "' is not well-formed XML: " + parsed.description() + " at offset " +

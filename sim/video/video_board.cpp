@@ -4,14 +4,16 @@
 // classes: the board its factory opened from a camera file (owned), or one
 // given as its controller (the caller's, reached only while it lives).
 // Copies share that state, so they drive the same board.
-#include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <type_traits>
 #include <unordered_map>
 
 #include "core/companion_link.h"
+#include "core/files.h"
 #include "core/state.h"
 #include "vkt/video/ktx21.h"
 #include "vkt/video/ktx22.h"
@@ -68,8 +70,9 @@ ExDevice model_of(IxModule* board) {
 
 // The model a camera file names in its header line ("[KTX21]", ...).
 ExDevice model_in_file(const std::string& path, const char* op) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) sim::fail(ExStatus::FileError, op, "cannot open camera file '" + path + "'");
+    const std::optional<std::string> content = sim::read_regular_file(path);
+    if (!content) sim::fail(ExStatus::FileError, op, "cannot open camera file '" + path + "'");
+    std::istringstream file(*content);
     std::string line;
     while (std::getline(file, line)) {
         const auto first = line.find_first_not_of(" \t\r");
