@@ -22,8 +22,9 @@ namespace py = pybind11;
 constexpr vkt::ExStatus kUnsupported = vkt::ExStatus::NotSupported;   // 1
 constexpr vkt::ExStatus kMissingObject = vkt::ExStatus::MissingObject;  // 2
 
-// Throws the module's own error as the library's exception, so that it is
-// translated exactly like a library failure.
+// Raises the module's own error: the RuntimeError a library failure with the
+// same status, function, file and line becomes, thrown to pybind11 as the
+// Python error already set.
 [[noreturn]] void throw_binding_error(vkt::ExStatus status, const char* function,
                                       const char* file, int line);
 
