@@ -22,16 +22,18 @@ namespace py = pybind11;
 constexpr vkt::ExStatus kUnsupported = vkt::ExStatus::NotSupported;   // 1
 constexpr vkt::ExStatus kMissingObject = vkt::ExStatus::MissingObject;  // 2
 
-// Raises the module's own error: the RuntimeError a library failure with the
-// same status, function, file and line becomes, thrown to pybind11 as the
-// Python error already set.
-[[noreturn]] void throw_binding_error(vkt::ExStatus status, const char* function,
-                                      const char* file, int line);
+// Sets the module's own error as the Python error: the RuntimeError that a
+// library failure with the same status, function, file and line becomes.
+void set_binding_error(vkt::ExStatus status, const char* function, const char* file, int line);
 
 // Raises the binding error from the statement where it is written: the
 // error names the enclosing function ("operator()" inside a wrapper lambda),
-// the source file and the line.
-#define VKT_UNIT_FAIL(status) ::vkt_unit::throw_binding_error((status), __func__, __FILE__, __LINE__)
+// the source file and the line. The Python error is set first and the throw
+// is written here, in the failing function itself, so that pybind11 gets it
+// with as few frames to unwind as possible and restores it as it is.
+#define VKT_UNIT_FAIL(status)                                                          \
+    (::vkt_unit::set_binding_error((status), __func__, __FILE__, __LINE__),           \
+     throw ::pybind11::error_already_set())
 
 // ---- the null-checking adaptor --------------------------------------------------
 //

@@ -67,13 +67,12 @@ void translate(std::exception_ptr pending) {
 
 }  // namespace
 
-// The module's own error reads exactly like a library failure, but it is
-// raised here directly: the Python error is set once and the one C++ throw is
-// the exception pybind11 passes on as it is, with no translator to rethrow
-// and describe a library exception.
-void throw_binding_error(vkt::ExStatus status, const char* function, const char* file, int line) {
+// The module's own error reads exactly like a library failure, but it is set
+// here directly: its text is built once, and the one C++ throw that follows
+// is the error pybind11 restores as it is, with no translator to rethrow and
+// describe a library exception.
+void set_binding_error(vkt::ExStatus status, const char* function, const char* file, int line) {
     raise_runtime_error(describe(static_cast<int>(status), line, function, file));
-    throw py::error_already_set();
 }
 
 namespace {
