@@ -165,13 +165,17 @@ def armed(model, lines=0x1, rising=0xFFFFFFFF):
     return board, param
 
 
+@pytest.mark.usefixtures("virtual_clock")
 @pytest.mark.parametrize("model", MODELS)
 def test_a_wait_without_events_times_out(model):
     board, param = armed(model)
     param.set_param("Timeout", 30)
+    start = vktsim.now_ms()
     assert waited(board) == int(unit.EventStatus.TIMEOUT)
+    assert vktsim.now_ms() - start == pytest.approx(30)
 
 
+@pytest.mark.usefixtures("virtual_clock")
 def test_snr11_wait_returns_a_plain_int():
     board, param = armed("SNR11")
     param.timeout = 10
@@ -181,6 +185,7 @@ def test_snr11_wait_returns_a_plain_int():
     assert calls("CxSNR11::Wait") == [(vktsim.ident(board), 0)]
 
 
+@pytest.mark.usefixtures("virtual_clock")
 @pytest.mark.parametrize("model", MODELS)
 def test_a_rising_edge_on_a_waited_line_ends_the_wait(model):
     board, param = armed(model, lines=0x4)
@@ -193,16 +198,20 @@ def test_a_rising_edge_on_a_waited_line_ends_the_wait(model):
         assert (result.event_status, result.di_event_status, result.di) == (2, 0x4, 0x6)
 
 
+@pytest.mark.usefixtures("virtual_clock")
 @pytest.mark.parametrize("model", MODELS)
 def test_edges_in_the_other_direction_do_not_end_the_wait(model):
     board, param = armed(model, lines=0x1, rising=0x0)
     param.set_param("Timeout", 200)
     vktsim.schedule_inputs(model, 0, [(5, 0x1, -1), (10, 0x1, -1), (20, 0x0, -1)])
     # The rising edge at 5 ms is ignored; the falling one at 20 ms ends it.
+    start = vktsim.now_ms()
     assert waited(board) == int(unit.EventStatus.DI)
+    assert vktsim.now_ms() - start == pytest.approx(20)
     assert board.read() == 0
 
 
+@pytest.mark.usefixtures("virtual_clock")
 @pytest.mark.parametrize("model", MODELS)
 def test_edges_on_lines_not_waited_for_do_not_end_the_wait(model):
     board, param = armed(model, lines=0x1)
@@ -212,6 +221,7 @@ def test_edges_on_lines_not_waited_for_do_not_end_the_wait(model):
     assert board.read() == 0x2
 
 
+@pytest.mark.usefixtures("virtual_clock")
 @pytest.mark.parametrize("model", ["SNR11", "TK560"])
 def test_the_interrupt_line_ends_a_wait_when_enabled(model):
     board, param = armed(model, lines=0)
@@ -221,6 +231,7 @@ def test_the_interrupt_line_ends_a_wait_when_enabled(model):
     assert param.get_param("INTStatus") == 1
 
 
+@pytest.mark.usefixtures("virtual_clock")
 def test_tk560_wait_mode_1_waits_for_every_line():
     board, param = armed("TK560", lines=0x3)
     param.di_wait_mode = 1
@@ -229,6 +240,73 @@ def test_tk560_wait_mode_1_waits_for_every_line():
     assert (record.event_status, record.di_event_status, record.di) == (2, 0x3, 0x3)
 
 
+@pytest.mark.parametrize("model", MODELS)
+def test_a_scheduled_change_happens_at_its_time_without_a_wait(model, clock):
+    board = board_of(model)
+    vktsim.schedule_inputs(model, 0, [(10, 0x5, -1), (200, 0x4, -1)])
+    assert board.read() == 0
+    clock(50)
+    assert board.read() == 0x5
+    clock(200)
+    assert board.read() == 0x4
+
+
+@pytest.mark.parametrize("model", ["SNR11", "TK560"])
+def test_a_scheduled_interrupt_level_shows_without_a_wait(model, clock):
+    board, param = armed(model, lines=0)
+    vktsim.schedule_inputs(model, 0, [(10, 0, 1)])
+    clock(20)
+    assert param.get_param("INTStatus") == 1
+
+
+@pytest.mark.parametrize("model", MODELS)
+def test_a_wait_counts_only_edges_after_it_began(model, clock):
+    board, param = armed(model, lines=0x1)
+    param.set_param("Timeout", 30)
+    vktsim.schedule_inputs(model, 0, [(5, 0x1, -1)])
+    clock(20)
+    vktsim.clear_journal()
+    assert waited(board) == int(unit.EventStatus.TIMEOUT)
+    assert board.read() == 0x1
+
+
+@pytest.mark.parametrize("model", ["SNR11", "TK560"])
+def test_a_wait_counts_only_interrupt_edges_after_it_began(model, clock):
+    board, param = armed(model, lines=0)
+    param.set_param("INTEnable", 1)
+    param.set_param("Timeout", 30)
+    vktsim.schedule_inputs(model, 0, [(5, 0, 1)])
+    clock(20)
+    assert waited(board) == int(unit.EventStatus.TIMEOUT)
+
+
+@pytest.mark.parametrize("model", MODELS)
+def test_inputs_set_from_python_come_after_scheduled_changes_that_fell_due(model, clock):
+    board = board_of(model)
+    vktsim.schedule_inputs(model, 0, [(5, 0x1, -1)])
+    clock(20)
+    vktsim.set_inputs(model, 0, 0x2)
+    assert board.read() == 0x2
+    clock(20)
+    assert board.read() == 0x2
+
+
+@pytest.mark.parametrize("model", MODELS)
+def test_a_wait_ends_on_an_edge_that_comes_while_it_waits(model, clock):
+    board, param = armed(model, lines=0x1)
+    vktsim.schedule_inputs(model, 0, [(5, 0x1, -1), (300, 0x0, -1)])
+    clock(20)
+    vktsim.schedule_inputs(model, 0, [(10, 0x3, -1)])
+    # The edge of line 0 came before the wait; line 1 is not waited for, so
+    # the falling edge of line 0 is what ends it, for an edge in either way.
+    param.set_param("DIEdge", 0)
+    start = vktsim.now_ms()
+    assert waited(board) == int(unit.EventStatus.DI)
+    assert board.read() == 0x0
+    assert 30 <= vktsim.now_ms() - start < 2000
+
+
+@pytest.mark.usefixtures("virtual_clock")
 @pytest.mark.parametrize("model", MODELS)
 def test_abort_ends_the_next_wait(model):
     board, param = armed(model)

@@ -45,6 +45,7 @@ def test_camera_mode_and_bytes(line):
         sio.read_byte()
 
 
+@pytest.mark.usefixtures("virtual_clock")
 def test_reads_take_what_arrived_within_the_time_out(line):
     board, sio = line
     sio.timeout = 20

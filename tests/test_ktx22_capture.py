@@ -34,6 +34,7 @@ def test_a_capture_fills_the_images_and_the_callers_record(tmp_path):
     assert int(np.asarray(images[1])[1, 5]) == (5 + 2 + 3 * 5) & 0xFF
 
 
+@pytest.mark.usefixtures("virtual_clock")
 def test_wait_with_a_time_out_and_the_pg_unit(tmp_path):
     board = small_camera(tmp_path)
     images = locked(board, 1)  # noqa: F841 (kept alive for the capture)
@@ -53,6 +54,7 @@ def test_wait_with_a_time_out_and_the_pg_unit(tmp_path):
         board.wait(-1)
 
 
+@pytest.mark.usefixtures("virtual_clock")
 def test_per_channel_trigger_and_trigger_mask(tmp_path):
     board = small_camera(tmp_path, TriggerMode=1, TriggerMaskMode=1)
     images = locked(board, 2)  # noqa: F841 (kept alive for the capture)
@@ -77,6 +79,7 @@ def test_channel_commands_name_the_board_objects_channel(tmp_path, member):
         getattr(board, member)(ch=5)
 
 
+@pytest.mark.usefixtures("virtual_clock")
 def test_board_events_raised_and_cancelled(tmp_path):
     board = small_camera(tmp_path)
     assert board.wait_event(EXTERNAL, 0, 0) is False

@@ -90,6 +90,7 @@ def test_a_fast_camera_still_fills_every_image_it_reports(tmp_path):
                                           expected_pattern(frame, 768, 576))
 
 
+@pytest.mark.usefixtures("virtual_clock")
 def test_without_a_signal_waits_time_out_until_it_returns(tmp_path):
     board = small_camera(tmp_path, Timeout=100)
     image = vktsim.Image(16, 8)

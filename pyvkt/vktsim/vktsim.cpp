@@ -4,6 +4,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -327,13 +328,16 @@ void script(const std::string& operation, py::object value, py::object raises) {
 
 // ---- digital-I/O wires ------------------------------------------------------------------
 
-// Runs a control call, turning its refusal into ValueError.
+// Runs a control call, turning its refusal into ValueError (a bad value) or
+// TypeError (an object of the wrong kind).
 template <class Call>
 auto refusing_bad_input(Call call) {
     try {
         return call();
     } catch (const std::invalid_argument& error) {
         throw py::value_error(error.what());
+    } catch (const std::domain_error& error) {
+        throw py::type_error(error.what());
     }
 }
 
@@ -399,6 +403,105 @@ void register_mr250_controls(py::module_& m) {
     }, "board"_a, "connected"_a);
 }
 
+// ---- the clock, and frames supplied by the user ------------------------------------------
+
+void register_clock(py::module_& m) {
+    m.def("set_clock", [](const std::string& kind) {
+        refusing_bad_input([&] { vkt::sim::set_clock(kind); });
+    }, "kind"_a);
+    m.def("now_ms", &vkt::sim::now_ms);
+    m.def("advance", [](double ms) {
+        refusing_bad_input([&] { vkt::sim::advance(ms); });
+    }, "ms"_a);
+}
+
+std::string type_name(py::handle obj) { return Py_TYPE(obj.ptr())->tp_name; }
+
+// Whether a buffer's samples are unsigned integers of `bytes` bytes in this
+// machine's order.
+bool unsigned_samples(const py::buffer_info& info, py::ssize_t bytes) {
+    std::string format = info.format;
+    if (!format.empty() && (format[0] == '@' || format[0] == '=')) format.erase(0, 1);
+    const std::string native = bytes == 1 ? "B" : "H";
+    const bool ordered = bytes == 1 || (format.size() == 2 && format[0] == (PY_BIG_ENDIAN ? '>' : '<'));
+    return info.itemsize == bytes && (format == native || (ordered && format.back() == native[0]));
+}
+
+std::string shape_text(py::ssize_t height, py::ssize_t width) {
+    return "(" + std::to_string(height) + ", " + std::to_string(width) + ")";
+}
+
+// Frame `index` as the images hold it: rows of samples packed, whatever the
+// strides of the object it comes from.
+std::vector<unsigned char> packed_frame(py::handle obj, std::size_t index,
+                                        const vkt::sim::FrameShape& shape) {
+    const std::string name = "frame " + std::to_string(index);
+    if (!PyObject_CheckBuffer(obj.ptr())) {
+        throw py::type_error(name + " is a " + type_name(obj) +
+                             "; expected a 2-D array or another object with the buffer protocol");
+    }
+    const py::buffer_info info = py::reinterpret_borrow<py::buffer>(obj).request();
+    const std::string expected = shape_text(shape.height, shape.width);
+    if (info.ndim != 2) {
+        throw py::value_error(name + " has " + std::to_string(info.ndim) +
+                              " dimensions; expected 2, (Height, Width) = " + expected);
+    }
+    const py::ssize_t sample = shape.depth / 8;
+    if (!unsigned_samples(info, sample)) {
+        throw py::type_error(name + " holds samples of format '" + info.format + "' (" +
+                             std::to_string(info.itemsize) + " bytes each); expected " +
+                             (sample == 1 ? "uint8" : "uint16") + " for a " +
+                             std::to_string(shape.depth) + "-bit camera");
+    }
+    if (info.shape[0] != shape.height || info.shape[1] != shape.width) {
+        throw py::value_error(name + " has the shape " + shape_text(info.shape[0], info.shape[1]) +
+                              "; expected (Height, Width) = " + expected);
+    }
+    const auto row_bytes = static_cast<std::size_t>(shape.width * sample);
+    std::vector<unsigned char> packed(row_bytes * static_cast<std::size_t>(shape.height));
+    const auto* base = static_cast<const unsigned char*>(info.ptr);
+    for (py::ssize_t y = 0; y < shape.height; ++y) {
+        const unsigned char* row = base + y * info.strides[0];
+        unsigned char* out = packed.data() + static_cast<std::size_t>(y) * row_bytes;
+        if (info.strides[1] == sample) {
+            std::memcpy(out, row, row_bytes);
+            continue;
+        }
+        for (py::ssize_t x = 0; x < shape.width; ++x) {
+            std::memcpy(out + x * sample, row + x * info.strides[1], static_cast<std::size_t>(sample));
+        }
+    }
+    return packed;
+}
+
+void set_frames(py::handle board, py::handle frames) {
+    const void* address = nullptr;
+    try {
+        address = library_object(board);
+    } catch (const py::error_already_set&) {
+        throw;
+    } catch (const std::exception&) {
+        throw py::type_error("expected a KTX21, KTX22 or MR250 board or a Video driving one, not a " +
+                             type_name(board));
+    }
+    const auto shape = refusing_bad_input([&] { return vkt::sim::grabber_frame_shape(address); });
+    std::vector<std::vector<unsigned char>> packed;
+    if (!frames.is_none()) {
+        if (!PySequence_Check(frames.ptr()) || py::isinstance<py::str>(frames)) {
+            throw py::type_error("frames is a " + type_name(frames) +
+                                 "; expected a sequence of 2-D arrays, or None");
+        }
+        const py::sequence items = py::reinterpret_borrow<py::sequence>(frames);
+        if (items.size() == 0) throw py::value_error("frames is empty; expected at least one frame, or None");
+        for (std::size_t i = 0; i < items.size(); ++i) packed.push_back(packed_frame(items[i], i, shape));
+    }
+    refusing_bad_input([&] { vkt::sim::grabber_set_frames(address, shape, std::move(packed)); });
+}
+
+void register_user_frames(py::module_& m) {
+    m.def("set_frames", &set_frames, "board"_a, "frames"_a);
+}
+
 void register_control(py::module_& m) {
     py::class_<Unset>(m, "_Unset");
     m.def("journal", &journal);
@@ -432,4 +535,6 @@ PYBIND11_MODULE(vktsim, m) {
     register_grabber_controls(m, "ktx22", "KTX22");
     register_ktx22_events(m);
     register_mr250_controls(m);
+    register_clock(m);
+    register_user_frames(m);
 }

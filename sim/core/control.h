@@ -96,6 +96,35 @@ VKT_API void grabber_schedule_event(const std::string& model, const void* board,
 // without it no frames arrive, so captures see time-outs.
 VKT_API void grabber_set_signal(const std::string& model, const void* board, bool connected);
 
+// ---- time, and frames supplied by the user ------------------------------------------
+// The simulated library runs on the real clock (the default, and again after
+// reset()) or on a virtual one on which nothing sleeps: a blocking call jumps
+// it to the next thing due or to its own time-out. Bad values are refused
+// with std::invalid_argument and change nothing.
+
+// "real" or "virtual"; time stays continuous across a switch.
+VKT_API void set_clock(const std::string& kind);
+// Simulated time in milliseconds since the last reset().
+VKT_API double now_ms();
+// Moves the virtual clock `milliseconds` (0 to 3600000) forward, delivering
+// everything that falls due on the way, in order.
+VKT_API void advance(double milliseconds);
+
+// Frames for the captures of an open grabber board, or of the board a Video
+// drives (`board`: its complete object). Objects of another kind are refused
+// with std::domain_error; a board that is not open and frames that do not
+// fit with std::invalid_argument.
+struct FrameShape {
+    int width;
+    int height;
+    int depth;   // bits per sample of the images: 8 or 16
+};
+VKT_API FrameShape grabber_frame_shape(const void* board);
+// Each frame holds width x height samples, rows packed, as the images hold
+// them; captures deliver them in order, cycling. No frames: the test pattern.
+VKT_API void grabber_set_frames(const void* board, const FrameShape& shape,
+                                std::vector<std::vector<unsigned char>> frames);
+
 // Throws a CxException from inside the library, as any failing call would.
 [[noreturn]] VKT_API void raise_exception(int status, const char* function, const char* file,
                                           int line);

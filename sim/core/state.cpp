@@ -9,6 +9,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "core/clock.h"
 #include "core/state.h"
 
 namespace vkt::sim {
@@ -451,6 +452,7 @@ void reset() {
     }
     // Hooks stop board threads that may journal, so they run unlocked.
     for (auto& hook : hooks) hook();
+    clock::reset();
     std::lock_guard<std::mutex> lock(s.calls_mutex);
     s.journal.clear();
 }

@@ -12,12 +12,12 @@
 #include <stdexcept>
 #include <unordered_map>
 
+#include "core/clock.h"
 #include "core/files.h"
 
 namespace vkt::sim::dio {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 
 enum class Kind { Int32, UInt32, Text };
 
@@ -100,10 +100,12 @@ struct Setting {
 };
 
 struct Change {
-    Clock::time_point at;
+    clock::TimePoint at;
     unsigned int inputs;
     int int_level;
 };
+
+struct WaitProgress;
 
 struct Device {
     Model model;
@@ -116,6 +118,7 @@ struct Device {
     std::map<std::string, Setting> settings;
     std::map<unsigned int, unsigned int> registers;
     std::vector<Change> schedule;   // in time order
+    WaitProgress* waiting = nullptr;   // the wait in progress on this board, if any
 };
 
 }  // namespace
@@ -153,6 +156,7 @@ void power_on(Device& device, Model model, int id) {
     device.int_level = false;
     device.abort_pending = false;
     device.schedule.clear();
+    device.waiting = nullptr;
     device.registers.clear();
     device.settings.clear();
     for (const auto* group : settings_of(model)) {
@@ -165,6 +169,44 @@ void power_on(Device& device, Model model, int id) {
     device.settings["DeviceType"].number = static_cast<long long>(device_type(model));
 }
 
+void catch_up(Device& device, clock::TimePoint now);
+
+// The scheduled changes of every board, delivered as the clock moves.
+class ScheduledChanges final : public clock::Timed {
+public:
+    explicit ScheduledChanges(Hardware& hw) : hw_(hw) { clock::add(*this); }
+
+    std::optional<clock::TimePoint> next_due() override {
+        std::lock_guard<std::mutex> lock(hw_.mutex);
+        std::optional<clock::TimePoint> first;
+        for (auto& model : hw_.devices) {
+            for (Device& device : model) {
+                if (!device.schedule.empty() && (!first || device.schedule.front().at < *first)) {
+                    first = device.schedule.front().at;
+                }
+            }
+        }
+        return first;
+    }
+
+    void deliver_due(clock::TimePoint now) override {
+        std::lock_guard<std::mutex> lock(hw_.mutex);
+        for (auto& model : hw_.devices) {
+            for (Device& device : model) catch_up(device, now);
+        }
+        hw_.changed.notify_all();
+    }
+
+    void clock_changed() override {
+        std::lock_guard<std::mutex> lock(hw_.mutex);
+        hw_.changed.notify_all();
+    }
+
+private:
+    Hardware& hw_;
+};
+
+// Never destroyed, like the clock it is registered with.
 Hardware& hardware() {
     static Hardware* instance = [] {
         auto* made = new Hardware;
@@ -173,6 +215,7 @@ Hardware& hardware() {
                 power_on(made->devices[m][id], static_cast<Model>(m), id);
             }
         }
+        new ScheduledChanges(*made);
         return made;
     }();
     return *instance;
@@ -196,10 +239,12 @@ const ResetHook reset_hook([] {
     hw.changed.notify_all();
 });
 
-// The open board behind a handle; the caller holds the lock.
+// The open board behind a handle, its wires brought up to now; the caller
+// holds the lock.
 Device& opened(Handle& handle, const char* op) {
     if (handle.disposed) fail(ExStatus::NotOpened, op, "the board object was disposed");
     if (handle.device == nullptr) fail(ExStatus::NotOpened, op, "the board is not open");
+    catch_up(*handle.device, clock::now());
     return *handle.device;
 }
 
@@ -244,40 +289,59 @@ void store(const char* name, Setting& value, long long number, const char* op) {
 
 // ---- waits -----------------------------------------------------------------
 
+// What the wait in progress has seen: edges count only from its start.
 struct WaitProgress {
-    unsigned int seen = 0;   // lines whose edge has been seen during this wait
+    unsigned int seen = 0;           // lines whose edge has been seen during this wait
+    bool ended = false;
+    WaitResult result{};
 };
 
-// Applies one change of the wires; returns the result if it ends the wait.
-bool apply(Device& device, const Change& change, WaitProgress& progress, WaitResult& result) {
-    const unsigned int before = device.inputs;
-    const bool int_before = device.int_level;
-    device.inputs = change.inputs;
-    if (change.int_level >= 0) device.int_level = change.int_level != 0;
+long long setting_number(const Device& device, const char* name) {
+    auto found = device.settings.find(name);
+    return found == device.settings.end() ? 0LL : found->second.number;
+}
 
-    auto number = [&device](const char* name) {
-        auto found = device.settings.find(name);
-        return found == device.settings.end() ? 0LL : found->second.number;
-    };
+// Whether the change of the wires from (`before`, `int_before`) to what
+// the device shows now ends `wait`; if so its result is filled in.
+void judge_edges(const Device& device, unsigned int before, bool int_before, WaitProgress& wait) {
+    auto number = [&device](const char* name) { return setting_number(device, name); };
     if (device.model != Model::SN2200 && number("INTEnable") != 0 && number("INTWaitEnable") != 0 &&
         int_before != device.int_level && device.int_level == (number("INTEdge") != 0)) {
-        result = WaitResult{static_cast<unsigned int>(DIO::ExEventStatus::INT), 0, device.inputs};
-        return true;
+        wait.result = WaitResult{static_cast<unsigned int>(DIO::ExEventStatus::INT), 0, device.inputs};
+        wait.ended = true;
+        return;
     }
     const auto enabled = static_cast<unsigned int>(number("DIEnable") & number("DIWaitEnable"));
     const auto rising_lines = static_cast<unsigned int>(number("DIEdge"));
     const unsigned int rising = ~before & device.inputs;
     const unsigned int falling = before & ~device.inputs;
     const unsigned int hits = enabled & ((rising & rising_lines) | (falling & ~rising_lines));
-    progress.seen |= hits;
+    wait.seen |= hits;
     // Wait mode 1 ends only once every enabled line has had its edge.
     const bool all_lines = number("DIWaitMode") == 1;
-    if (hits != 0 && (!all_lines || progress.seen == enabled)) {
-        result = WaitResult{static_cast<unsigned int>(DIO::ExEventStatus::DI),
-                            all_lines ? progress.seen : hits, device.inputs};
-        return true;
+    if (hits != 0 && (!all_lines || wait.seen == enabled)) {
+        wait.result = WaitResult{static_cast<unsigned int>(DIO::ExEventStatus::DI),
+                                 all_lines ? wait.seen : hits, device.inputs};
+        wait.ended = true;
     }
-    return false;
+}
+
+// One change of the wires; a wait in progress judges its edges (the first
+// edge that ends it is the one it reports).
+void apply(Device& device, const Change& change) {
+    const unsigned int before = device.inputs;
+    const bool int_before = device.int_level;
+    device.inputs = change.inputs;
+    if (change.int_level >= 0) device.int_level = change.int_level != 0;
+    if (device.waiting != nullptr && !device.waiting->ended) judge_edges(device, before, int_before, *device.waiting);
+}
+
+// Scheduled changes happen at their time whether or not anyone waits: every
+// look at a board first applies those that have fallen due, in order.
+void catch_up(Device& device, clock::TimePoint now) {
+    std::size_t due = 0;
+    while (due < device.schedule.size() && device.schedule[due].at <= now) apply(device, device.schedule[due++]);
+    device.schedule.erase(device.schedule.begin(), device.schedule.begin() + static_cast<std::ptrdiff_t>(due));
 }
 
 }  // namespace
@@ -414,30 +478,48 @@ bool read_output(Handle& handle, int index, const char* op) {
 
 // ---- waits ----------------------------------------------------------------------------
 
+namespace {
+// Marks `wait` as the board's wait in progress for as long as it lasts.
+class WaitInProgress {
+public:
+    WaitInProgress(Device& device, WaitProgress& wait) : device_(device), wait_(wait) { device.waiting = &wait; }
+    ~WaitInProgress() {
+        if (device_.waiting == &wait_) device_.waiting = nullptr;
+    }
+    WaitInProgress(const WaitInProgress&) = delete;
+    WaitInProgress& operator=(const WaitInProgress&) = delete;
+
+private:
+    Device& device_;
+    WaitProgress& wait_;
+};
+
+WaitResult event_only(DIO::ExEventStatus event, const Device& device) {
+    return WaitResult{static_cast<unsigned int>(event), 0, device.inputs};
+}
+}  // namespace
+
+// Counts only the edges after the wait began: changes that fell due before
+// were applied by opened().
 WaitResult wait(Handle& handle, const char* op) {
     Hardware& hw = hardware();
     std::unique_lock<std::mutex> lock(hw.mutex);
     Device* device = &opened(handle, op);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(device->settings["Timeout"].number);
+    const auto deadline = clock::now() + std::chrono::milliseconds(device->settings["Timeout"].number);
     WaitProgress progress;
-    WaitResult result{};
+    const WaitInProgress in_progress(*device, progress);
     for (;;) {
         if (device->abort_pending) {
             device->abort_pending = false;
-            return WaitResult{static_cast<unsigned int>(DIO::ExEventStatus::ABORT), 0, device->inputs};
+            return event_only(DIO::ExEventStatus::ABORT, *device);
         }
-        const auto now = Clock::now();
-        while (!device->schedule.empty() && device->schedule.front().at <= now) {
-            const Change change = device->schedule.front();
-            device->schedule.erase(device->schedule.begin());
-            if (apply(*device, change, progress, result)) return result;
-        }
-        if (now >= deadline) {
-            return WaitResult{static_cast<unsigned int>(DIO::ExEventStatus::TIMEOUT), 0, device->inputs};
-        }
+        const auto now = clock::now();
+        catch_up(*device, now);
+        if (progress.ended) return progress.result;
+        if (now >= deadline) return event_only(DIO::ExEventStatus::TIMEOUT, *device);
         auto until = deadline;
         if (!device->schedule.empty()) until = std::min(until, device->schedule.front().at);
-        hw.changed.wait_until(lock, until);
+        clock::sleep_until(lock, hw.changed, until);
         // A reset while waiting closes the board under us.
         if (handle.device != device) fail(ExStatus::NotOpened, op, "the board was closed");
     }
@@ -607,16 +689,19 @@ Device& wired_device(const std::string& model, int id) {
 
 namespace vkt::sim {
 
+// Changes set from Python come after every scheduled one that fell due.
 void dio_set_inputs(const std::string& model, int id, unsigned int inputs) {
     dio::Device& device = dio::wired_device(model, id);
     std::lock_guard<std::mutex> lock(dio::hardware().mutex);
-    device.inputs = inputs;
+    dio::catch_up(device, clock::now());
+    dio::apply(device, dio::Change{{}, inputs, -1});
 }
 
 void dio_set_interrupt(const std::string& model, int id, bool level) {
     dio::Device& device = dio::wired_device(model, id);
     std::lock_guard<std::mutex> lock(dio::hardware().mutex);
-    device.int_level = level;
+    dio::catch_up(device, clock::now());
+    dio::apply(device, dio::Change{{}, device.inputs, level ? 1 : 0});
 }
 
 unsigned int dio_outputs(const std::string& model, int id) {
@@ -635,8 +720,9 @@ void dio_schedule(const std::string& model, int id,
         }
         if (level < -1 || level > 1) throw std::invalid_argument("interrupt level is 0, 1 or -1");
     }
-    const auto now = dio::Clock::now();
     std::lock_guard<std::mutex> lock(dio::hardware().mutex);
+    const auto now = clock::now();
+    dio::catch_up(device, now);
     for (const auto& [after_ms, inputs, level] : changes) {
         device.schedule.push_back(dio::Change{now + std::chrono::milliseconds(after_ms), inputs, level});
     }

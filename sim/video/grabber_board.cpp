@@ -13,6 +13,7 @@ void apply_camera_file(Device& device, const std::string& path, const char* op) 
     if (!problem.text.empty()) {
         fail(problem.missing ? ExStatus::FileError : ExStatus::FormatError, op, problem.text);
     }
+    device.drop_unfitting_frames();
 }
 
 // Binds `handle` to board `id`, channel `ch` of `model` and opens it.

@@ -1,9 +1,12 @@
-// Capture engine of the simulated grabbers: locked images, the capture thread
-// that fills them with the model's test pattern at the camera's rate, waits
-// and the capture status; the Camera Link cameras' moving stripes.
+// Capture engine of the simulated grabbers: locked images, frames that fall
+// due at the camera's rate (delivered by the board's worker on the real
+// clock, by the clock itself on the virtual one) filled with the model's test
+// pattern or the user's frames, waits and the capture status; the Camera Link
+// cameras' moving stripes.
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <stdexcept>
 #include <system_error>
 
 #include "video/grabber_device.h"
@@ -23,29 +26,46 @@ std::string image_name(int position) {
 // The test pattern: diagonal stripes that move by three samples per frame,
 // value (x + 2y + 3 * frame) masked to the camera's bit width. The first four
 // samples of row 0 hold the frame number, least significant byte first.
+//
+// Every row is a window into one prepared ramp 0, 1, ..., mask, 0, 1, ...
+// (the mask is one below a power of two), so a row is one copy.
 template <class Sample>
-void fill_pattern(CxImage& image, unsigned frame, int bits) {
+void fill_pattern(CxImage& image, unsigned frame, int bits, PreparedRows& prepared) {
     const unsigned mask = bits >= 16 ? 0xFFFFu : (1u << bits) - 1u;
+    const auto width = static_cast<std::size_t>(image.Width());
+    const std::vector<long long> key{static_cast<long long>(sizeof(Sample)),
+                                     static_cast<long long>(width), mask};
+    if (prepared.key != key) {
+        std::vector<Sample> ramp(width + mask + 1);
+        for (std::size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<Sample>(i & mask);
+        prepared.bytes.resize(ramp.size() * sizeof(Sample));
+        std::memcpy(prepared.bytes.data(), ramp.data(), prepared.bytes.size());
+        prepared.key = key;
+    }
     auto* pixels = static_cast<unsigned char*>(image.Address());
     const std::size_t pitch = image.Pitch();
-    const auto width = static_cast<unsigned>(image.Width());
     for (int y = 0; y < image.Height(); ++y) {
-        auto* row = reinterpret_cast<Sample*>(pixels + static_cast<std::size_t>(y) * pitch);
-        const unsigned base = 2u * static_cast<unsigned>(y) + 3u * frame;
-        for (unsigned x = 0; x < width; ++x) row[x] = static_cast<Sample>((x + base) & mask);
+        const unsigned base = (2u * static_cast<unsigned>(y) + 3u * frame) & mask;
+        std::memcpy(pixels + static_cast<std::size_t>(y) * pitch,
+                    prepared.bytes.data() + base * sizeof(Sample), width * sizeof(Sample));
     }
-    auto* first = reinterpret_cast<Sample*>(pixels);
-    for (unsigned k = 0; k < 4 && k < width; ++k) first[k] = static_cast<Sample>((frame >> (8 * k)) & 0xFF);
+    for (unsigned k = 0; k < 4 && k < width; ++k) {
+        const auto stamp = static_cast<Sample>((frame >> (8 * k)) & 0xFF);
+        std::memcpy(pixels + k * sizeof(Sample), &stamp, sizeof(Sample));
+    }
 }
 
 int saturated(long long value) { return static_cast<int>(std::min<long long>(value, INT_MAX)); }
 
+// Frames never come closer together than this, however the camera is set.
+constexpr clock::Duration kShortestPeriod = std::chrono::microseconds(1);
+
 }  // namespace
 
-void camera_link::draw(CxImage& image, unsigned frame, int bits, const Device&) {
+void camera_link::draw(CxImage& image, unsigned frame, int bits, Device& device) {
     if (image.Address() == nullptr) return;
-    if (image.Depth() == 16) fill_pattern<std::uint16_t>(image, frame, bits);
-    else fill_pattern<std::uint8_t>(image, frame, 8);
+    if (image.Depth() == 16) fill_pattern<std::uint16_t>(image, frame, bits, device.prepared);
+    else fill_pattern<std::uint8_t>(image, frame, 8, device.prepared);
 }
 
 // ---- images ----------------------------------------------------------------------
@@ -84,6 +104,43 @@ void Device::unlock_images(const char* op) {
     ring_.clear();
 }
 
+// ---- frames supplied by the user ---------------------------------------------------
+
+namespace {
+
+std::string describe_frames(int width, int height, int depth) {
+    return std::to_string(width) + "x" + std::to_string(height) + " at " + std::to_string(depth) + " bits";
+}
+
+}  // namespace
+
+void Device::set_user_frames(std::shared_ptr<const UserFrames> frames) {
+    if (frames) {
+        const long long width = settings.number("Width"), height = settings.number("Height");
+        const int depth = settings.image_depth();
+        if (frames->frames.empty()) throw std::invalid_argument("no frames given");
+        if (frames->width != width || frames->height != height || frames->depth != depth) {
+            throw std::invalid_argument("the frames are " + describe_frames(frames->width, frames->height, frames->depth) +
+                                        "; the camera gives " +
+                                        describe_frames(static_cast<int>(width), static_cast<int>(height), depth));
+        }
+        const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * (depth / 8);
+        for (const auto& frame : frames->frames) {
+            if (frame.size() != size) throw std::invalid_argument("a frame is not " + std::to_string(size) + " bytes");
+        }
+    }
+    user_frames = std::move(frames);
+}
+
+// A camera that no longer gives frames of their size and depth drops them.
+void Device::drop_unfitting_frames() {
+    if (user_frames && (user_frames->width != settings.number("Width") ||
+                        user_frames->height != settings.number("Height") ||
+                        user_frames->depth != settings.image_depth())) {
+        user_frames.reset();
+    }
+}
+
 // Why the locked images cannot take a capture now, or empty.
 std::string Device::ring_problem() const {
     if (ring_.empty()) return "no images are locked";
@@ -108,13 +165,14 @@ std::string Device::ring_problem() const {
 
 // ---- capture control ---------------------------------------------------------------
 
-void Device::start(std::unique_lock<std::mutex>& lock, const char* op) {
+void Device::start(std::unique_lock<std::mutex>&, const char* op) {
     if (running()) fail(ExStatus::DeviceBusy, op, "a capture is already running");
-    reap(lock);
+    drop_unfitting_frames();
     const std::string problem = ring_problem();
     if (!problem.empty()) fail(ExStatus::InvalidArgument, op, problem);
+    ensure_worker(op);
     trigger_mode_ = static_cast<int>(settings.number("TriggerMode"));
-    period_ = model.frame_period(settings);
+    period_ = std::max<clock::Duration>(model.frame_period(settings), kShortestPeriod);
     frame_lines_ = static_cast<int>(settings.number("Height"));
     frame_bits_ = model.sample_bits(settings);
     total_ = 0, lines_ = 0, peak_ = 0, events_ = 0, abort_at_ = 0;
@@ -122,20 +180,13 @@ void Device::start(std::unique_lock<std::mutex>& lock, const char* op) {
     next_index_ = static_cast<std::size_t>(lock_id);
     for (LockedImage& slot : ring_) slot.frame_no = 0;
     triggers_.clear();
-    next_due_ = Clock::now() + period_;
+    next_due_ = clock::now() + period_;
     phase_ = Phase::Running;
-    quit_ = false;
-    try {
-        thread_ = std::thread(&Device::run, this);
-    } catch (const std::system_error&) {
-        phase_ = Phase::Idle;
-        fail(ExStatus::OutOfResources, op, "no thread for the capture");
-    }
+    changed.notify_all();
 }
 
-void Device::end_capture(std::unique_lock<std::mutex>& lock, Phase phase, unsigned event) {
+void Device::end_capture(std::unique_lock<std::mutex>&, Phase phase, unsigned event) {
     if (running()) end_phase(phase, event);
-    reap(lock);
 }
 
 // The running capture ends in `phase`; waits for the capture's end wake up.
@@ -162,63 +213,135 @@ void Device::force_trigger(const char* op) {
     if (trigger_masked_) return;      // dropped until the mask is cleared
     // TriggerMaskMode 1 (KTX22): each accepted trigger masks the next ones.
     if (settings.number_or("TriggerMaskMode", 0) != 0) trigger_masked_ = true;
-    triggers_.push_back(Clock::now() + std::chrono::microseconds(settings.number("ExposureTime")));
+    triggers_.push_back(clock::now() + std::chrono::microseconds(settings.number("ExposureTime")));
     raise_event(kEventTrigger);
 }
 
+// Ends any capture, drops the scheduled events and stops the worker.
 void Device::halt() {
     std::unique_lock<std::mutex> lock(mutex);
-    stop_timer(lock);
-    quit_ = true;
+    timed_.clear();
     end_capture(lock, Phase::Aborted, kAborted);
-    quit_ = false;
+    stop_worker(lock);
 }
 
-// Joins a capture thread that has ended or is ending. The thread needs the
-// mutex to finish, so it is released meanwhile.
-void Device::reap(std::unique_lock<std::mutex>& lock) {
-    if (!thread_.joinable()) return;
-    std::thread finished = std::move(thread_);
+// ---- the worker and the clock -------------------------------------------------------------
+
+void Device::ensure_worker(const char* op) {
+    if (worker_.joinable()) return;
+    if (worker_quit_) fail(ExStatus::DeviceBusy, op, "the board is being reset");
+    try {
+        worker_ = std::thread(&Device::serve, this);
+    } catch (const std::system_error&) {
+        fail(ExStatus::OutOfResources, op, "no thread for the board");
+    }
+}
+
+// The worker needs the mutex to finish, so it is released meanwhile.
+void Device::stop_worker(std::unique_lock<std::mutex>& lock) {
+    if (!worker_.joinable()) return;
+    worker_quit_ = true;
+    changed.notify_all();
+    std::thread finished = std::move(worker_);
     lock.unlock();
     finished.join();
     lock.lock();
+    worker_quit_ = false;
 }
 
-// ---- the capture thread --------------------------------------------------------------
-
-void Device::run() {
+// On the real clock: sleeps until the next thing falls due and delivers it.
+// A camera faster than the machine keeps it busy; the lock is let go after
+// every round, so that the board's callers (and halt) are not shut out.
+void Device::serve() {
     std::unique_lock<std::mutex> lock(mutex);
-    auto ended = [this] { return quit_ || phase_ != Phase::Running; };
-    while (!ended()) {
-        if (trigger_mode_ == 0 && pg_stopped_) {
-            // The PG unit paces a free-running camera: no frames until it
-            // is reset, then a whole period until the next one.
-            changed.wait(lock, [&] { return ended() || !pg_stopped_; });
-            next_due_ = Clock::now() + period_;
-        } else if (trigger_mode_ == 0) {
-            // A PG stopped meanwhile holds back the frame that was due.
-            if (changed.wait_until(lock, next_due_, [&] { return ended() || pg_stopped_; })) continue;
-            // Frames that fell due while the thread was held up are delivered
-            // together; the largest such round is the schedule peak.
-            const auto late = Clock::now() - next_due_;
-            const auto due = static_cast<unsigned>(std::min<long long>(late / period_ + 1, 1 << 20));
-            next_due_ += period_ * due;
-            deliver(due);
-        } else if (triggers_.empty()) {
-            changed.wait(lock, [&] { return ended() || !triggers_.empty(); });
+    while (!worker_quit_) {
+        const auto due = clock::is_virtual() ? std::nullopt : next_due_locked();
+        if (!due) {
+            changed.wait(lock);
+        } else if (clock::now() < *due) {
+            clock::sleep_until(lock, changed, *due);
         } else {
-            if (changed.wait_until(lock, triggers_.front(), ended)) break;
-            unsigned due = 0;
-            for (auto now = Clock::now(); !triggers_.empty() && triggers_.front() <= now; ++due) {
-                triggers_.pop_front();
-            }
-            deliver(due);
+            deliver_due_locked(clock::now());
+            lock.unlock();
+            std::this_thread::yield();
+            lock.lock();
         }
     }
 }
 
+std::optional<TimePoint> Device::next_due() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return next_due_locked();
+}
+
+void Device::deliver_due(TimePoint now) {
+    std::lock_guard<std::mutex> lock(mutex);
+    deliver_due_locked(now);
+}
+
+void Device::clock_changed() {
+    std::lock_guard<std::mutex> lock(mutex);
+    changed.notify_all();
+}
+
+// Without a camera signal no frames come: a free-running camera's are not
+// even due until it returns, a whole period before the first.
+void Device::set_signal(bool connected) {
+    if (connected && !signal) next_due_ = clock::now() + period_;
+    signal = connected;
+    changed.notify_all();
+}
+
+std::optional<TimePoint> Device::next_frame_due() const {
+    if (!running()) return std::nullopt;
+    // The PG unit paces a free-running camera: no frames while it is stopped.
+    if (trigger_mode_ == 0) {
+        return pg_stopped_ || !signal ? std::nullopt : std::optional<TimePoint>(next_due_);
+    }
+    if (triggers_.empty()) return std::nullopt;
+    return triggers_.front();
+}
+
+std::optional<TimePoint> Device::next_due_locked() const {
+    std::optional<TimePoint> due = next_frame_due();
+    if (!timed_.empty() && (!due || timed_.begin()->first < *due)) due = timed_.begin()->first;
+    return due;
+}
+
+// Scheduled events due by `now`, in time order, and one round of the frames
+// due by then among them.
+void Device::deliver_due_locked(TimePoint now) {
+    bool frames_delivered = false;
+    for (;;) {
+        const std::optional<TimePoint> frame_at = frames_delivered ? std::nullopt : next_frame_due();
+        const bool event_due = !timed_.empty() && timed_.begin()->first <= now;
+        if (event_due && (!frame_at || timed_.begin()->first <= *frame_at)) {
+            fire_next_timed_event();
+        } else if (frame_at && *frame_at <= now) {
+            deliver_frames_due(now);
+            frames_delivered = true;
+        } else {
+            return;
+        }
+    }
+}
+
+// Frames that fell due while the worker was held up are delivered together;
+// the largest such round is the schedule peak.
+void Device::deliver_frames_due(TimePoint now) {
+    unsigned due = 0;
+    if (trigger_mode_ == 0) {
+        const auto late = now - next_due_;
+        due = static_cast<unsigned>(std::min<long long>(late / period_ + 1, 1 << 20));
+        next_due_ += period_ * due;
+    } else {
+        for (; !triggers_.empty() && triggers_.front() <= now; ++due) triggers_.pop_front();
+    }
+    deliver(due);
+}
+
 void Device::deliver(unsigned due) {
-    // Without a camera signal the board sees no frames at all.
+    // Without a camera signal triggered frames are lost.
     if (!signal) return;
     // A round ends early at the frame count asked for (SetNum) or at an abort
     // after frames; only the frames that really come are weighed for drawing.
@@ -240,12 +363,11 @@ void Device::deliver(unsigned due) {
     changed.notify_all();
 }
 
-bool Device::deliver_one(bool draw) {
+bool Device::deliver_one(bool drawn) {
     LockedImage& slot = ring_[next_index_];
     const unsigned frame = total_ + 1;
-    if (draw) {
-        const bool alive = with_live_object(slot.address, slot.ident,
-                                            [&] { model.draw(*slot.image, frame, frame_bits_, *this); });
+    if (drawn) {
+        const bool alive = with_live_object(slot.address, slot.ident, [&] { draw(*slot.image, frame); });
         if (!alive) {
             end_phase(Phase::Aborted, kImageLost | kAborted);
             return false;
@@ -261,6 +383,16 @@ bool Device::deliver_one(bool draw) {
     return true;
 }
 
+// Frame n of a capture is user frame (n - 1) mod their count, as it is.
+void Device::draw(CxImage& image, unsigned frame) {
+    if (!user_frames) return model.draw(image, frame, frame_bits_, *this);
+    const auto& frames = user_frames->frames;
+    const std::vector<unsigned char>& bytes = frames[(frame - 1) % frames.size()];
+    if (image.Address() != nullptr && image.Size() == bytes.size()) {
+        std::memcpy(image.Address(), bytes.data(), bytes.size());
+    }
+}
+
 // ---- waits and status --------------------------------------------------------------
 
 namespace {
@@ -268,21 +400,20 @@ namespace {
 // Waits for the next change; fails when no frame arrived within the board's
 // time-out, counted afresh from each frame.
 struct FrameWatch {
-    Clock::duration timeout;
-    Clock::time_point deadline;
+    clock::Duration timeout;
+    TimePoint deadline;
     unsigned seen;
 
     void wait(std::unique_lock<std::mutex>& lock, std::condition_variable& changed, unsigned total,
               const char* op) {
         if (total != seen) {
             seen = total;
-            deadline = Clock::now() + timeout;
-        }
-        if (changed.wait_until(lock, deadline) == std::cv_status::timeout &&
-            Clock::now() >= deadline) {
+            deadline = clock::now() + timeout;
+        } else if (clock::now() >= deadline) {
             const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(timeout).count();
             fail(ExStatus::Timeout, op, "no frame within " + std::to_string(ms) + " ms");
         }
+        clock::sleep_until(lock, changed, deadline);
     }
 };
 
@@ -299,7 +430,7 @@ void Device::fail_if_image_lost(const char* op) const {
 void Device::wait_end(std::unique_lock<std::mutex>& lock, const char* op) {
     if (!running()) return fail_if_image_lost(op);
     const auto timeout = std::chrono::milliseconds(settings.number("Timeout"));
-    FrameWatch watch{timeout, Clock::now() + timeout, total_};
+    FrameWatch watch{timeout, clock::now() + timeout, total_};
     // A continuous capture never ends by itself: waiting means the next frame.
     const bool continuous = limit_ == 0 && abort_at_ == 0;
     const unsigned start = total_;
@@ -315,10 +446,10 @@ bool Device::wait_end_for(std::unique_lock<std::mutex>& lock, int milliseconds, 
         fail_if_image_lost(op);
         return true;
     }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    const auto deadline = clock::now() + std::chrono::milliseconds(milliseconds);
     const bool continuous = limit_ == 0 && abort_at_ == 0;
     const unsigned start = total_;
-    const bool ended = changed.wait_until(lock, deadline, [&] {
+    const bool ended = clock::wait_until(lock, changed, deadline, [&] {
         return !running() || (continuous && total_ > start);
     });
     if (ended && phase_ == Phase::Aborted && !(continuous && total_ > start)) {
@@ -329,7 +460,7 @@ bool Device::wait_end_for(std::unique_lock<std::mutex>& lock, int milliseconds, 
 
 void Device::wait_frame(std::unique_lock<std::mutex>& lock, unsigned frame, const char* op) {
     const auto timeout = std::chrono::milliseconds(settings.number("Timeout"));
-    FrameWatch watch{timeout, Clock::now() + timeout, total_};
+    FrameWatch watch{timeout, clock::now() + timeout, total_};
     while (total_ < frame) {
         if (phase_ == Phase::Aborted) fail(ExStatus::Aborted, op, "the capture was aborted");
         if (!running()) {

@@ -96,6 +96,7 @@ void write_setting(Device& device, const SettingInfo& info, const void* value, c
                                  : static_cast<long long>(*static_cast<const int*>(value));
     const std::string problem = device.settings.set_number(info, number);
     if (!problem.empty()) fail(ExStatus::InvalidArgument, op, problem);
+    device.drop_unfitting_frames();
 }
 
 }  // namespace

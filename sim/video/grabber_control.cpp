@@ -3,6 +3,7 @@
 // video signal.
 #include <stdexcept>
 
+#include "core/companion_link.h"
 #include "video/grabber_device.h"
 
 namespace vkt::sim {
@@ -49,7 +50,45 @@ void check_pulses(long long pulses) {
     }
 }
 
+// The open device of the grabber board at `board`, or of the board that the
+// Video at `board` drives, locked.
+grabber::Access open_grabber(const void* board) {
+    const grabber::Model* model = board == nullptr ? nullptr : grabber::model_of_board(board);
+    if (model == nullptr) {
+        void* module = board == nullptr ? nullptr : interface_of(board, typeid(IxModule));
+        IxModule* behind = module == nullptr ? nullptr : board_behind(static_cast<IxModule*>(module));
+        if (module == nullptr || behind == module) {
+            throw std::domain_error("expected a KTX21, KTX22 or MR250 board or a Video driving one");
+        }
+        board = behind == nullptr ? nullptr : dynamic_cast<const void*>(behind);
+        model = board == nullptr ? nullptr : grabber::model_of_board(board);
+        if (model == nullptr) throw std::invalid_argument("the Video drives no grabber board");
+    }
+    return open_device(board, *model);
+}
+
 }  // namespace
+
+FrameShape grabber_frame_shape(const void* board) {
+    grabber::Access access = open_grabber(board);
+    const grabber::Settings& settings = access.device->settings;
+    return FrameShape{static_cast<int>(settings.number("Width")),
+                      static_cast<int>(settings.number("Height")), settings.image_depth()};
+}
+
+void grabber_set_frames(const void* board, const FrameShape& shape,
+                        std::vector<std::vector<unsigned char>> frames) {
+    grabber::Access access = open_grabber(board);
+    std::shared_ptr<grabber::UserFrames> user;
+    if (!frames.empty()) {
+        user = std::make_shared<grabber::UserFrames>();
+        user->width = shape.width;
+        user->height = shape.height;
+        user->depth = shape.depth;
+        user->frames = std::move(frames);
+    }
+    access.device->set_user_frames(std::move(user));
+}
 
 void grabber_feed_serial(const std::string& model, const void* board, const std::string& bytes) {
     grabber::Access access = with_serial_line(board, model);
@@ -91,8 +130,7 @@ void grabber_schedule_event(const std::string& model, const void* board, int eve
 
 void grabber_set_signal(const std::string& model, const void* board, bool connected) {
     grabber::Access access = open_device(board, model_named(model));
-    access.device->signal = connected;
-    access.device->changed.notify_all();
+    access.device->set_signal(connected);
 }
 
 }  // namespace vkt::sim

@@ -50,9 +50,14 @@ Device::Device(const Model& model_, int id_, int ch_)
     settings.set_number_unchecked("DeviceID", id);
     settings.set_number_unchecked("Channel", ch);
     encoder.counting = !model.counts_until_stopped;
+    clock::add(*this);
 }
 
-Device::~Device() { halt(); }
+// Off the clock first, so that no delivery reaches a board being destroyed.
+Device::~Device() {
+    clock::remove(*this);
+    halt();
+}
 
 void Device::power_on() {
     halt();
@@ -70,6 +75,7 @@ void Device::power_on() {
     encoder_speed = 100;
     serial = SerialLine();
     signal = true;
+    user_frames.reset();
     ring_.clear();
     phase_ = Phase::Idle;
     total_ = 0, lines_ = 0, peak_ = 0, events_ = 0, limit_ = 0, abort_at_ = 0;

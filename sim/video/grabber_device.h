@@ -3,9 +3,11 @@
 // line and registers.
 //
 // Every member runs under the device's mutex: the operations of the library
-// objects take it for their whole call, and the capture thread takes it for
-// each round of frames. Lock order: device mutex first, then the library's
-// object registry (sim::with_live_object), never the other way round.
+// objects take it for their whole call (a wait lets it go while it sleeps),
+// and the worker or the virtual clock take it for each round of frames and
+// events. Lock order: the clock's list of sources, then the device mutex,
+// then the library's object registry (sim::with_live_object), never the
+// other way round; nothing holding a device mutex moves the clock.
 #pragma once
 
 #include <chrono>
@@ -15,17 +17,19 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "video/grabber_model.h"
+#include "core/clock.h"
 #include "core/state.h"
+#include "video/grabber_model.h"
 #include "vkt/vkt.h"
 
 namespace vkt::sim::grabber {
 
-using Clock = std::chrono::steady_clock;
+using clock::TimePoint;
 
 // capture_event bits and Status() codes of the simulated board.
 enum CaptureEvent : unsigned {
@@ -85,7 +89,27 @@ struct SerialLine {
     std::string received;     // everything the camera received, for vktsim
 };
 
-class Device {
+// Rows a model prepared for drawing its test pattern, reused for as long as
+// what they were made from (`key`) stays the same.
+struct PreparedRows {
+    std::vector<unsigned char> bytes;
+    std::vector<long long> key;
+};
+
+// Frames the user supplied (vktsim.set_frames): packed rows of `depth`-bit
+// samples, each frame width x height, copied into the images as they are.
+struct UserFrames {
+    int width = 0;
+    int height = 0;
+    int depth = 8;
+    std::vector<std::vector<unsigned char>> frames;
+};
+
+// One board channel. Its worker thread (started by the first capture or
+// scheduled event, kept until the board halts) delivers frames and scheduled
+// events on the real clock; on the virtual clock the clock delivers them as
+// it moves, and the worker idles.
+class Device final : private clock::Timed {
 public:
     Device(const Model& model, int id, int ch);
     ~Device();
@@ -105,7 +129,17 @@ public:
     EncoderCounters encoder;
     int encoder_speed = 100;   // pulses per captured frame (vktsim can change it)
     SerialLine serial;
-    bool signal = true;        // a camera signal reaches the input (vktsim can cut it)
+    bool signal = true;        // a camera signal reaches the input (set_signal)
+    PreparedRows prepared;     // the model's test pattern, ready to copy
+    std::shared_ptr<const UserFrames> user_frames;   // null: the test pattern
+
+    // vktsim.set_frames: the frames must fit the camera (invalid_argument
+    // otherwise); null brings the test pattern back.
+    void set_user_frames(std::shared_ptr<const UserFrames> frames);
+    // After a settings change: frames that no longer fit the camera are dropped.
+    void drop_unfitting_frames();
+    // vktsim: the camera's signal cut or connected again.
+    void set_signal(bool connected);
 
     // Capture (grabber_capture.cpp). `op` names the operation in failures.
     void check_image(const CxImage* image, int position, const char* op) const;
@@ -158,14 +192,24 @@ public:
     void halt();
 
 private:
+    // clock::Timed: frames and scheduled events fall due.
+    std::optional<TimePoint> next_due() override;
+    void deliver_due(TimePoint now) override;
+    void clock_changed() override;
+
+    std::optional<TimePoint> next_due_locked() const;
+    std::optional<TimePoint> next_frame_due() const;
+    void deliver_due_locked(TimePoint now);
+    void deliver_frames_due(TimePoint now);
+    void fire_next_timed_event();
     void end_phase(Phase phase, unsigned event);
-    void run_timer();
-    void stop_timer(std::unique_lock<std::mutex>& lock);
-    void run();
+    void ensure_worker(const char* op);
+    void stop_worker(std::unique_lock<std::mutex>& lock);
+    void serve();
     void deliver(unsigned frames);
     bool deliver_one(bool draw);
+    void draw(CxImage& image, unsigned frame);
     std::string ring_problem() const;
-    void reap(std::unique_lock<std::mutex>& lock);
     void camera_receives(char byte);
     void camera_answers(const std::string& line);
 
@@ -181,20 +225,18 @@ private:
     int frame_lines_ = 0;
     int frame_width_ = 0;
     int frame_bits_ = 8;
-    Clock::duration period_{};
+    clock::Duration period_{};
     int trigger_mode_ = 0;
-    Clock::time_point next_due_;
-    std::deque<Clock::time_point> triggers_;
-    std::thread thread_;
-    bool quit_ = false;
+    TimePoint next_due_;
+    std::deque<TimePoint> triggers_;
     bool pg_stopped_ = false;        // the PG unit paces a free-running camera
     bool trigger_masked_ = false;    // TriggerMaskMode 1: masked after each trigger
     unsigned event_count_[kBoardEvents] = {};
     unsigned cancel_count_[kBoardEvents] = {};
-    // Events vktsim scheduled: (when, event, cancel), served by timer_.
-    std::multimap<Clock::time_point, std::pair<int, bool>> timed_;
-    std::thread timer_;
-    bool timer_quit_ = false;
+    // Events vktsim scheduled: (when, event, cancel).
+    std::multimap<TimePoint, std::pair<int, bool>> timed_;
+    std::thread worker_;
+    bool worker_quit_ = false;
 
 public:
     int num = 0;       // SetNum: frames per capture, 0 for continuous

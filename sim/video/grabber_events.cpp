@@ -51,7 +51,7 @@ bool Device::wait_event(std::unique_lock<std::mutex>& lock, int event, int milli
     }
     const unsigned seen = event_count_[event];
     const unsigned cancels = cancel_count_[event];
-    changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
+    clock::wait_for(lock, changed, std::chrono::milliseconds(milliseconds), [&] {
         return event_count_[event] != seen || cancel_count_[event] != cancels;
     });
     const bool raised = event_count_[event] != seen && cancel_count_[event] == cancels;
@@ -60,50 +60,22 @@ bool Device::wait_event(std::unique_lock<std::mutex>& lock, int event, int milli
 }
 
 void Device::schedule_event(int event, int delay_ms, bool cancel) {
-    if (timer_quit_) throw std::invalid_argument("the board is being reset");
-    timed_.emplace(Clock::now() + std::chrono::milliseconds(delay_ms), std::make_pair(event, cancel));
-    if (!timer_.joinable()) timer_ = std::thread(&Device::run_timer, this);
+    if (worker_quit_) throw std::invalid_argument("the board is being reset");
+    ensure_worker("vktsim");
+    timed_.emplace(clock::now() + std::chrono::milliseconds(delay_ms), std::make_pair(event, cancel));
     changed.notify_all();
 }
 
-// Serves the scheduled events until the board halts.
-void Device::run_timer() {
-    std::unique_lock<std::mutex> lock(mutex);
-    while (!timer_quit_) {
-        if (timed_.empty()) {
-            changed.wait(lock);
-            continue;
-        }
-        const auto first = timed_.begin();
-        // A copy: the entry may be dropped (stop_timer) while this waits.
-        const Clock::time_point when = first->first;
-        if (Clock::now() < when) {
-            changed.wait_until(lock, when);
-            continue;
-        }
-        const auto [event, cancel] = first->second;
-        timed_.erase(first);
-        if (cancel) {
-            ++cancel_count_[event];
-            changed.notify_all();
-        } else {
-            raise_event(event);
-        }
+void Device::fire_next_timed_event() {
+    const auto first = timed_.begin();
+    const auto [event, cancel] = first->second;
+    timed_.erase(first);
+    if (cancel) {
+        ++cancel_count_[event];
+        changed.notify_all();
+    } else {
+        raise_event(event);
     }
-}
-
-// Drops the scheduled events and joins the timer, which needs the mutex to
-// finish.
-void Device::stop_timer(std::unique_lock<std::mutex>& lock) {
-    timed_.clear();
-    if (!timer_.joinable()) return;
-    timer_quit_ = true;
-    changed.notify_all();
-    std::thread finished = std::move(timer_);
-    lock.unlock();
-    finished.join();
-    lock.lock();
-    timer_quit_ = false;
 }
 
 // ---- channel units -------------------------------------------------------------------------
@@ -126,7 +98,9 @@ void Device::stop_pg() {
     changed.notify_all();
 }
 
+// A whole frame period passes before the first frame after a stop.
 void Device::reset_pg() {
+    if (pg_stopped_) next_due_ = clock::now() + period_;
     pg_stopped_ = false;
     settings.set_number_unchecked("PGStatus", 1);
     changed.notify_all();

@@ -29,7 +29,7 @@ struct Model {
     // Time from one frame of a free-running camera to the next.
     std::chrono::microseconds (*frame_period)(const Settings& settings);
     // Draws frame number `frame` into a locked image that fits the camera.
-    void (*draw)(CxImage& image, unsigned frame, int bits, const Device& device);
+    void (*draw)(CxImage& image, unsigned frame, int bits, Device& device);
 
     bool encoder;                  // the board has an encoder, moved by captured frames
     bool counts_until_stopped;     // its encoder counts only between start and stop
@@ -49,7 +49,7 @@ namespace camera_link {
 void derive(Settings& settings);
 int sample_bits(const Settings& settings);
 std::chrono::microseconds frame_period(const Settings& settings);
-void draw(CxImage& image, unsigned frame, int bits, const Device& device);
+void draw(CxImage& image, unsigned frame, int bits, Device& device);
 
 }  // namespace camera_link
 

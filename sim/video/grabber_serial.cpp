@@ -17,7 +17,7 @@ namespace {
 constexpr std::size_t kReceivedLimit = 1 << 20;
 constexpr std::size_t kCommandLimit = 256;
 
-std::chrono::milliseconds serial_timeout(const Settings& settings) {
+clock::Duration serial_timeout(const Settings& settings) {
     return std::chrono::milliseconds(settings.number("SIOTimeout"));
 }
 
@@ -84,7 +84,7 @@ void Device::serial_feed(const std::string& bytes) {
 }
 
 bool Device::serial_read_byte(std::unique_lock<std::mutex>& lock, char& byte) {
-    if (!changed.wait_for(lock, serial_timeout(settings), [this] { return !serial.rx.empty(); })) {
+    if (!clock::wait_for(lock, changed, serial_timeout(settings), [this] { return !serial.rx.empty(); })) {
         return false;
     }
     byte = serial.rx.front();
@@ -94,7 +94,7 @@ bool Device::serial_read_byte(std::unique_lock<std::mutex>& lock, char& byte) {
 
 int Device::serial_read(std::unique_lock<std::mutex>& lock, char* buffer, int count) {
     const auto wanted = static_cast<std::size_t>(count);
-    changed.wait_for(lock, serial_timeout(settings), [&] { return serial.rx.size() >= wanted; });
+    clock::wait_for(lock, changed, serial_timeout(settings), [&] { return serial.rx.size() >= wanted; });
     const std::size_t got = std::min(wanted, serial.rx.size());
     std::copy_n(serial.rx.begin(), got, buffer);
     serial.rx.erase(serial.rx.begin(), serial.rx.begin() + static_cast<std::ptrdiff_t>(got));

@@ -32,7 +32,7 @@ SettingTable make_table() {
         flag("AutoTrigger"), flag("ExternalTrigger"), flag("InTriggerOrEnable"),
         flag("ExTriggerOrEnable"),
         rw("ExposureTime", 1000, 1, 10000000), rw("TriggerBetaTime", 0, 0, 10000000),
-        rw("TriggerDelayTime", 0, 0, 10000000), rw("TriggerCycleTime", 20000, 100, 10000000),
+        rw("TriggerDelayTime", 0, 0, 10000000), rw("TriggerCycleTime", 20000, 1, 10000000),
         rw("TriggerRetry", 0, 0, 255), rw("TriggerMaskTime", 0, 0, 10000000),
         rw("ExtTriggerSrc", 0, 0, 7), ro("MaskedTrigger", 0), ro("ExTriggerRef", 0),
         rw("Assert", 0), rw("Negate", 0), flag("TriggerMaskTimeMode"), ro("TriggerMaskLineNum", 0),

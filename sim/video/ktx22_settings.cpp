@@ -35,7 +35,7 @@ SettingTable make_table() {
         rw("ExtTriggerSrc", 0, 0, 7), rw("ExtInControlMode", 0, 0, 3), rw("Assert", 0),
         rw("Negate", 0), rw("EncoderMode", 0, 0, 3),
         rw("ExposureTime", 1000, 1, 10000000), rw("TriggerBetaTime", 0, 0, 10000000),
-        rw("TriggerDelayTime", 0, 0, 10000000), rw("TriggerCycleTime", 20000, 100, 10000000),
+        rw("TriggerDelayTime", 0, 0, 10000000), rw("TriggerCycleTime", 20000, 1, 10000000),
         rw("TriggerRetry", 0, 0, 255), rw("TriggerMaskTime", 0, 0, 10000000),
         rw("TriggerRetryMode", 0, 0, 3), flag("TriggerMaskMode"), rw("TriggerMode", 0, 0, 2),
         ro("BayerMode", 0), ro("CameraClock", 40), rw("PLLReconfig", 0, 0, 1000),

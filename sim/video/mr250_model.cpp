@@ -6,6 +6,8 @@
 // sync runs at HCycle nanoseconds per line and VCycle lines per frame.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "video/mr250_device.h"
 
@@ -60,10 +62,10 @@ void derive(Settings& settings) {
 // The analog signal is digitised to 8 bits.
 int sample_bits(const Settings&) { return 8; }
 
-// One frame every VCycle lines of HCycle ns each, but at most 10000 a second.
+// One frame every VCycle lines of HCycle ns each.
 std::chrono::microseconds frame_period(const Settings& settings) {
     const long long ns = settings.number("HCycle") * settings.number("VCycle");
-    return std::chrono::microseconds(std::max<long long>(100, ns / 1000));
+    return std::chrono::microseconds(std::max<long long>(1, ns / 1000));
 }
 
 std::uint8_t clamp_sample(long long value) {
@@ -96,21 +98,29 @@ void self_calibrate(grabber::Device& device, const char* op) {
 // VideoOffset added and the input's uncorrected offset error on top. The
 // first sample of each row is the number of the field the row came from
 // (1 odd, 2 even), as the board tags it.
-void draw_frame(CxImage& image, unsigned frame, int, const grabber::Device& device) {
+//
+// Rows are copies of one prepared row of bars; the field tag and the white
+// line are written over them.
+void draw_frame(CxImage& image, unsigned frame, int, grabber::Device& device) {
     auto* pixels = static_cast<std::uint8_t*>(image.Address());
     if (pixels == nullptr) return;
     const int width = image.Width(), height = image.Height();
     const long long detection = device.settings.number("FieldDetection");
     const long long shift =
         device.settings.number("VideoOffset") + adc_error(device) - correction(device);
+    grabber::PreparedRows& bars = device.prepared;
+    const std::vector<long long> key{width, shift};
+    if (bars.key != key) {
+        bars.bytes.assign(static_cast<std::size_t>(width), 0);
+        for (int x = 1; x < width; ++x) bars.bytes[x] = clamp_sample(235 - 31 * (8LL * x / width) + shift);
+        bars.key = key;
+    }
     const int marker = static_cast<int>((frame - 1) % static_cast<unsigned>(height));
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = pixels + static_cast<std::size_t>(y) * image.Pitch();
+        if (y == marker) std::memset(row, clamp_sample(255 + shift), static_cast<std::size_t>(width));
+        else std::memcpy(row, bars.bytes.data(), static_cast<std::size_t>(width));
         row[0] = static_cast<std::uint8_t>(field_of(y, detection));
-        for (int x = 1; x < width; ++x) {
-            const long long level = y == marker ? 255 : 235 - 31 * (8LL * x / width);
-            row[x] = clamp_sample(level + shift);
-        }
     }
 }
 

@@ -1,0 +1,72 @@
+// The time of the simulated library: everything in it that sleeps or reads
+// the time goes through here.
+//
+// The clock is real (steady time) or virtual. Virtual time moves only when
+// told to: by vktsim's advance(), or by a blocking call, which instead of
+// sleeping jumps the clock to the next thing that falls due or to its own
+// time-out, whichever comes first. Whatever has things falling due at set
+// times (scheduled input changes, frames, board events) registers as a
+// Timed source, so that the clock can deliver them, in order, as it moves.
+// Switching between the two keeps time continuous: it never goes back.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+
+namespace vkt::sim::clock {
+
+using TimePoint = std::chrono::steady_clock::time_point;
+using Duration = std::chrono::steady_clock::duration;
+
+TimePoint now();
+bool is_virtual();
+
+// A part of the simulated library with things that fall due at set times.
+// Both calls take the part's own lock; neither may call into the clock.
+class Timed {
+public:
+    // When the next thing falls due; nothing when nothing is waiting.
+    virtual std::optional<TimePoint> next_due() = 0;
+    // Delivers everything due at or before `now`, in order.
+    virtual void deliver_due(TimePoint now) = 0;
+    // The clock changed between real and virtual: wake whoever sleeps.
+    virtual void clock_changed() = 0;
+
+protected:
+    ~Timed() = default;
+};
+
+// A source is registered for as long as it lives; removal waits for a
+// delivery to it in progress.
+void add(Timed& source);
+void remove(Timed& source);
+
+// Sleeps on `changed` until `until` or a notification, with `lock` released
+// meanwhile. On the virtual clock nothing sleeps: time moves on to the first
+// thing due before `until` (delivering it) or to `until`.
+void sleep_until(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+                 TimePoint until);
+
+// Sleeps until `done()` or `until`; true if `done()`.
+template <class Done>
+bool wait_until(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+                TimePoint until, Done done) {
+    while (!done()) {
+        if (now() >= until) return done();
+        sleep_until(lock, changed, until);
+    }
+    return true;
+}
+
+// Back to the real clock, with time counted afresh from now (vktsim.reset()).
+void reset();
+
+template <class Done>
+bool wait_for(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+              Duration timeout, Done done) {
+    return wait_until(lock, changed, now() + timeout, done);
+}
+
+}  // namespace vkt::sim::clock
