@@ -71,8 +71,19 @@ class Figures:
         return median
 
 
+# Each round times a figure as the best of a few short loops: on a shared
+# machine a loop is often cut by other processes, and the best loop is the
+# one that ran undisturbed. The rounds then give the median and the spread.
+REPEATS = 5
+
+
 def per_call(stmt, names, number):
-    return timeit.Timer(stmt, globals=names).timeit(number) / number
+    loop = max(1, number // REPEATS)
+    return min(timeit.Timer(stmt, globals=names).repeat(REPEATS, loop)) / loop
+
+
+def best_of(measure, repeats=3):
+    return min(measure() for _ in range(repeats))
 
 
 def error_loop(param, name):
@@ -160,12 +171,13 @@ def main():
         ("lock", lambda: per_call("ktx21.lock(images); ktx21.unlock()", names, calls // 100)),
         ("floor lock", lambda: per_call("floor.lock(ktx21, images); ktx21.unlock()", names,
                                         calls // 100)),
-        ("library read", lambda: vkt_floor.library_read_ns(floor_snr11, calls) * 1e-9),
+        ("library read", lambda: min(vkt_floor.library_read_ns(floor_snr11, calls // REPEATS)
+                                     for _ in range(REPEATS)) * 1e-9),
         ("empty", lambda: per_call("floor.empty()", names, calls)),
         ("unknown", lambda: per_call("unknown()", names, calls // 10)),
         ("known", lambda: per_call("known()", names, calls // 10)),
-        ("capture", capture),
-        ("numpy copy", numpy_copy),
+        ("capture", lambda: best_of(capture)),
+        ("numpy copy", lambda: best_of(numpy_copy)),
     ]
     for cls, (first, last) in FIRST_AND_LAST.items():
         local = {"c": companions[cls]}
@@ -233,8 +245,10 @@ def wait_latency(rounds):
         vktsim.set_inputs("SNR11", 2, 0)
         begin = time.perf_counter()
         vktsim.schedule_inputs("SNR11", 2, [(delay_ms, 0x1, -1)])
-        board.wait()
+        event = board.wait()
         samples.append(time.perf_counter() - begin - delay_ms / 1000)
+        if event != unit.EventStatus.DI:
+            print(f"  (a wait ended with {event}, not with the edge)")
     print(f"{'wait() latency after a scheduled input edge':<58} {spread(samples, 1e6)} us")
     board.close()
 
