@@ -247,7 +247,7 @@ def wait_latency(rounds):
         vktsim.schedule_inputs("SNR11", 2, [(delay_ms, 0x1, -1)])
         event = board.wait()
         samples.append(time.perf_counter() - begin - delay_ms / 1000)
-        if event != unit.EventStatus.DI:
+        if event != int(unit.EventStatus.DI):
             print(f"  (a wait ended with {event}, not with the edge)")
     print(f"{'wait() latency after a scheduled input edge':<58} {spread(samples, 1e6)} us")
     board.close()
