@@ -34,6 +34,10 @@ double library_read_ns(CxSNR11& board, long long count) {
     return std::chrono::duration<double, std::nano>(end - begin).count() / static_cast<double>(count);
 }
 
+struct OverloadedSNR11 {
+    CxSNR11 board;
+};
+
 }  // namespace
 
 PYBIND11_MODULE(vkt_floor, m) {
@@ -52,6 +56,23 @@ PYBIND11_MODULE(vkt_floor, m) {
             return value;
         });
     m.def("library_read_ns", &library_read_ns);
+
+    // The same read, but with the line overload read(index) beside it as
+    // `unit.SNR11` has: what pybind11's overload resolution itself costs.
+    // (A class of its own: a module registers a C++ type once.)
+    py::class_<OverloadedSNR11>(m, "OverloadedSNR11", py::module_local())
+        .def(py::init<>())
+        .def("open", [](OverloadedSNR11& self, int id) { self.board.Open(id); })
+        .def("read", [](OverloadedSNR11& self) {
+            unsigned int value = 0;
+            self.board.Read(&value);
+            return value;
+        })
+        .def("read", [](OverloadedSNR11& self, int index) {
+            bool value = false;
+            self.board.Read(index, &value);
+            return value;
+        });
 
     // A Param companion of a `unit.KTX21` board, reading every name as int32.
     py::class_<CxKTX21Param>(m, "KTX21Param", py::module_local())

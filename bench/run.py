@@ -112,6 +112,10 @@ def main():
     snr11.open(0)
     floor_snr11 = vkt_floor.SNR11()
     floor_snr11.open(1)
+    overloaded_snr11 = getattr(vkt_floor, "OverloadedSNR11", None)
+    if overloaded_snr11 is not None:
+        overloaded_snr11 = overloaded_snr11()
+        overloaded_snr11.open(3)
 
     ktx21 = unit.KTX21.from_file(camera_file(
         folder, "KTX21", Width=FRAME_SIDE, Height=FRAME_SIDE, BitWidth=8, TriggerMode=0,
@@ -140,7 +144,7 @@ def main():
     readout = np.empty((FRAME_SIDE, FRAME_SIDE), np.uint8)
     copy_source = [np.full((FRAME_SIDE, FRAME_SIDE), k, np.uint8) for k in range(RING)]
 
-    names = dict(snr11=snr11, floor_snr11=floor_snr11, p=ktx21_param, fp=floor_param,
+    names = dict(snr11=snr11, floor_snr11=floor_snr11, overloaded=overloaded_snr11, p=ktx21_param, fp=floor_param,
                  floor=vkt_floor, unknown=error_loop(ktx21_param, "NoSuchName"),
                  known=error_loop(ktx21_param, "Width"), ktx21=ktx21, images=lock_images)
     calls = args.calls
@@ -179,6 +183,9 @@ def main():
         ("capture", lambda: best_of(capture)),
         ("numpy copy", lambda: best_of(numpy_copy)),
     ]
+    if overloaded_snr11 is not None:
+        measures.append(("read beside overloads", lambda: per_call("snr11.read()", names, calls)))
+        measures.append(("overloaded read", lambda: per_call("overloaded.read()", names, calls)))
     for cls, (first, last) in FIRST_AND_LAST.items():
         local = {"c": companions[cls]}
         measures.append((f"{cls} first", lambda l=local, n=first: per_call(
@@ -204,6 +211,9 @@ def main():
     print(f"{'figure (ratio: median [lowest-highest round])':<58} {'ratio':>7}"
           f"  {'':>11}  absolute medians")
     figures.ratio("SNR11.read() vs floor", "read", "floor read", 1.10)
+    if overloaded_snr11 is not None:
+        figures.ratio("  SNR11.read() vs a floor with read's two overloads",
+                      "read beside overloads", "overloaded read", 1.10)
     figures.ratio("KTX21Param.get_param('Width') vs floor", "width", "floor width", 1.10)
     for cls, (first, last) in FIRST_AND_LAST.items():
         figures.ratio(f"{cls}.get_param last ({last}) vs first ({first})",
