@@ -130,6 +130,55 @@ def test_clear_journal_and_reset_empty_the_journal():
     assert vktsim.journal() == []
 
 
+def test_the_journal_keeps_the_newest_calls_in_order():
+    board = unit.SNR11()
+    board.open(0)
+    vktsim.clear_journal()
+    limit, extra = 200000, 7
+    for value in range(limit + extra):
+        board.write(value)
+    entries = vktsim.journal()
+    assert len(entries) == limit
+    assert entries[0] == ("CxSNR11::Write", (vktsim.ident(board), extra))
+    assert entries[-1] == ("CxSNR11::Write", (vktsim.ident(board), limit + extra - 1))
+    assert [args[1] for _, args in entries[:3]] == [extra, extra + 1, extra + 2]
+    # Cleared after it went round, it starts again from the next call.
+    vktsim.clear_journal()
+    board.write(1)
+    board.write_status()
+    assert vktsim.journal() == [("CxSNR11::Write", (vktsim.ident(board), 1)),
+                                ("CxSNR11::WriteStatus", (vktsim.ident(board), 0))]
+
+
+def test_set_journal_switches_recording_and_reset_switches_it_back_on():
+    board = unit.SNR11()
+    board.open(0)
+    vktsim.clear_journal()
+    board.write(1)
+    vktsim.set_journal(False)
+    board.write(2)
+    vktsim.script("CxSNR11::Read", value=7)
+    assert board.read() == 7            # scripts still answer
+    assert board.write_status() == 2    # and unscripted calls still act
+    assert vktsim.journal() == [("CxSNR11::Write", (vktsim.ident(board), 1))]
+    vktsim.set_journal(True)
+    board.write(3)
+    assert [args for _, args in vktsim.journal()] == [(vktsim.ident(board), 1),
+                                                       (vktsim.ident(board), 3)]
+    vktsim.set_journal(False)
+    vktsim.reset()
+    board.open(0)
+    assert vktsim.journal() == [("CxSNR11::Open", (vktsim.ident(board), 0))]
+
+
+@pytest.mark.parametrize("recording", [None, 1, "yes"])
+def test_set_journal_takes_a_bool_only(recording):
+    with pytest.raises(TypeError):
+        vktsim.set_journal(recording)
+    unit.SNR11().is_valid
+    assert [name for name, _ in vktsim.journal()][-1] == "CxSNR11::IsValid"
+
+
 def test_scripts_answer_calls_in_the_order_queued():
     dio = vktsim.DIO()
     dio.inputs = 3

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 
@@ -21,15 +22,18 @@ namespace py = pybind11;
 constexpr vkt::ExStatus kUnsupported = vkt::ExStatus::NotSupported;   // 1
 constexpr vkt::ExStatus kMissingObject = vkt::ExStatus::MissingObject;  // 2
 
-// Throws the module's own error as the library's exception, so that it is
-// translated exactly like a library failure.
-[[noreturn]] void throw_binding_error(vkt::ExStatus status, const char* function,
-                                      const char* file, int line);
+// Sets the module's own error as the Python error: the RuntimeError that a
+// library failure with the same status, function, file and line becomes.
+void set_binding_error(vkt::ExStatus status, const char* function, const char* file, int line);
 
 // Raises the binding error from the statement where it is written: the
 // error names the enclosing function ("operator()" inside a wrapper lambda),
-// the source file and the line.
-#define VKT_UNIT_FAIL(status) ::vkt_unit::throw_binding_error((status), __func__, __FILE__, __LINE__)
+// the source file and the line. The Python error is set first and the throw
+// is written here, in the failing function itself, so that pybind11 gets it
+// with as few frames to unwind as possible and restores it as it is.
+#define VKT_UNIT_FAIL(status)                                                          \
+    (::vkt_unit::set_binding_error((status), __func__, __FILE__, __LINE__),           \
+     throw ::pybind11::error_already_set())
 
 // ---- the null-checking adaptor --------------------------------------------------
 //
@@ -153,21 +157,21 @@ void init_video_functions(py::module_& m);    // start, stop, abort, wait, is_ru
 void init_ktx21(py::module_& m);           // KTX21, KTX21Encoder, KTX21Param, KTX21Sio
 void init_ktx21_records(py::module_& m);   // TxKTX21CaptureStatus
 // The KTX21 name table, also used by the generic video board.
-py::object ktx21_get_param(vkt::Video::CxKTX21Param& param, const std::string& name);
-void ktx21_set_param(vkt::Video::CxKTX21Param& param, const std::string& name, py::handle value);
+py::object ktx21_get_param(vkt::Video::CxKTX21Param& param, std::string_view name);
+void ktx21_set_param(vkt::Video::CxKTX21Param& param, std::string_view name, py::handle value);
 
 // ktx22.cpp
 void init_ktx22(py::module_& m);           // KTX22, KTX22Encoder, KTX22Param, KTX22Sio
 void init_ktx22_records(py::module_& m);   // TxKTX22CaptureStatus, TxKTX22EncoderStatus
 // The KTX22 name tables, also used by the generic video board.
-py::object ktx22_get_param(vkt::Video::CxKTX22Param& param, const std::string& name);
-void ktx22_set_param(vkt::Video::CxKTX22Param& param, const std::string& name, py::handle value);
+py::object ktx22_get_param(vkt::Video::CxKTX22Param& param, std::string_view name);
+void ktx22_set_param(vkt::Video::CxKTX22Param& param, std::string_view name, py::handle value);
 // mr250.cpp
 void init_mr250(py::module_& m);           // MR250, MR250Param
 void init_mr250_records(py::module_& m);   // TxMR250CaptureStatus
 // The MR250 name table, also used by the generic video board.
-py::object mr250_get_param(vkt::Video::CxMR250Param& param, const std::string& name);
-void mr250_set_param(vkt::Video::CxMR250Param& param, const std::string& name, py::handle value);
+py::object mr250_get_param(vkt::Video::CxMR250Param& param, std::string_view name);
+void mr250_set_param(vkt::Video::CxMR250Param& param, std::string_view name, py::handle value);
 
 // video.cpp
 void init_video(py::module_& m);           // Video

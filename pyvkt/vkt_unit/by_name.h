@@ -3,8 +3,12 @@
 // buffer and a value-kind record.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 #include "binding.h"
 
@@ -28,25 +32,118 @@ struct ParamRow {
 
 enum class Direction { Get, Set };
 
-// A table is a constant array of rows; rows are compared in order.
+namespace detail {
+
+// FNV-1a over every byte of a name, embedded NULs included.
+constexpr std::uint32_t name_hash(const char* data, std::size_t size) {
+    std::uint32_t hash = 2166136261u;
+    for (std::size_t i = 0; i < size; ++i) {
+        hash = (hash ^ static_cast<unsigned char>(data[i])) * 16777619u;
+    }
+    return hash;
+}
+
+constexpr std::size_t text_length(const char* text) {
+    std::size_t length = 0;
+    while (text[length] != '\0') ++length;
+    return length;
+}
+
+constexpr bool same_text(const char* a, const char* b) {
+    std::size_t i = 0;
+    for (; a[i] != '\0' && a[i] == b[i]; ++i) {}
+    return a[i] == b[i];
+}
+
+// Open addressing with at least twice as many slots as rows, so that a probe
+// ends after a slot or two whatever the name.
+constexpr std::size_t slot_count(std::size_t rows) {
+    std::size_t slots = 4;
+    while (slots < 2 * rows) slots *= 2;
+    return slots;
+}
+
+// A slot names the row that answers one name in one direction.
+struct NameSlot {
+    static constexpr std::uint16_t kEmpty = 0xFFFF;
+    std::uint16_t row = kEmpty;
+    std::uint16_t length = 0;
+    std::uint32_t hash = 0;
+};
+
+template <std::size_t N>
+using NameSlots = std::array<NameSlot, slot_count(N)>;
+
+constexpr ValueKind kind_in(const ParamRow& row, Direction direction) {
+    return direction == Direction::Get ? row.get : row.set;
+}
+
+// The slots of one direction, built at compile time from the constant rows.
+// Rows are entered in table order and a name already entered keeps its slot,
+// so a name finds the first row that accepts it in that direction.
+template <std::size_t N>
+constexpr NameSlots<N> index_rows(const ParamRow (&rows)[N], Direction direction) {
+    static_assert(N < NameSlot::kEmpty, "a name table has fewer rows than a slot can number");
+    NameSlots<N> slots{};
+    constexpr std::size_t mask = slot_count(N) - 1;
+    for (std::size_t i = 0; i < N; ++i) {
+        if (kind_in(rows[i], direction) == ValueKind::None) continue;
+        const std::size_t length = text_length(rows[i].name);
+        const std::uint32_t hash = name_hash(rows[i].name, length);
+        std::size_t at = hash & mask;
+        bool entered = false;
+        while (slots[at].row != NameSlot::kEmpty && !entered) {
+            entered = same_text(rows[slots[at].row].name, rows[i].name);
+            at = (at + 1) & mask;
+        }
+        if (entered) continue;
+        slots[at].row = static_cast<std::uint16_t>(i);
+        slots[at].length = static_cast<std::uint16_t>(length);
+        slots[at].hash = hash;
+    }
+    return slots;
+}
+
+// Both directions' slots of one table, as constants of the program.
+template <const auto& Rows>
+struct TableIndex {
+    static constexpr auto get = index_rows(Rows, Direction::Get);
+    static constexpr auto set = index_rows(Rows, Direction::Set);
+};
+
+}  // namespace detail
+
+// A table is a constant array of rows with a hash index per direction; a name
+// costs the same to find wherever its row is. Made by indexed<rows>().
 struct ParamTable {
     const ParamRow* rows;
-    std::size_t size;
+    const detail::NameSlot* get_slots;
+    const detail::NameSlot* set_slots;
+    std::size_t mask;
 
-    template <std::size_t N>
-    constexpr ParamTable(const ParamRow (&table)[N]) : rows(table), size(N) {}
-
-    // The value kind of the first row whose name equals `name` exactly (all
-    // bytes, case-sensitive) and that accepts the direction; None if none.
-    ValueKind find(const std::string& name, Direction direction) const {
-        for (std::size_t i = 0; i < size; ++i) {
-            const ParamRow& row = rows[i];
-            ValueKind kind = direction == Direction::Get ? row.get : row.set;
-            if (kind != ValueKind::None && name == row.name) return kind;
+    // The first row whose name equals `name` exactly (all bytes, embedded
+    // NULs included, case-sensitive) and that accepts the direction; null if
+    // none does.
+    const ParamRow* find(std::string_view name, Direction direction) const {
+        const detail::NameSlot* slots = direction == Direction::Get ? get_slots : set_slots;
+        const std::uint32_t hash = detail::name_hash(name.data(), name.size());
+        for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+            const detail::NameSlot& slot = slots[at];
+            if (slot.row == detail::NameSlot::kEmpty) return nullptr;
+            if (slot.hash == hash && slot.length == name.size() &&
+                std::memcmp(rows[slot.row].name, name.data(), name.size()) == 0) {
+                return &rows[slot.row];
+            }
         }
-        return ValueKind::None;
     }
 };
+
+// The table over a constant array of rows, its index built at compile time.
+template <const auto& Rows>
+constexpr ParamTable indexed() {
+    using Index = detail::TableIndex<Rows>;
+    return ParamTable{Rows, Index::get.data(), Index::set.data(), Index::get.size() - 1};
+}
 
 // The value-kind record for a kind, default-constructed and then filled.
 inline vkt::TxModel model_of(ValueKind kind) {
@@ -73,39 +170,41 @@ inline py::str text_of(const vkt::CxStringA& text) {
     return py::str(text.Address(), static_cast<std::size_t>(text.Length()));
 }
 
-// Reads a named parameter of a kind the caller has looked up.
+// Reads the parameter of a row found for reading. The library receives the
+// row's own name, which equals the caller's byte for byte.
 template <class Param>
-py::object read_param(Param& param, const std::string& name, ValueKind kind) {
-    const vkt::TxModel model = model_of(kind);
-    if (kind == ValueKind::Text) {
+py::object read_param(Param& param, const ParamRow& row) {
+    const vkt::TxModel model = model_of(row.get);
+    if (row.get == ValueKind::Text) {
         vkt::CxStringA text;
-        param.GetParam(name.c_str(), &text, model);
+        param.GetParam(row.name, &text, model);
         return text_of(text);
     }
-    if (kind == ValueKind::UInt32) {
+    if (row.get == ValueKind::UInt32) {
         unsigned int value = 0;
-        param.GetParam(name.c_str(), &value, model);
+        param.GetParam(row.name, &value, model);
         return py::int_(value);
     }
     int value = 0;
-    param.GetParam(name.c_str(), &value, model);
+    param.GetParam(row.name, &value, model);
     return py::int_(value);
 }
 
-// Writes a named parameter. The value is converted before the library is
-// called; a value the kind's conversion refuses raises pybind11's cast error.
+// Writes the parameter of a row found for writing. The value is converted
+// before the library is called; a value the kind's conversion refuses raises
+// pybind11's cast error.
 template <class Param>
-void write_param(Param& param, const std::string& name, ValueKind kind, py::handle value) {
-    const vkt::TxModel model = model_of(kind);
-    if (kind == ValueKind::Text) {
+void write_param(Param& param, const ParamRow& row, py::handle value) {
+    const vkt::TxModel model = model_of(row.set);
+    if (row.set == ValueKind::Text) {
         vkt::CxStringA text(value.cast<std::string>().c_str());
-        param.SetParam(name.c_str(), &text, model);
-    } else if (kind == ValueKind::UInt32) {
+        param.SetParam(row.name, &text, model);
+    } else if (row.set == ValueKind::UInt32) {
         const unsigned int number = value.cast<unsigned int>();
-        param.SetParam(name.c_str(), &number, model);
+        param.SetParam(row.name, &number, model);
     } else {
         const int number = value.cast<int>();
-        param.SetParam(name.c_str(), &number, model);
+        param.SetParam(row.name, &number, model);
     }
 }
 

@@ -42,6 +42,10 @@ constexpr ParamRow kTK560Params[] = {
     {"DIEdge", U, U},             {"DIWaitEnable", U, U},
 };
 
+constexpr ParamTable kSNR11Table = indexed<kSNR11Params>();
+constexpr ParamTable kSN2200Table = indexed<kSN2200Params>();
+constexpr ParamTable kTK560Table = indexed<kTK560Params>();
+
 // ---- boards ------------------------------------------------------------------------
 
 // The line operations the three boards share: the word forms return what the
@@ -85,19 +89,20 @@ void def_board_basics(py::class_<Board, Options...>& cls) {
 // ---- Param companions ------------------------------------------------------------
 
 // get_param, set_param, send_command and the registers, with the class's table.
-// Each wrapper throws from its own statement.
+// Each wrapper throws from its own statement. The table is a constant of
+// the program, so the wrappers keep a reference to it.
 template <class Param, class... Options>
 void def_by_name(py::class_<Param, Options...>& cls, const ParamTable& table) {
-    cls.def("get_param", checked([table](Param& self, const std::string& name) -> py::object {
-        const ValueKind kind = table.find(name, Direction::Get);
-        if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
-        return read_param(self, name, kind);
+    cls.def("get_param", checked([&table](Param& self, std::string_view name) -> py::object {
+        const ParamRow* row = table.find(name, Direction::Get);
+        if (row == nullptr) VKT_UNIT_FAIL(kUnsupported);
+        return read_param(self, *row);
     }));
     cls.def("set_param",
-            checked([table](Param& self, const std::string& name, py::object value) {
-                const ValueKind kind = table.find(name, Direction::Set);
-                if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
-                write_param(self, name, kind, value);
+            checked([&table](Param& self, std::string_view name, py::object value) {
+                const ParamRow* row = table.find(name, Direction::Set);
+                if (row == nullptr) VKT_UNIT_FAIL(kUnsupported);
+                write_param(self, *row, value);
             }));
     cls.def("send_command", checked([](Param&, const std::string&) {
         VKT_UNIT_FAIL(kUnsupported);  // these boards take no commands
@@ -147,7 +152,7 @@ void init_snr11(py::module_& m) {
     def_companion_basics<CxSNR11>(param, Copyable::No);
     def_setting(param, "timeout", &CxSNR11Param::GetTimeout, &CxSNR11Param::SetTimeout);
     def_setting(param, "int_edge", &CxSNR11Param::GetIntEdge, &CxSNR11Param::SetIntEdge);
-    def_by_name(param, kSNR11Params);
+    def_by_name(param, kSNR11Table);
 }
 
 void init_sn2200(py::module_& m) {
@@ -165,7 +170,7 @@ void init_sn2200(py::module_& m) {
     def_setting(param, "di_edge", &CxSN2200Param::GetDiEdge, &CxSN2200Param::SetDiEdge);
     def_setting(param, "di_wait_enable", &CxSN2200Param::GetDiWaitEnable,
                 &CxSN2200Param::SetDiWaitEnable);
-    def_by_name(param, kSN2200Params);
+    def_by_name(param, kSN2200Table);
 }
 
 void init_tk560(py::module_& m) {
@@ -193,7 +198,7 @@ void init_tk560(py::module_& m) {
                 &CxTK560Param::SetDiWaitEnable);
     def_setting(param, "di_wait_mode", &CxTK560Param::GetDiWaitMode,
                 &CxTK560Param::SetDiWaitMode);
-    def_by_name(param, kTK560Params);
+    def_by_name(param, kTK560Table);
 }
 
 void init_dio_wait_records(py::module_& m) {

@@ -196,15 +196,15 @@ void def_registers(py::class_<Param, Options...>& cls) {
 // The encoders take no commands.
 template <class Encoder, class... Options>
 void def_encoder_by_name(py::class_<Encoder, Options...>& cls, const ParamTable& table) {
-    cls.def("get_param", checked([&table](Encoder& self, const std::string& name) {
-        const ValueKind kind = table.find(name, Direction::Get);
-        if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
-        return read_param(self, name, kind);
+    cls.def("get_param", checked([&table](Encoder& self, std::string_view name) {
+        const ParamRow* row = table.find(name, Direction::Get);
+        if (row == nullptr) VKT_UNIT_FAIL(kUnsupported);
+        return read_param(self, *row);
     }));
-    cls.def("set_param", checked([&table](Encoder& self, const std::string& name, py::object value) {
-        const ValueKind kind = table.find(name, Direction::Set);
-        if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
-        write_param(self, name, kind, value);
+    cls.def("set_param", checked([&table](Encoder& self, std::string_view name, py::object value) {
+        const ParamRow* row = table.find(name, Direction::Set);
+        if (row == nullptr) VKT_UNIT_FAIL(kUnsupported);
+        write_param(self, *row, value);
     }));
     cls.def("send_command", checked([](Encoder&, const std::string&) -> void {
         VKT_UNIT_FAIL(kUnsupported);

@@ -124,7 +124,7 @@ constexpr ParamRow kKtx21Rows[] = {
     {"SIORETX", K::Text, K::Text},
 };
 
-constexpr ParamTable kKtx21Table(kKtx21Rows);
+constexpr ParamTable kKtx21Table = indexed<kKtx21Rows>();
 
 // The encoder's own short table.
 constexpr ParamRow kEncoderRows[] = {
@@ -135,7 +135,7 @@ constexpr ParamRow kEncoderRows[] = {
     {"ENCComp2", K::UInt32, K::UInt32},
 };
 
-constexpr ParamTable kEncoderTable(kEncoderRows);
+constexpr ParamTable kEncoderTable = indexed<kEncoderRows>();
 
 }  // namespace
 
@@ -143,16 +143,16 @@ constexpr ParamTable kEncoderTable(kEncoderRows);
 // Real functions with these names: their name is the function text of the
 // binding error they raise.
 
-py::object ktx21_get_param(CxKTX21Param& param, const std::string& name) {
-    const ValueKind kind = kKtx21Table.find(name, Direction::Get);
-    if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
-    return read_param(param, name, kind);
+py::object ktx21_get_param(CxKTX21Param& param, std::string_view name) {
+    const ParamRow* row = kKtx21Table.find(name, Direction::Get);
+    if (row == nullptr) VKT_UNIT_FAIL(kUnsupported);
+    return read_param(param, *row);
 }
 
-void ktx21_set_param(CxKTX21Param& param, const std::string& name, py::handle value) {
-    const ValueKind kind = kKtx21Table.find(name, Direction::Set);
-    if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
-    write_param(param, name, kind, value);
+void ktx21_set_param(CxKTX21Param& param, std::string_view name, py::handle value) {
+    const ParamRow* row = kKtx21Table.find(name, Direction::Set);
+    if (row == nullptr) VKT_UNIT_FAIL(kUnsupported);
+    write_param(param, *row, value);
 }
 
 namespace {
@@ -222,10 +222,10 @@ void init_param(py::module_& m) {
     py::class_<P> cls(m, "KTX21Param");
     def_companion_basics<CxKTX21>(cls, Copyable::Yes);
     def_trigger_properties(cls);
-    cls.def("get_param", checked([](P& self, const std::string& name) {
+    cls.def("get_param", checked([](P& self, std::string_view name) {
         return ktx21_get_param(self, name);
     }));
-    cls.def("set_param", checked([](P& self, const std::string& name, py::object value) {
+    cls.def("set_param", checked([](P& self, std::string_view name, py::object value) {
         ktx21_set_param(self, name, value);
     }));
     // The board takes no commands by name.

@@ -119,8 +119,8 @@ constexpr ParamRow kKtx22SetRows[] = {
     writable("SIORETX", K::Text),
 };
 
-constexpr ParamTable kKtx22GetTable(kKtx22GetRows);
-constexpr ParamTable kKtx22SetTable(kKtx22SetRows);
+constexpr ParamTable kKtx22GetTable = indexed<kKtx22GetRows>();
+constexpr ParamTable kKtx22SetTable = indexed<kKtx22SetRows>();
 
 // The commands send_command passes on, in matching order.
 constexpr const char* kKtx22Commands[] = {
@@ -143,7 +143,7 @@ constexpr ParamRow kEncoderRows[] = {
     {"EncoderActMode", K::Int32, K::Int32}, {"ENCComp2", K::UInt32, K::UInt32},
 };
 
-constexpr ParamTable kEncoderTable(kEncoderRows);
+constexpr ParamTable kEncoderTable = indexed<kEncoderRows>();
 
 }  // namespace
 
@@ -151,16 +151,16 @@ constexpr ParamTable kEncoderTable(kEncoderRows);
 // Real functions with these names: their name is the function text of the
 // binding error they raise.
 
-py::object ktx22_get_param(CxKTX22Param& param, const std::string& name) {
-    const ValueKind kind = kKtx22GetTable.find(name, Direction::Get);
-    if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
-    return read_param(param, name, kind);
+py::object ktx22_get_param(CxKTX22Param& param, std::string_view name) {
+    const ParamRow* row = kKtx22GetTable.find(name, Direction::Get);
+    if (row == nullptr) VKT_UNIT_FAIL(kUnsupported);
+    return read_param(param, *row);
 }
 
-void ktx22_set_param(CxKTX22Param& param, const std::string& name, py::handle value) {
-    const ValueKind kind = kKtx22SetTable.find(name, Direction::Set);
-    if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
-    write_param(param, name, kind, value);
+void ktx22_set_param(CxKTX22Param& param, std::string_view name, py::handle value) {
+    const ParamRow* row = kKtx22SetTable.find(name, Direction::Set);
+    if (row == nullptr) VKT_UNIT_FAIL(kUnsupported);
+    write_param(param, *row, value);
 }
 
 namespace {
@@ -279,10 +279,10 @@ void init_param(py::module_& m) {
     py::class_<P> cls(m, "KTX22Param");
     def_companion_basics<CxKTX22>(cls, Copyable::Yes);
     def_trigger_properties(cls);
-    cls.def("get_param", checked([](P& self, const std::string& name) {
+    cls.def("get_param", checked([](P& self, std::string_view name) {
         return ktx22_get_param(self, name);
     }));
-    cls.def("set_param", checked([](P& self, const std::string& name, py::object value) {
+    cls.def("set_param", checked([](P& self, std::string_view name, py::object value) {
         ktx22_set_param(self, name, value);
     }));
     // A command's value buffer is scratch the library may use; it is

@@ -80,7 +80,7 @@ constexpr ParamRow kMr250Rows[] = {
     {"ImageSize", K::Text, K::None},
 };
 
-constexpr ParamTable kMr250Table(kMr250Rows);
+constexpr ParamTable kMr250Table = indexed<kMr250Rows>();
 
 // The one command the board takes by name.
 constexpr const char kSelfCalibration[] = "SelfCalibration";
@@ -91,16 +91,16 @@ constexpr const char kSelfCalibration[] = "SelfCalibration";
 // Real functions with these names: their name is the function text of the
 // binding error they raise.
 
-py::object mr250_get_param(CxMR250Param& param, const std::string& name) {
-    const ValueKind kind = kMr250Table.find(name, Direction::Get);
-    if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
-    return read_param(param, name, kind);
+py::object mr250_get_param(CxMR250Param& param, std::string_view name) {
+    const ParamRow* row = kMr250Table.find(name, Direction::Get);
+    if (row == nullptr) VKT_UNIT_FAIL(kUnsupported);
+    return read_param(param, *row);
 }
 
-void mr250_set_param(CxMR250Param& param, const std::string& name, py::handle value) {
-    const ValueKind kind = kMr250Table.find(name, Direction::Set);
-    if (kind == ValueKind::None) VKT_UNIT_FAIL(kUnsupported);
-    write_param(param, name, kind, value);
+void mr250_set_param(CxMR250Param& param, std::string_view name, py::handle value) {
+    const ParamRow* row = kMr250Table.find(name, Direction::Set);
+    if (row == nullptr) VKT_UNIT_FAIL(kUnsupported);
+    write_param(param, *row, value);
 }
 
 namespace {
@@ -137,10 +137,10 @@ void init_param(py::module_& m) {
     cls.def_property("trigger_mode", checked(&P::GetTriggerMode), checked(&P::SetTriggerMode));
     cls.def_property("exposure_time", checked(&P::GetExposureTime), checked(&P::SetExposureTime));
     cls.def_property("video_offset", checked(&P::GetVideoOffset), checked(&P::SetVideoOffset));
-    cls.def("get_param", checked([](P& self, const std::string& name) {
+    cls.def("get_param", checked([](P& self, std::string_view name) {
         return mr250_get_param(self, name);
     }));
-    cls.def("set_param", checked([](P& self, const std::string& name, py::object value) {
+    cls.def("set_param", checked([](P& self, std::string_view name, py::object value) {
         mr250_set_param(self, name, value);
     }));
     cls.def("send_command", checked([](P& self, const std::string& name) {

@@ -221,7 +221,7 @@ template <class... Options>
 void def_by_name(py::class_<CxVideo, Options...>& cls) {
     using namespace vkt::Video;
     // Device types are checked in this order: MR250, KTX22, KTX21.
-    cls.def("get_param", checked([](CxVideo& self, const std::string& name) -> py::object {
+    cls.def("get_param", checked([](CxVideo& self, std::string_view name) -> py::object {
         switch (self.DeviceType()) {
             case ExDevice::MR250:
                 return with_companion<CxMR250Param>(
@@ -236,7 +236,7 @@ void def_by_name(py::class_<CxVideo, Options...>& cls) {
         }
         VKT_UNIT_FAIL(kUnsupported);  // no parameter table for this device type
     }));
-    cls.def("set_param", checked([](CxVideo& self, const std::string& name, py::object value) {
+    cls.def("set_param", checked([](CxVideo& self, std::string_view name, py::object value) {
         switch (self.DeviceType()) {
             case ExDevice::MR250:
                 return with_companion<CxMR250Param>(

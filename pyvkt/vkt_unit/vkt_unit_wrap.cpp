@@ -10,10 +10,6 @@
 
 namespace vkt_unit {
 
-void throw_binding_error(vkt::ExStatus status, const char* function, const char* file, int line) {
-    throw vkt::CxException(status, function, file, line);
-}
-
 namespace {
 
 // ---- step 1: EventStatus ---------------------------------------------------------
@@ -35,15 +31,15 @@ const char* text_or_empty(const char* text) { return text != nullptr ? text : ""
 
 // "Code:<status> Line:<line> Function:<function> File:<file>", as the bytes
 // the library gave: its texts are not promised to be UTF-8.
-std::string describe(const vkt::CxException& error) {
+std::string describe(int code, int line, const char* function, const char* file) {
     std::string text = "Code:";
-    text += std::to_string(error.Code());
+    text += std::to_string(code);
     text += " Line:";
-    text += std::to_string(error.Line());
+    text += std::to_string(line);
     text += " Function:";
-    text += text_or_empty(error.Function());
+    text += text_or_empty(function);
     text += " File:";
-    text += text_or_empty(error.File());
+    text += text_or_empty(file);
     return text;
 }
 
@@ -66,9 +62,21 @@ void translate(std::exception_ptr pending) {
     try {
         std::rethrow_exception(pending);
     } catch (const vkt::CxException& error) {
-        raise_runtime_error(describe(error));
+        raise_runtime_error(describe(error.Code(), error.Line(), error.Function(), error.File()));
     }
 }
+
+}  // namespace
+
+// The module's own error reads exactly like a library failure, but it is set
+// here directly: its text is built once, and the one C++ throw that follows
+// is the error pybind11 restores as it is, with no translator to rethrow and
+// describe a library exception.
+void set_binding_error(vkt::ExStatus status, const char* function, const char* file, int line) {
+    raise_runtime_error(describe(static_cast<int>(status), line, function, file));
+}
+
+namespace {
 
 void init_exception(py::module_& m) {
     // Made once per process. It is deliberately never destroyed: a Python

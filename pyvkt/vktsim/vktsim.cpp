@@ -515,6 +515,7 @@ void register_control(py::module_& m) {
     py::class_<Unset>(m, "_Unset");
     m.def("journal", &journal);
     m.def("clear_journal", &vkt::sim::clear_journal);
+    m.def("set_journal", &vkt::sim::set_journal, py::arg("recording").noconvert());
     m.def("operations", &vkt::sim::operations);
     m.def("script", &script, "operation"_a, "value"_a = Unset{}, "raises"_a = py::none());
     m.def("reset", &vkt::sim::reset);

@@ -105,10 +105,12 @@ bool with_live_object(const void* complete_object, std::uint64_t ident,
 
 // One call that reached the library. Constructing it journals the call and
 // takes the script queued for the operation, if any: a scripted failure is
-// thrown right here; a scripted value is offered through answer().
+// thrown right here; a scripted value is offered through answer(). The
+// arguments are copied into the journal's own storage, so a braced list of
+// values costs no allocation.
 class Call {
 public:
-    Call(const char* operation, std::vector<Value> args);
+    Call(const char* operation, std::initializer_list<Value> args);
 
     // True when a value was scripted: the call must then do nothing else.
     bool scripted() const { return scripted_; }

@@ -244,7 +244,8 @@ const ResetHook reset_hook([] {
 Device& opened(Handle& handle, const char* op) {
     if (handle.disposed) fail(ExStatus::NotOpened, op, "the board object was disposed");
     if (handle.device == nullptr) fail(ExStatus::NotOpened, op, "the board is not open");
-    catch_up(*handle.device, clock::now());
+    // Nothing scheduled, nothing to catch up with: the clock is not read.
+    if (!handle.device->schedule.empty()) catch_up(*handle.device, clock::now());
     return *handle.device;
 }
 

@@ -15,12 +15,14 @@
 
 namespace vkt::sim::grabber {
 
+SettingTable::SettingTable(std::vector<SettingInfo> rows) : rows_(std::move(rows)) {
+    for (std::size_t i = 0; i < rows_.size(); ++i) index_.emplace(rows_[i].name, i);  // first kept
+}
+
 const SettingInfo* SettingTable::find(const char* name) const {
     if (name == nullptr) return nullptr;
-    for (const SettingInfo& info : rows_) {
-        if (std::strcmp(info.name, name) == 0) return &info;
-    }
-    return nullptr;
+    auto found = index_.find(std::string_view(name));
+    return found == index_.end() ? nullptr : &rows_[found->second];
 }
 
 // ---- values of one board --------------------------------------------------------

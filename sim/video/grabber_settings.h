@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vkt::sim::grabber {
@@ -51,14 +53,17 @@ inline SettingInfo unsigned_setting(const char* name) {
 // Every setting of one grabber model.
 class SettingTable {
 public:
-    explicit SettingTable(std::vector<SettingInfo> rows) : rows_(std::move(rows)) {}
+    explicit SettingTable(std::vector<SettingInfo> rows);
 
-    // The setting called `name` exactly, or null.
+    // The setting called `name` exactly (the first row of that name), or
+    // null. Found by hash, so every row costs the same to reach.
     const SettingInfo* find(const char* name) const;
     const std::vector<SettingInfo>& rows() const { return rows_; }
 
 private:
     std::vector<SettingInfo> rows_;
+    // Row numbers by name; the names are the rows' own constant texts.
+    std::unordered_map<std::string_view, std::size_t> index_;
 };
 
 struct Model;
