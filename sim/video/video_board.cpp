@@ -4,7 +4,6 @@
 // classes: the board its factory opened from a camera file (owned), or one
 // given as its controller (the caller's, reached only while it lives).
 // Copies share that state, so they drive the same board.
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -12,6 +11,7 @@
 #include <unordered_map>
 
 #include "core/companion_link.h"
+#include "core/settings_file.h"
 #include "core/state.h"
 #include "vkt/video/ktx21.h"
 #include "vkt/video/ktx22.h"
@@ -66,20 +66,17 @@ ExDevice model_of(IxModule* board) {
     return ExDevice::Unknown;
 }
 
-// The model a camera file names in its header line ("[KTX21]", ...).
+// The model a camera file names in its header ("[KTX21]", ...).
 ExDevice model_in_file(const std::string& path, const char* op) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) sim::fail(ExStatus::FileError, op, "cannot open camera file '" + path + "'");
-    std::string line;
-    while (std::getline(file, line)) {
-        const auto first = line.find_first_not_of(" \t\r");
-        if (first == std::string::npos || line[first] == '#') continue;
-        const auto last = line.find_last_not_of(" \t\r");
-        const std::string header = line.substr(first, last - first + 1);
-        if (header == "[KTX21]") return ExDevice::KTX21;
-        if (header == "[KTX22]") return ExDevice::KTX22;
-        if (header == "[MR250]") return ExDevice::MR250;
-        break;
+    try {
+        const sim::SettingsFile file(path, "camera file");
+        const auto& lines = file.lines();
+        const std::string header = lines.empty() || !lines.front().section ? "" : lines.front().name;
+        if (header == "KTX21") return ExDevice::KTX21;
+        if (header == "KTX22") return ExDevice::KTX22;
+        if (header == "MR250") return ExDevice::MR250;
+    } catch (const sim::SettingsFileError& error) {
+        sim::fail_with(error, op);
     }
     sim::fail(ExStatus::FormatError, op, "camera file '" + path + "' names no grabber model");
 }
