@@ -5,6 +5,7 @@ import pytest
 import unit
 import vktsim
 from conftest import calls
+from grabber_support import capture
 from grabber_support import ktx21_small_camera as small_camera
 
 
@@ -26,14 +27,6 @@ def test_start_abs_converts_to_bool(encoder, argument, passed):
 def moving(tmp_path):
     board = small_camera(tmp_path)
     return board, unit.KTX21Encoder.from_(board)
-
-
-def capture(board, frames):
-    image = vktsim.Image(16, 8)
-    board.lock(image)
-    board.num = frames
-    board.start()
-    board.wait()
 
 
 def test_the_encoder_counts_while_a_capture_runs(moving):

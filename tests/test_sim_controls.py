@@ -6,15 +6,10 @@ import pytest
 
 import unit
 import vktsim
-from grabber_support import SMALL_CAMERAS, write_camera_file
+from grabber_support import capture
+from grabber_support import small_camera_file as camera_file
 
 EXTERNAL = 3   # the external event input
-
-
-def camera_file(directory, model, **settings):
-    values = dict(SMALL_CAMERAS[model])
-    values.update(settings)
-    return str(write_camera_file(directory, model=model, **values))
 
 
 def board_object(tmp_path, model, through, **settings):
@@ -57,14 +52,6 @@ def counting_encoder(board, model):
     encoder = cls.from_(board)
     start(encoder)
     return lambda: counter(encoder)
-
-
-def capture(board, frames):
-    image = vktsim.Image(16, 8)
-    board.lock(image)
-    board.num = frames
-    board.start()
-    board.wait()
 
 
 # ---- each control acts on the board behind the object --------------------------------------
