@@ -74,6 +74,29 @@ def test_a_test_that_leaves_objects_alive_fails_naming_their_count(user_run, kep
     assert outcome(result).startswith("2 passed, 1 error")
 
 
+def test_boards_of_the_users_own_fixtures_are_counted_once_torn_down(user_run):
+    result = user_run("""
+        import pytest
+        import unit
+
+        @pytest.fixture
+        def board(vkt_sim):
+            board = unit.SNR11()
+            board.open(0)
+            yield board
+            board.close()
+
+        @pytest.fixture
+        def boards(vkt_sim):
+            return [unit.KTX21(), unit.KTX22()]
+
+        def test_uses_them(board, boards, tmp_path):
+            assert board.read() == 0 and len(boards) == 2
+    """)
+    assert result.returncode == 0, result.stdout + result.stderr
+    assert outcome(result).startswith("1 passed")
+
+
 def test_each_test_starts_from_power_on_with_an_empty_journal(user_run):
     result = user_run("""
         import unit
