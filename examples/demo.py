@@ -5,16 +5,16 @@ supplies the image class that grabbers capture into.
 """
 import inspect
 import pathlib
-import struct
-import zlib
 
 import numpy as np
+import numpy.typing as npt
+from PIL import Image
 
 import unit
 import vktsim
 
 
-def show_surface():
+def show_surface() -> None:
     print("unit offers:")
     for name, obj in vars(unit).items():
         if name.startswith("__") or isinstance(obj, unit.EventStatus):
@@ -25,7 +25,7 @@ def show_surface():
                                     for n, m in unit.EventStatus.__members__.items()))
 
 
-def show_image():
+def show_image() -> None:
     image = vktsim.Image(8, 4, channels=1, depth=8)
     pixels = np.asarray(image)            # a view: no copy is made
     pixels[:] = np.arange(8, dtype=np.uint8) * 32
@@ -34,7 +34,7 @@ def show_image():
     print("library objects alive:", vktsim.live_objects())
 
 
-def show_digital_io():
+def show_digital_io() -> None:
     """Drive an SNR11's outputs, then wait for an input edge on line 0."""
     board = unit.SNR11()
     board.open(0)
@@ -56,36 +56,23 @@ def show_digital_io():
     board.close()
 
 
-def show_error_text():
+def show_error_text() -> None:
     try:
         unit.KTX21.from_file("no-such-camera-file.txt")
     except RuntimeError as error:
         print("a library error reaches Python as RuntimeError:", error)
 
 
-def write_png(pixels, path):
-    """Writes an 8-bit grey image; Pillow if it is installed, else numpy and zlib."""
+def write_png(pixels: npt.NDArray[np.uint8], path: pathlib.Path) -> None:
+    """Writes an 8-bit grey image as PNG."""
     path.parent.mkdir(parents=True, exist_ok=True)
-    try:
-        from PIL import Image
-    except ImportError:
-        height, width = pixels.shape
-        rows = np.hstack([np.zeros((height, 1), np.uint8), pixels.astype(np.uint8)])
-
-        def chunk(kind, data):
-            body = kind + data
-            return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
-
-        header = struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0)
-        path.write_bytes(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
-                         chunk(b"IDAT", zlib.compress(rows.tobytes())) + chunk(b"IEND", b""))
-    else:
-        Image.fromarray(np.ascontiguousarray(pixels)).save(path)
+    Image.fromarray(np.ascontiguousarray(pixels)).save(path)
 
 
-def capture(board, ring, frames):
+def capture(board: unit.KTX21 | unit.MR250, ring: list[vktsim.Image],
+            frames: int) -> tuple[int, int]:
     """Captures `frames` frames into the ring of images locked on a grabber board;
-    returns the capture status and the index of the image holding the newest frame."""
+    returns the number of the newest frame and the index of the image holding it."""
     board.lock(ring)
     board.num = frames
     board.start()
@@ -94,10 +81,11 @@ def capture(board, ring, frames):
         status.total_frame_count, status.line_count, status.last_frame_no, status.capture_event))
     newest = next(i for i in range(len(ring))
                   if board.query_status(i).last_frame_no == status.last_frame_no)
-    return status, newest
+    return status.last_frame_no, newest
 
 
-def show_ktx21_acquisition(output=pathlib.Path("demo-output") / "ktx21_frame.png"):
+def show_ktx21_acquisition(
+        output: pathlib.Path = pathlib.Path("demo-output") / "ktx21_frame.png") -> None:
     camera_file = pathlib.Path(__file__).with_name("ktx21_camera.txt")
     board = unit.KTX21.from_file(str(camera_file))
     param = unit.KTX21Param.from_(board)
@@ -106,17 +94,17 @@ def show_ktx21_acquisition(output=pathlib.Path("demo-output") / "ktx21_frame.png
           "%dx%d, %d bits, %d frames/s" % (width, height, param.get_param("BitWidth"),
                                             1000000 // param.trigger_cycle_time))
     ring = [vktsim.Image(width, height) for _ in range(4)]
-    status, newest = capture(board, ring, 10)
+    last_frame, newest = capture(board, ring, 10)
     pixels = np.asarray(ring[newest])
     print("frame %d is in image %d; its first bytes carry the number:" % (
-        status.last_frame_no, newest), pixels[0, :4])
+        last_frame, newest), pixels[0, :4])
     write_png(pixels, output)
     print("saved", output)
     board.unlock()
     board.close()
 
 
-def show_ktx22_acquisition():
+def show_ktx22_acquisition() -> None:
     """Trigger a KTX22 frame by frame on its channel while its encoder counts."""
     camera_file = pathlib.Path(__file__).with_name("ktx22_camera.txt")
     board = unit.KTX22.from_file(str(camera_file))
@@ -153,7 +141,8 @@ def show_ktx22_acquisition():
     board.close()
 
 
-def show_mr250_acquisition(output=pathlib.Path("demo-output") / "mr250_frame.png"):
+def show_mr250_acquisition(
+        output: pathlib.Path = pathlib.Path("demo-output") / "mr250_frame.png") -> None:
     camera_file = pathlib.Path(__file__).with_name("mr250_camera.txt")
     board = unit.MR250.from_file(str(camera_file))
     param = unit.MR250Param.from_(board)
@@ -174,7 +163,7 @@ def show_mr250_acquisition(output=pathlib.Path("demo-output") / "mr250_frame.png
     board.close()
 
 
-def show_generic_video():
+def show_generic_video() -> None:
     """One class for every grabber: the camera file says which board it is."""
     for name in ("ktx21_camera.txt", "ktx22_camera.txt", "mr250_camera.txt"):
         video = unit.Video.from_file(str(pathlib.Path(__file__).with_name(name)))

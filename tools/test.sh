@@ -9,6 +9,10 @@ bash tools/setup.sh test
 echo "== release build (installed package)"
 python3 -m pytest -q tests
 
+# ---- typed stubs: stubtest against the installed modules, mypy on the examples
+echo "== typed stubs and examples"
+bash tools/typecheck.sh
+
 echo "== sanitizer build"
 cmake -S . -B build-sanitize -G Ninja -DVKT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
   -Dpybind11_DIR="$(python3 -m pybind11 --cmakedir)" >/dev/null

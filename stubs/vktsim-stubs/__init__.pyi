@@ -1,0 +1,303 @@
+"""Python side of the simulated device library: images, interfaces, and the
+journal and scripts that let tests see and steer every library call.
+
+It registers what a maker's own Python module would: the image class
+(``Image``), the library's interfaces (``IxModule``, ``IxDIO``, ...) and
+enumerations (``ExDevice``, ``ExStatus``). The rest is the simulator's
+control panel: the journal of calls that reached the library, scripted
+answers, the simulated wires, serial lines and encoders, and object
+identities. Controls refuse what they cannot do with ValueError (or
+TypeError for an object of the wrong kind) and change nothing then.
+"""
+
+import enum
+from collections.abc import Sequence
+from typing import ClassVar, NoReturn, Self, SupportsIndex, TypeAlias, TypeVar
+
+import unit
+
+# The metaclass pybind11 gives every class it registers
+# (pybind11_builtins.pybind11_type).
+class _pybind11_type(type): ...
+
+_Int: TypeAlias = SupportsIndex
+
+# ---- images -----------------------------------------------------------------------------
+
+class Image(metaclass=_pybind11_type):
+    """The library's image buffer, shared with numpy without copying:
+    ``numpy.asarray(image)`` is a (height, width) view (height, width,
+    channels for more than one channel) of uint8 or uint16 samples."""
+
+    def __init__(self, width: _Int, height: _Int, channels: _Int = 1, depth: _Int = 8) -> None:
+        """A zeroed image. Raises ValueError for a width or height below 1,
+        channels other than 1 to 4, a depth other than 8 or 16, or more than
+        1 GiB."""
+    @property
+    def width(self) -> int:
+        """Pixels per row."""
+    @property
+    def height(self) -> int:
+        """Rows."""
+    @property
+    def channels(self) -> int:
+        """Samples per pixel, 1 to 4."""
+    @property
+    def depth(self) -> int:
+        """Bits per sample, 8 or 16."""
+    def __buffer__(self, flags: int, /) -> memoryview:
+        """The samples through the buffer protocol (writable, no copy)."""
+    def __repr__(self) -> str:
+        """``vktsim.Image(width, height, channels=..., depth=...)``."""
+
+# ---- interfaces -------------------------------------------------------------------------
+
+class IxModule(metaclass=_pybind11_type):
+    """A library object viewed as a module (``as_interface(obj, IxModule)``)."""
+    def __init__(self, *args: object, **kwargs: object) -> None:
+        """Always raises TypeError: interfaces are views of library objects
+        (``as_interface``) or the simulated objects below."""
+
+class IxDeviceModule(metaclass=_pybind11_type):
+    """A library object viewed as a device module."""
+    def __init__(self, *args: object, **kwargs: object) -> None:
+        """Always raises TypeError: interfaces are views of library objects
+        (``as_interface``) or the simulated objects below."""
+
+class IxRegister(metaclass=_pybind11_type):
+    """A library object viewed as a register bank."""
+    def __init__(self, *args: object, **kwargs: object) -> None:
+        """Always raises TypeError: interfaces are views of library objects
+        (``as_interface``) or the simulated objects below."""
+
+class IxVideoControl(metaclass=_pybind11_type):
+    """A library object viewed as a capture control."""
+    def __init__(self, *args: object, **kwargs: object) -> None:
+        """Always raises TypeError: interfaces are views of library objects
+        (``as_interface``) or the simulated objects below."""
+
+class IxDIO(metaclass=_pybind11_type):
+    """A library object viewed as 32 digital lines read and written as a word."""
+    def __init__(self, *args: object, **kwargs: object) -> None:
+        """Always raises TypeError: interfaces are views of library objects
+        (``as_interface``) or the simulated objects below."""
+
+class IxIndexedDIO(metaclass=_pybind11_type):
+    """A library object viewed as digital lines read and written one by one."""
+    def __init__(self, *args: object, **kwargs: object) -> None:
+        """Always raises TypeError: interfaces are views of library objects
+        (``as_interface``) or the simulated objects below."""
+
+# ---- enumerations -------------------------------------------------------------------------
+
+class ExDevice(enum.Enum):
+    """The library's device types; the grabber types select the parameter table
+    of ``unit.Video``. A pybind11 enumeration at run time: ``__members__``
+    lists the members; the class cannot be iterated or indexed by name."""
+
+    Unknown = 0
+    KTX21 = 1
+    MR250 = 2
+    KTX22 = 4
+    SNR11 = 8
+    SN2200 = 16
+    TK560 = 32
+    __members__: ClassVar[dict[str, Self]]
+    def __int__(self) -> int:
+        """The member's value."""
+    def __index__(self) -> int:
+        """The member's value, where an integer is needed."""
+
+class ExStatus(enum.Enum):
+    """The status a library error carries ("Code:<status>" in its text);
+    ``ExStatus(status).name`` names it. A pybind11 enumeration at run time, as
+    ``ExDevice``."""
+
+    Success = 0
+    NotSupported = 1
+    """A request or name the callee does not support."""
+    MissingObject = 2
+    """An object that must exist is missing (null)."""
+    InvalidArgument = 3
+    """An argument is out of range or malformed."""
+    NotOpened = 4
+    """The board has not been opened."""
+    DeviceBusy = 5
+    """The board is open elsewhere, or busy."""
+    NoDevice = 6
+    """No board with that id exists."""
+    Timeout = 7
+    """A wait ran out of time."""
+    Aborted = 8
+    """A wait or capture was aborted."""
+    FileError = 9
+    """A file could not be read or written."""
+    FormatError = 10
+    """A file or text is malformed."""
+    WrongKind = 11
+    """A value was passed with the wrong value kind."""
+    ReadOnly = 12
+    """The value cannot be written."""
+    NotFound = 13
+    """A named item does not exist."""
+    OutOfResources = 14
+    """Memory or another resource is exhausted."""
+    NotRunning = 15
+    """The operation needs a running capture."""
+    __members__: ClassVar[dict[str, Self]]
+    def __int__(self) -> int:
+        """The member's value."""
+    def __index__(self) -> int:
+        """The member's value, where an integer is needed."""
+
+# ---- simulated objects with one interface each ----------------------------------------------
+
+class DIO(IxDIO):
+    """A simulated ``IxDIO``: a word of inputs set from Python and the outputs
+    the library drove."""
+
+    def __init__(self) -> None:
+        """Inputs and outputs all 0."""
+    @property
+    def inputs(self) -> int:
+        """The input word the library reads (0 to 4294967295)."""
+    @inputs.setter
+    def inputs(self, value: _Int, /) -> None: ...
+    @property
+    def outputs(self) -> int:
+        """The output word the library last wrote."""
+
+class IndexedDIO(IxIndexedDIO):
+    """A simulated ``IxIndexedDIO``, lines 0 to 31."""
+
+    def __init__(self) -> None:
+        """Every line low."""
+    @property
+    def inputs(self) -> int:
+        """The input lines as a word, bit n for line n."""
+    @inputs.setter
+    def inputs(self, value: _Int, /) -> None: ...
+    @property
+    def outputs(self) -> int:
+        """The output lines as a word."""
+
+class Register(IxRegister):
+    """A simulated ``IxRegister`` of 256 registers of 32 bits."""
+
+    def __init__(self) -> None:
+        """Every register 0."""
+    def value(self, address: _Int, /) -> int:
+        """Register ``address``; IndexError beyond 255."""
+
+class Module(IxModule):
+    """A simulated library module (made by the library, not from Python)."""
+
+class DeviceModule(IxDeviceModule):
+    """A simulated ``IxDeviceModule`` whose ``GetDeviceModule`` answers
+    ``module``."""
+
+    def __init__(self, module: object = None) -> None:
+        """``module``: None, or any object wrapping a library module. Raises
+        TypeError for an object that is not one."""
+
+class VideoControl(IxVideoControl):
+    """A simulated ``IxVideoControl``."""
+
+    def __init__(self) -> None:
+        """A control with no capture running."""
+
+class String(metaclass=_pybind11_type):
+    """A library narrow string (``CxStringA``), a buffer for the text lookups
+    ``unit.get_device_info`` and ``unit.get_xml_item``."""
+
+    def __init__(self, content: bytes = b"") -> None:
+        """A string holding ``content``."""
+    @property
+    def value(self) -> bytes:
+        """The bytes it holds."""
+
+# ---- journal and scripts --------------------------------------------------------------------
+
+# A value the library received, as the journal records it: integers, bools,
+# narrow texts as bytes, wide texts as str, None for a null pointer, image
+# arrays as a list of identities followed by the count.
+_JournalValue: TypeAlias = None | bool | int | bytes | str | list[_JournalValue]
+# What a scripted call answers: a number, bytes for texts and serial reads, a
+# tuple of the fields for a record, None for a void operation.
+_ScriptValue: TypeAlias = None | int | bytes | tuple[_ScriptValue, ...]
+
+def journal() -> list[tuple[str, tuple[_JournalValue, ...]]]:
+    """The calls that reached the library since ``clear_journal()``, oldest
+    first, each ``("Class::Operation", args)``."""
+def clear_journal() -> None:
+    """Empties the journal."""
+def operations() -> list[str]:
+    """The names ``script`` accepts."""
+def script(operation: str, value: _ScriptValue = ..., raises: int | None = None) -> None:
+    """Queues the answer of the next call of ``operation``: ``value`` is what it
+    returns or writes, ``raises=status`` makes it throw the library error with
+    that status instead. The call is still journaled and does nothing else.
+    Raises ValueError for an unknown operation, a value it cannot answer
+    with, or both ``value`` and ``raises``; TypeError for a non-int status."""
+def reset() -> None:
+    """Brings every simulated board, script and the journal back to power-on."""
+def ident(obj: object) -> int:
+    """The identity number of the library object behind ``obj``, as the journal
+    records it. Raises TypeError for an object that wraps none, ValueError
+    for one the simulated library did not make."""
+def live_objects() -> int:
+    """How many library objects exist: made and not yet destroyed."""
+
+_Interface = TypeVar(
+    "_Interface", IxModule, IxDeviceModule, IxRegister, IxVideoControl, IxDIO, IxIndexedDIO
+)
+
+def as_interface(obj: object, interface: type[_Interface]) -> _Interface:
+    """The library object behind ``obj`` viewed as ``interface`` (it keeps
+    ``obj`` alive). Raises TypeError if it does not implement it or
+    ``interface`` is not one of the interface classes."""
+def raise_library_error(status: _Int, function: str, file: str, line: _Int) -> NoReturn:
+    """Throws the library's exception with these fields, as the library would;
+    ``unit`` translates it to RuntimeError."""
+
+# ---- digital-I/O wires ------------------------------------------------------------------------
+
+def set_inputs(model: str, id: _Int, inputs: _Int) -> None:
+    """Sets the input word of board ``id`` (0 to 3) of ``model`` ("SNR11",
+    "SN2200", "TK560"). Raises ValueError for another model or id."""
+def set_interrupt(model: str, id: _Int, level: bool) -> None:
+    """Sets the level of a board's interrupt line."""
+def outputs(model: str, id: _Int) -> int:
+    """The output word a board drives."""
+def schedule_inputs(model: str, id: _Int, changes: Sequence[tuple[_Int, _Int, _Int]]) -> None:
+    """Queues changes of a board's wires: (milliseconds from now, 0 to 60000;
+    input word; interrupt level 0 or 1, or -1 to leave it). Raises
+    ValueError for a time or level out of range."""
+
+# ---- simulated grabbers ---------------------------------------------------------------------
+
+def ktx21_feed_serial(board: unit.KTX21, data: bytes) -> None:
+    """Bytes the camera on an open KTX21 sends. Raises ValueError for anything
+    but an open KTX21, or more than the receive buffer holds."""
+def ktx21_serial_received(board: unit.KTX21) -> bytes:
+    """The bytes the KTX21's camera received since the last call."""
+def ktx21_set_encoder_speed(board: unit.KTX21, pulses_per_frame: _Int) -> None:
+    """Encoder pulses per captured frame (100 at power-on)."""
+def ktx21_move_encoder(board: unit.KTX21, pulses: _Int) -> None:
+    """Moves the KTX21's encoder by ``pulses`` now (negative: backwards)."""
+def ktx22_feed_serial(board: unit.KTX22, data: bytes) -> None:
+    """Bytes the camera on an open KTX22 sends."""
+def ktx22_serial_received(board: unit.KTX22) -> bytes:
+    """The bytes the KTX22's camera received since the last call."""
+def ktx22_set_encoder_speed(board: unit.KTX22, pulses_per_frame: _Int) -> None:
+    """Encoder pulses per captured frame."""
+def ktx22_move_encoder(board: unit.KTX22, pulses: _Int) -> None:
+    """Moves the KTX22's encoder by ``pulses`` now."""
+def ktx22_raise_event(board: unit.KTX22, event: _Int, delay_ms: _Int = 0) -> None:
+    """Raises board event ``event`` (0 to 3) now or up to 60000 ms later, from
+    a timer of the board, so that a waiting ``wait_event`` can end."""
+def ktx22_cancel_wait_event(board: unit.KTX22, event: _Int, delay_ms: _Int) -> None:
+    """Cancels waits for ``event`` now or up to 60000 ms later."""
+def mr250_set_signal(board: unit.MR250, connected: bool) -> None:
+    """Connects or cuts the camera's video signal of an open MR250; without it
+    no frames come and waits time out."""

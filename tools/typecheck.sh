@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Checks the typed stubs against the built modules (stubtest) and type-checks
+# the examples with them (mypy --strict), with the project environment .venv.
+# Modules and stubs come from the installed package, or from a build tree put
+# on PYTHONPATH (PYTHONPATH=build/python), where CMake lays them out alike.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+python=.venv/bin/python
+
+echo "== stubtest: the stubs against the built modules"
+"$python" -m mypy.stubtest unit vktsim --allowlist stubs/stubtest-allowlist.txt
+echo "== mypy: the examples with the stubs"
+"$python" -m mypy --strict examples
