@@ -47,8 +47,8 @@ def files(request):
     return request.param
 
 
-def write(path, files, body, line_end="\n"):
-    text = files.header + body
+def write(path, files, body, line_end="\n", mark=""):
+    text = mark + files.header + body
     path.write_bytes(text.replace("\n", line_end).encode())
     return path
 
@@ -64,14 +64,15 @@ def refusal(files, board, path):
 
 
 @pytest.mark.parametrize("line_end", ["\n", "\r\n"])
-def test_comments_blanks_and_line_ends(tmp_path, files, line_end):
+@pytest.mark.parametrize("mark", ["", "\ufeff"])
+def test_comments_blanks_line_ends_and_byte_order_mark(tmp_path, files, line_end, mark):
     board = files.board(tmp_path)
     body = ("# a comment\n"
             "   \t# an indented comment\n"
             "\n"
             "\t \n"
             " \t%s\t=  12 \t\n" % files.number)
-    files.load(board, write(tmp_path / "f.txt", files, body, line_end))
+    files.load(board, write(tmp_path / "f.txt", files, body, line_end, mark))
     assert files.get(board, files.number) == 12
 
 

@@ -11,6 +11,9 @@
 namespace vkt::sim {
 namespace {
 
+// Editors on some systems begin UTF-8 files with it.
+const std::string kByteOrderMark = "\xEF\xBB\xBF";
+
 std::string trim(const std::string& text) {
     const char* blanks = " \t\r";
     const auto first = text.find_first_not_of(blanks);
@@ -85,6 +88,9 @@ SettingsFile::SettingsFile(const std::string& path, const std::string& kind) : p
     if (!file) throw SettingsFileError(true, "cannot open " + kind + " '" + path + "'");
     std::string text;
     for (int number = 1; std::getline(file, text); ++number) {
+        if (number == 1 && text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0) {
+            text.erase(0, kByteOrderMark.size());
+        }
         const std::string content = trim(text);
         if (content.empty() || content.front() == '#') continue;
         SettingsLine line;

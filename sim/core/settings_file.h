@@ -3,8 +3,9 @@
 // their settings. One reader serves them all, so every such file follows the
 // same rules:
 //
-// - One setting per line: `Name = value`. Blanks (spaces, tabs) around the
-//   name and the value do not count, nor does the CR of a CR LF line end.
+// - UTF-8 text (a byte-order mark at its start is passed over), one setting
+//   per line: `Name = value`. Blanks (spaces, tabs) around the name and the
+//   value do not count, nor does the CR of a CR LF line end.
 // - Blank lines, and lines whose first non-blank character is '#', are
 //   comments. A '#' anywhere else belongs to the value, so that a text can
 //   hold one.
