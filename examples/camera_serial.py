@@ -17,7 +17,7 @@ CR = "\r"
 def simulated_camera_log(board: unit.KTX21) -> bytes:
     """What the simulated camera received since the last call; there is no such
     log on a real line."""
-    return vktsim.ktx21_serial_received(board)
+    return vktsim.serial_received(board)
 
 
 def read_line(sio: unit.KTX21Sio) -> str:

@@ -118,7 +118,7 @@ def show_ktx22_acquisition() -> None:
     encoder.comp1 = 100                    # a match every 100 counts
     encoder.reset_encoder()
     encoder.start_encoder()
-    vktsim.ktx22_set_encoder_speed(board, 40)   # the conveyor moves 40 counts a frame
+    vktsim.set_encoder_speed(board, 40)   # the conveyor moves 40 counts a frame
     board.num = 5
     board.start()
     frame_event = 0

@@ -16,7 +16,7 @@ CAMERA_FILE = pathlib.Path(__file__).with_name("ktx21_camera.txt")
 def simulate_conveyor(board: unit.KTX21, pulses: int) -> None:
     """Stands in for the real conveyor: its encoder sends `pulses` pulses
     (negative: backwards). On a machine with boards, this function goes."""
-    vktsim.ktx21_move_encoder(board, pulses)
+    vktsim.move_encoder(board, pulses)
 
 
 def show(encoder: unit.KTX21Encoder, what: str) -> None:

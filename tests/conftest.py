@@ -1,4 +1,5 @@
-"""Shared fixtures: every test starts from a powered-on simulated library."""
+"""Shared fixtures: every test starts from a powered-on simulated library and
+must leave no library object alive, as the users' tests do with `vkt_sim`."""
 import os
 import pathlib
 import time
@@ -8,12 +9,14 @@ import pytest
 import unit  # noqa: F401  (imported first: its error translator is process-wide)
 import vktsim
 
+# Named here too, for runs on a build tree, where the installed package's
+# entry point that loads the plugin is not registered.
+pytest_plugins = ("vktsim_pytest",)
+
 
 @pytest.fixture(autouse=True)
-def power_on():
-    vktsim.reset()
-    yield
-    vktsim.reset()
+def power_on(vkt_sim):
+    return vkt_sim
 
 
 def build_tool_env():

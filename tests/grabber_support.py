@@ -5,6 +5,7 @@ import pathlib
 import numpy as np
 
 import unit
+import vktsim
 
 EXAMPLES = pathlib.Path(__file__).resolve().parent.parent / "examples"
 KTX21_CAMERA_FILE = EXAMPLES / "ktx21_camera.txt"
@@ -28,13 +29,29 @@ def write_camera_file(directory, name="camera.txt", model="KTX21", **settings):
     return path
 
 
-def small_camera(directory, model, *board_and_channel, **settings):
-    """An opened board of the model with a small, fast camera (the MR250's frames
-    come every 0.1 ms); the MR250 also takes a board id and a channel."""
+def small_camera_file(directory, model, **settings):
+    """The path of a camera file of the model's small, fast camera (the MR250's
+    frames come every 0.1 ms), with the settings given changed."""
     values = dict(SMALL_CAMERAS[model])
     values.update(settings)
-    path = str(write_camera_file(directory, model=model, **values))
+    return str(write_camera_file(directory, model=model, **values))
+
+
+def small_camera(directory, model, *board_and_channel, **settings):
+    """An opened board of the model with a small, fast camera; the MR250 also
+    takes a board id and a channel."""
+    path = small_camera_file(directory, model, **settings)
     return getattr(unit, model).from_file(path, *board_and_channel)
+
+
+def capture(board, frames):
+    """Captures `frames` frames of a small camera (16 x 8) into one image, to
+    the end."""
+    image = vktsim.Image(16, 8)
+    board.lock(image)
+    board.num = frames
+    board.start()
+    board.wait()
 
 
 def ktx21_small_camera(directory, **settings):

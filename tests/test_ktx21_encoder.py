@@ -5,6 +5,7 @@ import pytest
 import unit
 import vktsim
 from conftest import calls
+from grabber_support import capture
 from grabber_support import ktx21_small_camera as small_camera
 
 
@@ -28,17 +29,9 @@ def moving(tmp_path):
     return board, unit.KTX21Encoder.from_(board)
 
 
-def capture(board, frames):
-    image = vktsim.Image(16, 8)
-    board.lock(image)
-    board.num = frames
-    board.start()
-    board.wait()
-
-
 def test_the_encoder_counts_while_a_capture_runs(moving):
     board, encoder = moving
-    vktsim.ktx21_set_encoder_speed(board, 10)
+    vktsim.set_encoder_speed(board, 10)
     encoder.comp1 = 15
     capture(board, 6)
     assert (encoder.total_counter(), encoder.rel_counter(), encoder.match_counter()) == (60, 60, 4)
@@ -53,7 +46,7 @@ def test_the_encoder_counts_while_a_capture_runs(moving):
 def test_direction_and_swap(moving, direction, swap, pulses, total):
     board, encoder = moving
     encoder.dir, encoder.swap_ab = direction, swap
-    vktsim.ktx21_move_encoder(board, pulses)
+    vktsim.move_encoder(board, pulses)
     assert encoder.total_counter() == total and encoder.rel_counter() == 5
 
 
@@ -61,7 +54,7 @@ def test_sampling_counts_every_nth_pulse(moving):
     board, encoder = moving
     encoder.sampling = 4
     for _ in range(3):
-        vktsim.ktx21_move_encoder(board, 3)
+        vktsim.move_encoder(board, 3)
     assert encoder.total_counter() == 2
 
 
@@ -70,16 +63,16 @@ def test_absolute_counter_overflow_and_underflow(moving):
     encoder.comp2, encoder.init = 9, 8
     encoder.start_abs(True)
     assert encoder.abs_counter() == 8
-    vktsim.ktx21_move_encoder(board, 3)
+    vktsim.move_encoder(board, 3)
     assert encoder.abs_counter() == 1 and encoder.is_abs_overflow and not encoder.is_abs_underflow
     encoder.clear_overflow()
-    vktsim.ktx21_move_encoder(board, -2)
+    vktsim.move_encoder(board, -2)
     assert encoder.abs_counter() == 9 and encoder.is_abs_underflow and not encoder.is_abs_overflow
     encoder.clear_underflow()
     encoder.clear_abs_counter()
     assert encoder.abs_counter() == 0 and not encoder.is_abs_underflow
     encoder.start_abs(False)
-    vktsim.ktx21_move_encoder(board, 3)
+    vktsim.move_encoder(board, 3)
     assert encoder.abs_counter() == 0
 
 
@@ -91,16 +84,3 @@ def test_settings_are_shared_with_the_board_table(moving):
     assert encoder.get_param("ENCInputCH") == 1
     with pytest.raises(RuntimeError, match="Code:3 .*ENCDir 2 is out of range"):
         encoder.dir = 2
-
-
-@pytest.mark.parametrize("control, args", [
-    (vktsim.ktx21_move_encoder, (1000001,)), (vktsim.ktx21_set_encoder_speed, (-1000001,))])
-def test_encoder_controls_refuse_bad_input(moving, control, args):
-    board, encoder = moving
-    with pytest.raises(ValueError, match="within"):
-        control(board, *args)
-    with pytest.raises(ValueError, match="not a KTX21 board"):
-        control(encoder, 1)
-    with pytest.raises(ValueError, match="not open"):
-        control(unit.KTX21(), 1)
-    assert encoder.total_counter() == 0

@@ -83,12 +83,12 @@ def test_channel_commands_name_the_board_objects_channel(tmp_path, member):
 def test_board_events_raised_and_cancelled(tmp_path):
     board = small_camera(tmp_path)
     assert board.wait_event(EXTERNAL, 0, 0) is False
-    vktsim.ktx22_raise_event(board, EXTERNAL, delay_ms=20)
+    vktsim.raise_event(board, EXTERNAL, delay_ms=20)
     assert board.wait_event(EXTERNAL, 10000, 0) is True
-    vktsim.ktx22_cancel_wait_event(board, EXTERNAL, 20)
+    vktsim.cancel_event(board, EXTERNAL, 20)
     assert board.wait_event(EXTERNAL, 10000, 0) is False   # cancelled, long before the time-out
     board.cancel_wait_event(EXTERNAL)                       # nobody waits: nothing happens
-    vktsim.ktx22_raise_event(board, EXTERNAL)
+    vktsim.raise_event(board, EXTERNAL)
     assert board.wait_event(EXTERNAL, 0, 0) is False        # only events after the call count
 
 
@@ -138,26 +138,8 @@ def test_a_closed_board_refuses_captures_and_waits():
             call()
 
 
-@pytest.mark.parametrize("control, args, text", [
-    (vktsim.ktx22_raise_event, (4,), "board events are 0 to 3"),
-    (vktsim.ktx22_raise_event, (0, 60001), "0 to 60000 ms"),
-    (vktsim.ktx22_cancel_wait_event, (0, -1), "0 to 60000 ms"),
-])
-def test_event_controls_refuse_bad_input(tmp_path, control, args, text):
-    board = small_camera(tmp_path)
-    with pytest.raises(ValueError, match=text):
-        control(board, *args)
-
-
-def test_event_controls_take_an_open_ktx22_only():
-    with pytest.raises(ValueError, match="not a KTX22 board"):
-        vktsim.ktx22_raise_event(unit.KTX21(), 0)
-    with pytest.raises(ValueError, match="the KTX22 board is not open"):
-        vktsim.ktx22_raise_event(unit.KTX22(), 0)
-
-
 def test_reset_drops_scheduled_events(tmp_path):
     board = small_camera(tmp_path)
-    vktsim.ktx22_raise_event(board, EXTERNAL, 60000)
+    vktsim.raise_event(board, EXTERNAL, 60000)
     vktsim.reset()                     # returns at once: the timer is stopped
     assert not board.is_opened

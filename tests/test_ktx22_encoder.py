@@ -70,21 +70,21 @@ def status_of(encoder):
 def test_an_encoder_counts_while_started(tmp_path):
     board = small_camera(tmp_path)
     encoder = unit.KTX22Encoder.from_(board)
-    vktsim.ktx22_move_encoder(board, 50)
+    vktsim.move_encoder(board, 50)
     assert encoder.encoder_counter() == 0 and status_of(encoder).encoder_state == 0
     encoder.comp1 = 30
     encoder.start_encoder()
-    vktsim.ktx22_move_encoder(board, 61)
+    vktsim.move_encoder(board, 61)
     status = status_of(encoder)
     assert (status.encoder_state, status.encoder_counter, status.rel_counter,
             status.match_counter) == (1, 61, 61, 2)
     assert (status.a_state, status.b_state) == (0, 1)      # 111 edges: quadrature phase 3
     assert (encoder.encoder_counter(), encoder.rel_counter(), encoder.match_counter()) == (61, 61, 2)
     encoder.dir = 1
-    vktsim.ktx22_move_encoder(board, 11)
+    vktsim.move_encoder(board, 11)
     assert encoder.encoder_counter() == 50
     encoder.stop_encoder()
-    vktsim.ktx22_move_encoder(board, 100)
+    vktsim.move_encoder(board, 100)
     assert encoder.encoder_counter() == 50
     encoder.reset_encoder()
     assert status_of(encoder) == unit.TxKTX22EncoderStatus(False, False, 1, 1, 0, 0, 0, 0, 0)
@@ -95,10 +95,10 @@ def test_the_encoder_counter_wraps_at_comp2(tmp_path):
     encoder = unit.KTX22Encoder.from_(board)
     encoder.set_param("ENCComp2", 99)
     encoder.start_encoder()
-    vktsim.ktx22_move_encoder(board, 130)
+    vktsim.move_encoder(board, 130)
     status = status_of(encoder)
     assert status.encoder_counter == 30 and status.is_abs_overflow and not status.is_abs_underflow
-    vktsim.ktx22_move_encoder(board, -40)
+    vktsim.move_encoder(board, -40)
     assert status_of(encoder).is_abs_underflow and encoder.encoder_counter() == 90
 
 
@@ -107,7 +107,7 @@ def test_captured_frames_move_the_encoder(tmp_path):
     images = [vktsim.Image(16, 8)]
     board.lock(images)
     encoder = unit.KTX22Encoder.from_(board)
-    vktsim.ktx22_set_encoder_speed(board, 25)
+    vktsim.set_encoder_speed(board, 25)
     encoder.start_encoder()
     board.num = 4
     board.start()

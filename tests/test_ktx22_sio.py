@@ -25,11 +25,11 @@ def test_the_camera_answers_on_the_line(line):
     assert param.get_param("ExposureTime") == 250
     sio.set_camera_mode("fast")
     assert sio.read(13) == "MODE=fast\rOK\r" and param.get_param("CameraMode") == "fast"
-    assert vktsim.ktx22_serial_received(board) == b"EXP=250\rMODE=fast\r"
-    vktsim.ktx22_feed_serial(board, b"hi")
+    assert vktsim.serial_received(board) == b"EXP=250\rMODE=fast\r"
+    vktsim.feed_serial(board, b"hi")
     sio.purge()
     assert sio.read(2) == " \0"
-    vktsim.ktx22_feed_serial(board, b"\xe9")
+    vktsim.feed_serial(board, b"\xe9")
     assert sio.read_byte() == "\u00e9"
     sio.close()
     assert not sio.is_opened
@@ -44,10 +44,3 @@ def test_timeout_property_is_the_sio_timeout_setting(line):
     with pytest.raises(RuntimeError, match="Code:7 .*no byte within the time-out"):
         sio.timeout = 0
         sio.read_byte()
-
-
-def test_serial_controls_take_an_open_ktx22_only(tmp_path):
-    with pytest.raises(ValueError, match="not a KTX22 board"):
-        vktsim.ktx22_feed_serial(unit.KTX21(), b"x")
-    with pytest.raises(ValueError, match="not a KTX21 board"):
-        vktsim.ktx21_feed_serial(small_camera(tmp_path), b"x")

@@ -95,12 +95,12 @@ def test_without_a_signal_waits_time_out_until_it_returns(tmp_path):
     board = small_camera(tmp_path, Timeout=100)
     image = vktsim.Image(16, 8)
     board.lock([image])
-    vktsim.mr250_set_signal(board, False)
+    vktsim.set_signal(board, False)
     board.start()
     with pytest.raises(RuntimeError, match=r"^Code:7 .*no frame within 100 ms"):
         board.wait()
     assert board.is_running and board.query_status().total_frame_count == 0
-    vktsim.mr250_set_signal(board, True)
+    vktsim.set_signal(board, True)
     assert board.wait_status(3).total_frame_count >= 3
     board.stop()
     assert board.status() == STOPPED and board.query_status().capture_event & STOP_EVENT
@@ -108,7 +108,7 @@ def test_without_a_signal_waits_time_out_until_it_returns(tmp_path):
 
 def test_reset_reconnects_the_signal(tmp_path):
     board = small_camera(tmp_path, Timeout=100)
-    vktsim.mr250_set_signal(board, False)
+    vktsim.set_signal(board, False)
     vktsim.reset()
     board.open(0, 0)
     image = vktsim.Image(640, 480)
@@ -129,11 +129,3 @@ def test_triggered_frames_come_on_force_trigger(tmp_path):
     assert board.wait_status(1).total_frame_count >= 1
     board.force_trigger()
     assert board.wait_status().total_frame_count == 2
-
-
-@pytest.mark.parametrize("target", [None, 5, "board", unit.KTX21, unit.MR250])
-def test_signal_control_refuses_what_is_not_an_open_mr250(target):
-    obj = target() if isinstance(target, type) else target
-    with pytest.raises((ValueError, TypeError)):
-        vktsim.mr250_set_signal(obj, False)
-    assert vktsim.journal() == []

@@ -195,8 +195,8 @@ def test_ktx22_event_waits_and_scheduled_events_on_the_virtual_clock(tmp_path):
     start = vktsim.now_ms()
     assert board.wait_event(3, 40000, 0) is False
     assert vktsim.now_ms() - start == pytest.approx(40000)
-    vktsim.ktx22_raise_event(board, 3, delay_ms=700)
-    vktsim.ktx22_cancel_wait_event(board, 3, delay_ms=900)
+    vktsim.raise_event(board, 3, delay_ms=700)
+    vktsim.cancel_event(board, 3, delay_ms=900)
     start = vktsim.now_ms()
     assert board.wait_event(3, 5000, 0) is True
     assert vktsim.now_ms() - start == pytest.approx(700)
@@ -225,14 +225,14 @@ def test_serial_reads_time_out_in_virtual_time(tmp_path):
     assert sio.read(4) == " \0\0\0"   # nothing arrived (as the binding renders it)
     assert vktsim.now_ms() - start == pytest.approx(60000)
     assert time.perf_counter() - wall < 0.5
-    vktsim.ktx21_feed_serial(board, b"ab")
+    vktsim.feed_serial(board, b"ab")
     assert sio.read(2) == "ab"
     assert vktsim.now_ms() - start == pytest.approx(60000)
 
 
 def test_mr250_without_a_signal_times_out_in_virtual_time(tmp_path):
     board, _ = started_on_the_virtual_clock(mr250_small_camera, tmp_path, Timeout=2000)
-    vktsim.mr250_set_signal(board, False)
+    vktsim.set_signal(board, False)
     start = vktsim.now_ms()
     with pytest.raises(RuntimeError, match="Code:7 .*no frame within 2000 ms"):
         board.wait()

@@ -195,12 +195,12 @@ def test_wide_cameras_take_uint16_in_this_machines_order(tmp_path, dtype, text):
 
 
 @pytest.mark.parametrize("target, error, text", [
-    (lambda: None, TypeError, r"expected a KTX21, KTX22 or MR250 board or a Video driving one, not a NoneType"),
-    (lambda: 3, TypeError, r"not a int"),
-    (lambda: vktsim.Image(16, 8), TypeError, r"or a Video driving one, not a vktsim\.Image$"),
-    (lambda: board_of("SNR11"), TypeError, r"or a Video driving one, not a unit\.SNR11$"),
+    (lambda: None, TypeError, r"expected a KTX21, KTX22 or MR250 board or a Video driving one, got NoneType"),
+    (lambda: 3, TypeError, r"got int$"),
+    (lambda: vktsim.Image(16, 8), TypeError, r"or a Video driving one, got vktsim\.Image$"),
+    (lambda: board_of("SNR11"), TypeError, r"or a Video driving one, got unit\.SNR11$"),
     (lambda: unit.KTX21(), ValueError, r"the KTX21 board is not open"),
-    (lambda: unit.Video(), ValueError, r"the Video drives no grabber board"),
+    (lambda: unit.Video(), ValueError, r"the Video drives no board"),
 ])
 def test_only_open_grabber_boards_take_frames(target, error, text):
     obj = target()

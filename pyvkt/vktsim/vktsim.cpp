@@ -362,45 +362,57 @@ void register_dio_wires(py::module_& m) {
 
 // ---- simulated grabbers ---------------------------------------------------------------------
 
-// The controls of one grabber model, named "<prefix>_feed_serial" and so on.
-void register_grabber_controls(py::module_& m, const std::string& prefix, const std::string& model) {
-    m.def((prefix + "_feed_serial").c_str(), [model](py::handle board, const py::bytes& data) {
-        refusing_bad_input([&] { vkt::sim::grabber_feed_serial(model, library_object(board), data); });
+// The library object of a board given to a grabber control; null for an
+// object that wraps none, which the simulated library refuses like any other
+// object of the wrong kind.
+const void* control_target(py::handle board) {
+    if (py::detail::all_type_info(Py_TYPE(board.ptr())).empty()) return nullptr;
+    return library_object(board);
+}
+
+// Runs a grabber control on the board behind `board`: an object of the wrong
+// kind is a TypeError naming what was expected and given, a bad value or a
+// board that is not open a ValueError.
+template <class Control>
+auto on_grabber(py::handle board, Control control) {
+    const void* target = control_target(board);
+    try {
+        return refusing_bad_input([&] { return control(target); });
+    } catch (const vkt::sim::WrongObject& error) {
+        const std::string given =
+            error.given.empty() ? std::string(Py_TYPE(board.ptr())->tp_name) : error.given;
+        throw py::type_error("expected " + error.expected + ", got " + given);
+    }
+}
+
+void register_grabber_controls(py::module_& m) {
+    using namespace vkt::sim;
+    m.def("feed_serial", [](py::handle board, const py::bytes& data) {
+        on_grabber(board, [&](const void* target) { grabber_feed_serial(target, data); });
     }, "board"_a, "data"_a);
-    m.def((prefix + "_serial_received").c_str(), [model](py::handle board) {
-        return py::bytes(refusing_bad_input(
-            [&] { return vkt::sim::grabber_serial_received(model, library_object(board)); }));
+    m.def("serial_received", [](py::handle board) {
+        return py::bytes(on_grabber(board, &grabber_serial_received));
     }, "board"_a);
-    m.def((prefix + "_set_encoder_speed").c_str(), [model](py::handle board, long long pulses_per_frame) {
-        refusing_bad_input([&] {
-            vkt::sim::grabber_set_encoder_speed(model, library_object(board), pulses_per_frame);
+    m.def("set_encoder_speed", [](py::handle board, long long pulses_per_frame) {
+        on_grabber(board, [&](const void* target) {
+            grabber_set_encoder_speed(target, pulses_per_frame);
         });
     }, "board"_a, "pulses_per_frame"_a);
-    m.def((prefix + "_move_encoder").c_str(), [model](py::handle board, long long pulses) {
-        refusing_bad_input(
-            [&] { vkt::sim::grabber_move_encoder(model, library_object(board), pulses); });
+    m.def("move_encoder", [](py::handle board, long long pulses) {
+        on_grabber(board, [&](const void* target) { grabber_move_encoder(target, pulses); });
     }, "board"_a, "pulses"_a);
-}
-
-// Board events of the KTX22, raised or cancelled now or later.
-void register_ktx22_events(py::module_& m) {
-    m.def("ktx22_raise_event", [](py::handle board, int event, int delay_ms) {
-        refusing_bad_input([&] {
-            vkt::sim::grabber_schedule_event("KTX22", library_object(board), event, delay_ms, false);
+    m.def("raise_event", [](py::handle board, int event, int delay_ms) {
+        on_grabber(board, [&](const void* target) {
+            grabber_schedule_event(target, event, delay_ms, false);
         });
     }, "board"_a, "event"_a, "delay_ms"_a = 0);
-    m.def("ktx22_cancel_wait_event", [](py::handle board, int event, int delay_ms) {
-        refusing_bad_input([&] {
-            vkt::sim::grabber_schedule_event("KTX22", library_object(board), event, delay_ms, true);
+    m.def("cancel_event", [](py::handle board, int event, int delay_ms) {
+        on_grabber(board, [&](const void* target) {
+            grabber_schedule_event(target, event, delay_ms, true);
         });
-    }, "board"_a, "event"_a, "delay_ms"_a);
-}
-
-// The MR250's analog video signal, connected or cut.
-void register_mr250_controls(py::module_& m) {
-    m.def("mr250_set_signal", [](py::handle board, bool connected) {
-        refusing_bad_input(
-            [&] { vkt::sim::grabber_set_signal("MR250", library_object(board), connected); });
+    }, "board"_a, "event"_a, "delay_ms"_a = 0);
+    m.def("set_signal", [](py::handle board, bool connected) {
+        on_grabber(board, [&](const void* target) { grabber_set_signal(target, connected); });
     }, "board"_a, "connected"_a);
 }
 
@@ -476,24 +488,7 @@ std::vector<unsigned char> packed_frame(py::handle obj, std::size_t index,
 }
 
 void set_frames(py::handle board, py::handle frames) {
-    const std::string not_a_board = "expected a KTX21, KTX22 or MR250 board or a Video driving one, not a " +
-                                    type_name(board);
-    const void* address = nullptr;
-    try {
-        address = library_object(board);
-    } catch (const py::error_already_set&) {
-        throw;
-    } catch (const std::exception&) {
-        throw py::type_error(not_a_board);
-    }
-    vkt::sim::FrameShape shape{};
-    try {
-        shape = vkt::sim::grabber_frame_shape(address);
-    } catch (const std::domain_error&) {
-        throw py::type_error(not_a_board);
-    } catch (const std::invalid_argument& error) {
-        throw py::value_error(error.what());
-    }
+    const vkt::sim::FrameShape shape = on_grabber(board, &vkt::sim::grabber_frame_shape);
     std::vector<std::vector<unsigned char>> packed;
     if (!frames.is_none()) {
         if (!PySequence_Check(frames.ptr()) || py::isinstance<py::str>(frames)) {
@@ -504,7 +499,9 @@ void set_frames(py::handle board, py::handle frames) {
         if (items.size() == 0) throw py::value_error("frames is empty; expected at least one frame, or None");
         for (std::size_t i = 0; i < items.size(); ++i) packed.push_back(packed_frame(items[i], i, shape));
     }
-    refusing_bad_input([&] { vkt::sim::grabber_set_frames(address, shape, std::move(packed)); });
+    on_grabber(board, [&](const void* target) {
+        vkt::sim::grabber_set_frames(target, shape, std::move(packed));
+    });
 }
 
 void register_user_frames(py::module_& m) {
@@ -540,10 +537,7 @@ PYBIND11_MODULE(vktsim, m) {
     register_simulated_objects(m);
     register_control(m);
     register_dio_wires(m);
-    register_grabber_controls(m, "ktx21", "KTX21");
-    register_grabber_controls(m, "ktx22", "KTX22");
-    register_ktx22_events(m);
-    register_mr250_controls(m);
+    register_grabber_controls(m);
     register_clock(m);
     register_user_frames(m);
 }

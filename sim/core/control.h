@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <typeinfo>
@@ -70,31 +71,40 @@ VKT_API std::size_t live_objects();
 VKT_API void* interface_of(const void* address, const std::type_info& interface);
 
 // ---- simulated grabbers ------------------------------------------------------
-// `model` is "KTX21", "KTX22" or "MR250"; `board` is the address of a
-// complete board object of that model. Anything that is not an open board of
-// the model, a model without the feature (the MR250 has no encoder and no
-// serial line) and values out of range are refused with
-// std::invalid_argument naming the problem; nothing is changed then.
+// `board` is the address of a complete library object: a grabber board
+// (CxKTX21, CxKTX22, CxMR250) or a CxVideo, which stands for the board it
+// drives; null stands for an object that is no library object at all. Objects
+// of another kind and boards that lack the feature are refused with
+// WrongObject; a board that is not open and values out of range with
+// std::invalid_argument naming the problem. Nothing is changed then.
+
+// An object of the wrong kind for a control: `expected` says what the control
+// takes, `given` what the library found instead (empty when it is no object
+// the library knows, so that the caller names it).
+struct VKT_API WrongObject : std::logic_error {
+    WrongObject(const std::string& expected_kind, const std::string& given_kind)
+        : std::logic_error("expected " + expected_kind +
+                           (given_kind.empty() ? "" : ", got " + given_kind)),
+          expected(expected_kind), given(given_kind) {}
+    std::string expected;
+    std::string given;
+};
 
 // Bytes the camera sends to the board (they wait to be read).
-VKT_API void grabber_feed_serial(const std::string& model, const void* board,
-                                 const std::string& bytes);
+VKT_API void grabber_feed_serial(const void* board, const std::string& bytes);
 // Bytes the camera received from the board since the last call.
-VKT_API std::string grabber_serial_received(const std::string& model, const void* board);
+VKT_API std::string grabber_serial_received(const void* board);
 // Encoder pulses per captured frame (negative: moving backwards).
-VKT_API void grabber_set_encoder_speed(const std::string& model, const void* board,
-                                       long long pulses_per_frame);
+VKT_API void grabber_set_encoder_speed(const void* board, long long pulses_per_frame);
 // Moves the encoder by `pulses` at once.
-VKT_API void grabber_move_encoder(const std::string& model, const void* board, long long pulses);
+VKT_API void grabber_move_encoder(const void* board, long long pulses);
 // Board event `event` (0 frame, 1 capture end, 2 trigger, 3 external input)
 // occurs `delay_ms` (0 to 60000) from now; with `cancel`, the waits for it
 // are cancelled then instead.
-VKT_API void grabber_schedule_event(const std::string& model, const void* board, int event,
-                                    int delay_ms, bool cancel);
-
-// Connects or cuts the camera's video signal (the MR250's analog input):
-// without it no frames arrive, so captures see time-outs.
-VKT_API void grabber_set_signal(const std::string& model, const void* board, bool connected);
+VKT_API void grabber_schedule_event(const void* board, int event, int delay_ms, bool cancel);
+// Connects or cuts the camera's video signal: without it no frames arrive, so
+// captures see time-outs.
+VKT_API void grabber_set_signal(const void* board, bool connected);
 
 // ---- time, and frames supplied by the user ------------------------------------------
 // The simulated library runs on the real clock (the default, and again after
@@ -112,7 +122,7 @@ VKT_API void advance(double milliseconds);
 
 // Frames for the captures of an open grabber board, or of the board a Video
 // drives (`board`: its complete object). Objects of another kind are refused
-// with std::domain_error; a board that is not open and frames that do not
+// with WrongObject; a board that is not open and frames that do not
 // fit with std::invalid_argument.
 struct FrameShape {
     int width;

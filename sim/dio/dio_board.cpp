@@ -13,7 +13,7 @@
 #include <unordered_map>
 
 #include "core/clock.h"
-#include "core/files.h"
+#include "core/settings_file.h"
 
 namespace vkt::sim::dio {
 namespace {
@@ -595,19 +595,37 @@ unsigned int get_register(Handle& handle, unsigned int address, const char* op) 
 
 // ---- settings files ------------------------------------------------------------------
 //
-// A settings file holds one "Name = value" line per writable number setting,
-// and "Outputs = value" when the outputs are saved too; '#' starts a comment.
+// A board's settings file (core/settings_file.h) holds one "Name = value"
+// line per writable number setting, and "Outputs = value" when the outputs
+// are saved too.
 
 namespace {
+
+const char* const kSettingsFile = "settings file";
 
 void check_scope(int scope, const char* op) {
     if (scope != 0 && scope != 1) fail(ExStatus::InvalidArgument, op, "scope must be 0 or 1");
 }
 
-std::string trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) return "";
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+// Every value of the file, checked against what `device` can load.
+std::map<std::string, long long> loadable_values(const SettingsFile& file, const Device& device,
+                                                 int scope) {
+    std::map<std::string, long long> values;
+    for (const SettingsLine& line : file.lines()) {
+        if (line.section) file.refuse(line, "a board's settings file has no sections");
+        const auto value = settings_number(line.value);
+        if (!value || *value < -2147483648LL || *value > 4294967295LL) {
+            file.refuse(line, "bad value '" + line.value + "'");
+        }
+        auto found = device.settings.find(line.name);
+        const bool outputs = line.name == "Outputs" && scope == 1;
+        if (!outputs && (found == device.settings.end() || !found->second.writable ||
+                         found->second.kind == Kind::Text)) {
+            file.refuse(line, "'" + line.name + "' cannot be loaded");
+        }
+        values[line.name] = *value;
+    }
+    return values;
 }
 
 }  // namespace
@@ -622,44 +640,23 @@ void save(Handle& handle, const std::string& path, int scope, const char* op) {
         if (value.writable && value.kind != Kind::Text) text << name << " = " << value.number << "\n";
     }
     if (scope == 1) text << "Outputs = " << device.outputs << "\n";
-    if (!write_regular_file(path, text.str())) fail(ExStatus::FileError, op, "cannot write '" + path + "'");
+    try {
+        write_settings_file(path, kSettingsFile, text.str());
+    } catch (const SettingsFileError& error) {
+        fail_with(error, op);
+    }
 }
 
 void load(Handle& handle, const std::string& path, int scope, const char* op) {
     std::lock_guard<std::mutex> lock(hardware().mutex);
     Device& device = opened(handle, op);
     check_scope(scope, op);
-    const std::optional<std::string> content = read_regular_file(path);
-    if (!content) fail(ExStatus::FileError, op, "cannot read '" + path + "'");
-    std::istringstream file(*content);
     // Everything is checked before anything is applied.
     std::map<std::string, long long> values;
-    std::string line;
-    for (int number = 1; std::getline(file, line); ++number) {
-        line = trim(line.substr(0, line.find('#')));
-        if (line.empty()) continue;
-        const auto equals = line.find('=');
-        const std::string where = path + " line " + std::to_string(number);
-        if (equals == std::string::npos) fail(ExStatus::FormatError, op, where + ": no '='");
-        const std::string name = trim(line.substr(0, equals));
-        const std::string text = trim(line.substr(equals + 1));
-        long long value = 0;
-        std::size_t used = 0;
-        try {
-            value = std::stoll(text, &used, 0);
-        } catch (const std::exception&) {
-            used = 0;
-        }
-        if (used == 0 || used != text.size() || value < -2147483648LL || value > 4294967295LL) {
-            fail(ExStatus::FormatError, op, where + ": bad value '" + text + "'");
-        }
-        auto found = device.settings.find(name);
-        const bool outputs = name == "Outputs" && scope == 1;
-        if (!outputs && (found == device.settings.end() || !found->second.writable ||
-                         found->second.kind == Kind::Text)) {
-            fail(ExStatus::FormatError, op, where + ": '" + name + "' cannot be loaded");
-        }
-        values[name] = value;
+    try {
+        values = loadable_values(SettingsFile(path, kSettingsFile), device, scope);
+    } catch (const SettingsFileError& error) {
+        fail_with(error, op);
     }
     for (const auto& [name, value] : values) {
         if (name == "Outputs") device.outputs = static_cast<unsigned int>(value);

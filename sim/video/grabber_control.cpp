@@ -1,47 +1,80 @@
 // vktsim's controls of the simulated grabbers: the camera's side of the
-// serial line, the encoder's motion, (KTX22) board events and (MR250) the
-// video signal.
+// serial line, the encoder's motion, board events and the video signal.
+//
+// Each control takes whatever board object the caller holds (a board of any
+// model, or a Video driving one) and acts on the board behind it, so that a
+// test reads the same whichever model it drives.
 #include <stdexcept>
 
 #include "core/companion_link.h"
 #include "video/grabber_device.h"
+#include "vkt/video/video.h"
 
 namespace vkt::sim {
 namespace {
 
 constexpr long long kEncoderLimit = 1000000;
+constexpr int kLatestEvent = 60000;   // ms ahead
 
-// The open device of the `model` board at `board`, locked.
-grabber::Access open_device(const void* board, const grabber::Model& model) {
-    const std::string name = model.name;
-    if (board == nullptr || grabber::model_of_board(board) != &model) {
-        throw std::invalid_argument("not a " + name + " board");
+const char* const kAnyGrabber = "a KTX21, KTX22 or MR250 board or a Video driving one";
+
+// What a control needs of a model beyond being a grabber.
+enum class Feature { None, Encoder, SerialLine, BoardEvents };
+
+bool has(const grabber::Model& model, Feature feature) {
+    switch (feature) {
+        case Feature::None: return true;
+        case Feature::Encoder: return model.encoder;
+        case Feature::SerialLine: return model.serial_line;
+        case Feature::BoardEvents: return model.board_events;
     }
-    auto device = grabber::device_of(board);
-    if (!device) throw std::invalid_argument("the " + name + " board is not open");
+    return false;
+}
+
+// What a control that needs `feature` takes, for its refusals.
+std::string boards_with(Feature feature) {
+    switch (feature) {
+        case Feature::Encoder: return "a board with an encoder (KTX21, KTX22)";
+        case Feature::SerialLine: return "a board with a serial line (KTX21, KTX22)";
+        case Feature::BoardEvents: return "a board with board events (KTX22)";
+        case Feature::None: break;
+    }
+    return kAnyGrabber;
+}
+
+// The board a control acts on, and how to name what the caller gave.
+struct Target {
+    const void* board;            // the complete board object
+    const grabber::Model* model;
+    std::string given;            // "a KTX21", "a Video driving a KTX21"
+};
+
+std::string a(const grabber::Model& model) { return std::string("a ") + model.name; }
+
+Target target_of(const void* object) {
+    if (object == nullptr) throw WrongObject(kAnyGrabber, "");
+    if (const grabber::Model* model = grabber::model_of_board(object)) {
+        return Target{object, model, a(*model)};
+    }
+    auto* video = tracked_as<Video::CxVideo>(const_cast<void*>(object));
+    if (video == nullptr) throw WrongObject(kAnyGrabber, "");
+    IxModule* driven = board_behind(video);
+    const void* board = driven == nullptr ? nullptr : dynamic_cast<const void*>(driven);
+    const grabber::Model* model = grabber::model_of_board(board);
+    if (model == nullptr) throw std::invalid_argument("the Video drives no board");
+    return Target{board, model, "a Video driving " + a(*model)};
+}
+
+// The open device behind `object`, locked, once it is known to have `feature`.
+grabber::Access open_device(const void* object, Feature feature) {
+    const Target target = target_of(object);
+    if (!has(*target.model, feature)) throw WrongObject(boards_with(feature), target.given);
+    const std::string not_open = std::string("the ") + target.model->name + " board is not open";
+    auto device = grabber::device_of(target.board);
+    if (!device) throw std::invalid_argument(not_open);
     std::unique_lock<std::mutex> lock(device->mutex);
-    if (!device->opened) throw std::invalid_argument("the " + name + " board is not open");
+    if (!device->opened) throw std::invalid_argument(not_open);
     return grabber::Access{std::move(device), std::move(lock)};
-}
-
-const grabber::Model& model_named(const std::string& name) {
-    if (name == "KTX21") return grabber::ktx21_model();
-    if (name == "KTX22") return grabber::ktx22_model();
-    if (name == "MR250") return grabber::mr250_model();
-    throw std::invalid_argument("no grabber model named '" + name + "'");
-}
-
-// The open device of a `model` board that has an encoder or a serial line.
-grabber::Access with_encoder(const void* board, const std::string& model) {
-    const grabber::Model& m = model_named(model);
-    if (!m.encoder) throw std::invalid_argument("a " + model + " board has no encoder");
-    return open_device(board, m);
-}
-
-grabber::Access with_serial_line(const void* board, const std::string& model) {
-    const grabber::Model& m = model_named(model);
-    if (!m.serial_line) throw std::invalid_argument("a " + model + " board has no serial line");
-    return open_device(board, m);
 }
 
 void check_pulses(long long pulses) {
@@ -50,27 +83,10 @@ void check_pulses(long long pulses) {
     }
 }
 
-// The open device of the grabber board at `board`, or of the board that the
-// Video at `board` drives, locked.
-grabber::Access open_grabber(const void* board) {
-    const grabber::Model* model = board == nullptr ? nullptr : grabber::model_of_board(board);
-    if (model == nullptr) {
-        void* module = board == nullptr ? nullptr : interface_of(board, typeid(IxModule));
-        IxModule* behind = module == nullptr ? nullptr : board_behind(static_cast<IxModule*>(module));
-        if (module == nullptr || behind == module) {
-            throw std::domain_error("expected a KTX21, KTX22 or MR250 board or a Video driving one");
-        }
-        board = behind == nullptr ? nullptr : dynamic_cast<const void*>(behind);
-        model = board == nullptr ? nullptr : grabber::model_of_board(board);
-        if (model == nullptr) throw std::invalid_argument("the Video drives no grabber board");
-    }
-    return open_device(board, *model);
-}
-
 }  // namespace
 
 FrameShape grabber_frame_shape(const void* board) {
-    grabber::Access access = open_grabber(board);
+    grabber::Access access = open_device(board, Feature::None);
     const grabber::Settings& settings = access.device->settings;
     return FrameShape{static_cast<int>(settings.number("Width")),
                       static_cast<int>(settings.number("Height")), settings.image_depth()};
@@ -78,7 +94,7 @@ FrameShape grabber_frame_shape(const void* board) {
 
 void grabber_set_frames(const void* board, const FrameShape& shape,
                         std::vector<std::vector<unsigned char>> frames) {
-    grabber::Access access = open_grabber(board);
+    grabber::Access access = open_device(board, Feature::None);
     std::shared_ptr<grabber::UserFrames> user;
     if (!frames.empty()) {
         user = std::make_shared<grabber::UserFrames>();
@@ -90,46 +106,44 @@ void grabber_set_frames(const void* board, const FrameShape& shape,
     access.device->set_user_frames(std::move(user));
 }
 
-void grabber_feed_serial(const std::string& model, const void* board, const std::string& bytes) {
-    grabber::Access access = with_serial_line(board, model);
+void grabber_feed_serial(const void* board, const std::string& bytes) {
+    grabber::Access access = open_device(board, Feature::SerialLine);
     access.device->serial_feed(bytes);
 }
 
-std::string grabber_serial_received(const std::string& model, const void* board) {
-    grabber::Access access = with_serial_line(board, model);
+std::string grabber_serial_received(const void* board) {
+    grabber::Access access = open_device(board, Feature::SerialLine);
     std::string received;
     received.swap(access.device->serial.received);
     return received;
 }
 
-void grabber_set_encoder_speed(const std::string& model, const void* board,
-                               long long pulses_per_frame) {
+void grabber_set_encoder_speed(const void* board, long long pulses_per_frame) {
     check_pulses(pulses_per_frame);
-    grabber::Access access = with_encoder(board, model);
+    grabber::Access access = open_device(board, Feature::Encoder);
     access.device->encoder_speed = static_cast<int>(pulses_per_frame);
 }
 
-void grabber_move_encoder(const std::string& model, const void* board, long long pulses) {
+void grabber_move_encoder(const void* board, long long pulses) {
     check_pulses(pulses);
-    grabber::Access access = with_encoder(board, model);
+    grabber::Access access = open_device(board, Feature::Encoder);
     access.device->move_encoder(pulses);
 }
 
-void grabber_schedule_event(const std::string& model, const void* board, int event, int delay_ms,
-                            bool cancel) {
+void grabber_schedule_event(const void* board, int event, int delay_ms, bool cancel) {
     if (event < 0 || event >= grabber::kBoardEvents) {
         throw std::invalid_argument("board events are 0 to 3");
     }
-    if (delay_ms < 0 || delay_ms > 60000) {
+    if (delay_ms < 0 || delay_ms > kLatestEvent) {
         throw std::invalid_argument("an event is scheduled 0 to 60000 ms ahead");
     }
-    grabber::Access access = open_device(board, model_named(model));
+    grabber::Access access = open_device(board, Feature::BoardEvents);
     if (delay_ms == 0 && !cancel) access.device->raise_event(event);
     else access.device->schedule_event(event, delay_ms, cancel);
 }
 
-void grabber_set_signal(const std::string& model, const void* board, bool connected) {
-    grabber::Access access = open_device(board, model_named(model));
+void grabber_set_signal(const void* board, bool connected) {
+    grabber::Access access = open_device(board, Feature::None);
     access.device->set_signal(connected);
 }
 

@@ -34,6 +34,7 @@ struct Model {
     bool encoder;                  // the board has an encoder, moved by captured frames
     bool counts_until_stopped;     // its encoder counts only between start and stop
     bool serial_line;              // the board has a camera serial line
+    bool board_events;             // WaitEvent: its board events can be waited for
 };
 
 // The models live as long as the process, destructors of statics included:

@@ -104,10 +104,10 @@ private:
     std::vector<std::string> texts_;
 };
 
-// Camera files: the model's header ("[KTX21]"), then "Name = value" lines
-// and '#' comments. Reading fills `settings` only when the whole file is
-// sound; otherwise it is left alone and the problem is returned. Paths are
-// UTF-8.
+// Camera files: settings files (core/settings_file.h) whose first line is the
+// model's header ("[KTX21]"), followed by its writable settings. Reading
+// fills `settings` only when the whole file is sound; otherwise it is left
+// alone and the problem is returned. Paths are UTF-8.
 struct FileProblem {
     bool missing = false;    // the file could not be opened
     std::string text;        // empty: no problem

@@ -60,7 +60,7 @@ const Model& ktx21_model() {
     static const Model& model = *new Model{"KTX21", 4, 2, table,
                                            &camera_link::derive, &camera_link::sample_bits,
                                            &camera_link::frame_period, &camera_link::draw,
-                                           true, false, true};
+                                           true, false, true, false};
     return model;
 }
 

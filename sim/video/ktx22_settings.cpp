@@ -65,7 +65,7 @@ const Model& ktx22_model() {
     static const Model& model = *new Model{"KTX22", 4, 2, table,
                                            &camera_link::derive, &camera_link::sample_bits,
                                            &camera_link::frame_period, &camera_link::draw,
-                                           true, true, true};
+                                           true, true, true, true};
     return model;
 }
 

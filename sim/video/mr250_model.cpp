@@ -133,7 +133,7 @@ const Model& mr250_model() {
     static const SettingTable& table = *new SettingTable(mr250::make_table());
     static const Model& model = *new Model{"MR250", 4, 4, table, &mr250::derive,
                                            &mr250::sample_bits, &mr250::frame_period,
-                                           &mr250::draw_frame, false, false, false};
+                                           &mr250::draw_frame, false, false, false, false};
     return model;
 }
 

@@ -13,7 +13,7 @@
 #include <unordered_map>
 
 #include "core/companion_link.h"
-#include "core/files.h"
+#include "core/settings_file.h"
 #include "core/state.h"
 #include "vkt/video/ktx21.h"
 #include "vkt/video/ktx22.h"
@@ -68,21 +68,17 @@ ExDevice model_of(IxModule* board) {
     return ExDevice::Unknown;
 }
 
-// The model a camera file names in its header line ("[KTX21]", ...).
+// The model a camera file names in its header ("[KTX21]", ...).
 ExDevice model_in_file(const std::string& path, const char* op) {
-    const std::optional<std::string> content = sim::read_regular_file(path);
-    if (!content) sim::fail(ExStatus::FileError, op, "cannot open camera file '" + path + "'");
-    std::istringstream file(*content);
-    std::string line;
-    while (std::getline(file, line)) {
-        const auto first = line.find_first_not_of(" \t\r");
-        if (first == std::string::npos || line[first] == '#') continue;
-        const auto last = line.find_last_not_of(" \t\r");
-        const std::string header = line.substr(first, last - first + 1);
-        if (header == "[KTX21]") return ExDevice::KTX21;
-        if (header == "[KTX22]") return ExDevice::KTX22;
-        if (header == "[MR250]") return ExDevice::MR250;
-        break;
+    try {
+        const sim::SettingsFile file(path, "camera file");
+        const auto& lines = file.lines();
+        const std::string header = lines.empty() || !lines.front().section ? "" : lines.front().name;
+        if (header == "KTX21") return ExDevice::KTX21;
+        if (header == "KTX22") return ExDevice::KTX22;
+        if (header == "MR250") return ExDevice::MR250;
+    } catch (const sim::SettingsFileError& error) {
+        sim::fail_with(error, op);
     }
     sim::fail(ExStatus::FormatError, op, "camera file '" + path + "' names no grabber model");
 }

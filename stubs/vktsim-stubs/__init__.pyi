@@ -275,29 +275,33 @@ def schedule_inputs(model: str, id: _Int, changes: Sequence[tuple[_Int, _Int, _I
     ValueError for a time or level out of range."""
 
 # ---- simulated grabbers ---------------------------------------------------------------------
+# Each control takes the board object a test holds, of any grabber model, or a
+# Video driving one, and acts on the board behind it. An object of another
+# kind, or a board without the feature, is a TypeError naming what was
+# expected and given; a board that is not open, a Video that drives no board
+# and values out of range are a ValueError.
 
-def ktx21_feed_serial(board: unit.KTX21, data: bytes) -> None:
-    """Bytes the camera on an open KTX21 sends. Raises ValueError for anything
-    but an open KTX21, or more than the receive buffer holds."""
-def ktx21_serial_received(board: unit.KTX21) -> bytes:
-    """The bytes the KTX21's camera received since the last call."""
-def ktx21_set_encoder_speed(board: unit.KTX21, pulses_per_frame: _Int) -> None:
-    """Encoder pulses per captured frame (100 at power-on)."""
-def ktx21_move_encoder(board: unit.KTX21, pulses: _Int) -> None:
-    """Moves the KTX21's encoder by ``pulses`` now (negative: backwards)."""
-def ktx22_feed_serial(board: unit.KTX22, data: bytes) -> None:
-    """Bytes the camera on an open KTX22 sends."""
-def ktx22_serial_received(board: unit.KTX22) -> bytes:
-    """The bytes the KTX22's camera received since the last call."""
-def ktx22_set_encoder_speed(board: unit.KTX22, pulses_per_frame: _Int) -> None:
-    """Encoder pulses per captured frame."""
-def ktx22_move_encoder(board: unit.KTX22, pulses: _Int) -> None:
-    """Moves the KTX22's encoder by ``pulses`` now."""
-def ktx22_raise_event(board: unit.KTX22, event: _Int, delay_ms: _Int = 0) -> None:
-    """Raises board event ``event`` (0 to 3) now or up to 60000 ms later, from
-    a timer of the board, so that a waiting ``wait_event`` can end."""
-def ktx22_cancel_wait_event(board: unit.KTX22, event: _Int, delay_ms: _Int) -> None:
-    """Cancels waits for ``event`` now or up to 60000 ms later."""
-def mr250_set_signal(board: unit.MR250, connected: bool) -> None:
-    """Connects or cuts the camera's video signal of an open MR250; without it
-    no frames come and waits time out."""
+_Grabber: TypeAlias = unit.KTX21 | unit.KTX22 | unit.MR250 | unit.Video
+
+def feed_serial(board: _Grabber, data: bytes) -> None:
+    """Bytes the camera on the board's serial line sends (KTX21, KTX22); they
+    wait to be read. Raises ValueError for more than the receive buffer holds."""
+def serial_received(board: _Grabber) -> bytes:
+    """The bytes the camera received from the board since the last call
+    (KTX21, KTX22)."""
+def set_encoder_speed(board: _Grabber, pulses_per_frame: _Int) -> None:
+    """Encoder pulses per captured frame, -1000000 to 1000000 (100 at
+    power-on; KTX21, KTX22)."""
+def move_encoder(board: _Grabber, pulses: _Int) -> None:
+    """Moves the encoder by ``pulses`` now, -1000000 to 1000000 (negative:
+    backwards; KTX21, KTX22)."""
+def raise_event(board: _Grabber, event: _Int, delay_ms: _Int = 0) -> None:
+    """Raises board event ``event`` (0 frame, 1 capture end, 2 trigger, 3
+    external input) now or up to 60000 ms later, from a timer of the board,
+    so that a waiting ``wait_event`` can end (KTX22)."""
+def cancel_event(board: _Grabber, event: _Int, delay_ms: _Int = 0) -> None:
+    """Cancels the waits for ``event`` now or up to 60000 ms later, as
+    ``cancel_wait_event`` does (KTX22)."""
+def set_signal(board: _Grabber, connected: bool) -> None:
+    """Connects or cuts the camera's video signal: without it no frames
+    arrive, so waits time out (every model)."""

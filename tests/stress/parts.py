@@ -491,7 +491,7 @@ def exit_while(variant, directory):
             _HELD = (board, images)
     elif variant == 2:
         board = unit.KTX22.from_file(cameras["KTX22"])
-        vktsim.ktx22_raise_event(board, 3, 60000)
+        vktsim.raise_event(board, 3, 60000)
         vktsim.schedule_inputs("TK560", 1, [(60000, 1, 1)])
         _HELD = board
     else:

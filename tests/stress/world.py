@@ -35,7 +35,7 @@ SETTING_NAMES = (
 # of seconds applies.
 BOUNDED_MEMBERS = frozenset({
     "wait", "wait_status", "wait_event", "read", "read_byte", "timeout", "num", "abort", "grab",
-    "ktx22_raise_event", "ktx22_cancel_wait_event", "schedule_inputs", "__init__",
+    "raise_event", "cancel_event", "advance", "schedule_inputs", "__init__",
 })
 
 # Settings written into every camera file the fuzzer uses: small, fast frames
