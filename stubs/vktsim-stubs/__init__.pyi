@@ -256,6 +256,10 @@ def as_interface(obj: object, interface: type[_Interface]) -> _Interface:
     """The library object behind ``obj`` viewed as ``interface`` (it keeps
     ``obj`` alive). Raises TypeError if it does not implement it or
     ``interface`` is not one of the interface classes."""
+def set_journal(recording: bool) -> None:
+    """Switches the journal's recording on or off (on at power-on, and again
+    after ``reset()``); scripts answer either way. Raises TypeError for
+    anything but a bool."""
 def raise_library_error(status: _Int, function: str, file: str, line: _Int) -> NoReturn:
     """Throws the library's exception with these fields, as the library would;
     ``unit`` translates it to RuntimeError."""
@@ -305,3 +309,25 @@ def cancel_event(board: _Grabber, event: _Int, delay_ms: _Int = 0) -> None:
 def set_signal(board: _Grabber, connected: bool) -> None:
     """Connects or cuts the camera's video signal: without it no frames
     arrive, so waits time out (every model)."""
+
+# ---- the clock, and frames supplied by the user ------------------------------------------
+
+def set_clock(kind: str) -> None:
+    """Runs the simulated library on the "real" clock (power-on) or the
+    "virtual" one, on which nothing sleeps: a blocking call moves the clock
+    at once to the next thing that falls due or to its own time-out. Time
+    runs on continuously across a switch. Raises ValueError for another kind."""
+def now_ms() -> float:
+    """Simulated time in milliseconds since the last ``reset()``."""
+def advance(ms: float) -> None:
+    """Moves the virtual clock ``ms`` (0 to 3600000) forward, delivering
+    everything that falls due on the way in order (scheduled inputs, frames,
+    board events, serial bytes). Raises ValueError on the real clock or for
+    a time out of range."""
+def set_frames(board: _Grabber, frames: Sequence[object] | None) -> None:
+    """Frames the board's captures deliver from now on instead of the test
+    pattern: 2-D buffers of (Height, Width), uint8 for 8-bit cameras and
+    uint16 above, copied at the call and delivered bit-exact, in order,
+    cycling; None (or ``reset()``) brings the test pattern back. Raises
+    TypeError or ValueError, naming what was expected and given, for
+    anything that does not fit, and changes nothing then."""
