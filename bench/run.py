@@ -119,7 +119,7 @@ def main():
 
     ktx21 = unit.KTX21.from_file(camera_file(
         folder, "KTX21", Width=FRAME_SIDE, Height=FRAME_SIDE, BitWidth=8, TriggerMode=0,
-        ExposureTime=1, TriggerCycleTime=100, Timeout=10000), 0, 0)
+        ExposureTime=1, TriggerCycleTime=10, Timeout=10000), 0, 0)
     ktx22 = unit.KTX22.from_file(camera_file(folder, "KTX22", Width=64, Height=8), 0, 0)
     mr250 = unit.MR250.from_file(camera_file(folder, "MR250", Width=64, Height=8), 0, 0)
     sn2200 = unit.SN2200()

@@ -12,6 +12,7 @@ fi
 .venv/bin/pip install -q pybind11==2.13.6 numpy==2.4.6 cmake==4.4.5 ninja==1.13.2
 
 .venv/bin/cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVKT_BENCH=ON \
+  -DPython_EXECUTABLE="$PWD/.venv/bin/python" \
   -Dpybind11_DIR="$(.venv/bin/python -m pybind11 --cmakedir)" >/dev/null
 .venv/bin/cmake --build build-bench >/dev/null
 

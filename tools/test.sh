@@ -43,6 +43,7 @@ bash tools/typecheck.sh
 # ---- sanitizer build: AddressSanitizer and UndefinedBehaviorSanitizer
 echo "== sanitizer build"
 "$CMAKE" -S . -B build-sanitize -G Ninja -DVKT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
+  -DPython_EXECUTABLE="$PY" \
   -DCMAKE_MAKE_PROGRAM="$PWD/.venv/bin/ninja" \
   -Dpybind11_DIR="$("$PY" -m pybind11 --cmakedir)" >/dev/null
 "$CMAKE" --build build-sanitize
@@ -61,6 +62,7 @@ sdk="$PWD/build-system/sdk"
 rm -rf "$sdk"
 "$CMAKE" --install build-sanitize --component sdk --prefix "$sdk" >/dev/null
 "$CMAKE" -S . -B build-system/unit -G Ninja -DVKT_USE_SYSTEM_LIBRARY=ON \
+  -DPython_EXECUTABLE="$PY" \
   -DVKT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_PREFIX_PATH="$sdk" \
   -DCMAKE_MAKE_PROGRAM="$PWD/.venv/bin/ninja" \
   -Dpybind11_DIR="$("$PY" -m pybind11 --cmakedir)" >/dev/null
