@@ -6,6 +6,7 @@
 #include <string>
 
 #include "binding.h"
+#include "enum_doc.h"
 #include "pybind11_build.h"
 
 namespace vkt_unit {
@@ -16,12 +17,13 @@ namespace {
 
 void init_event_status(py::module_& m) {
     using vkt::DIO::ExEventStatus;
-    py::enum_<ExEventStatus>(m, "EventStatus")
-        .value("INT", ExEventStatus::INT)
+    py::enum_<ExEventStatus> cls(m, "EventStatus");
+    cls.value("INT", ExEventStatus::INT)
         .value("DI", ExEventStatus::DI)
         .value("TIMEOUT", ExEventStatus::TIMEOUT)
         .value("ABORT", ExEventStatus::ABORT)
         .export_values();
+    vkt_bind::fix_enum_doc(cls);
 }
 
 // ---- step 14: unit.Exception and the translator ----------------------------------

@@ -11,6 +11,7 @@
 #include "core/control.h"
 #include "library_casters.h"
 #include "core/sim_objects.h"
+#include "enum_doc.h"
 #include "pybind11_build.h"
 #include "vkt/vkt.h"
 
@@ -92,18 +93,19 @@ void register_interfaces(py::module_& m) {
 
 void register_enumerations(py::module_& m) {
     using vkt::ExDevice;
-    py::enum_<ExDevice>(m, "ExDevice")
-        .value("Unknown", ExDevice::Unknown)
+    py::enum_<ExDevice> devices(m, "ExDevice");
+    devices.value("Unknown", ExDevice::Unknown)
         .value("KTX21", ExDevice::KTX21)
         .value("MR250", ExDevice::MR250)
         .value("KTX22", ExDevice::KTX22)
         .value("SNR11", ExDevice::SNR11)
         .value("SN2200", ExDevice::SN2200)
         .value("TK560", ExDevice::TK560);
+    vkt_bind::fix_enum_doc(devices);
 
     using vkt::ExStatus;
-    py::enum_<ExStatus>(m, "ExStatus")
-        .value("Success", ExStatus::Success)
+    py::enum_<ExStatus> statuses(m, "ExStatus");
+    statuses.value("Success", ExStatus::Success)
         .value("NotSupported", ExStatus::NotSupported)
         .value("MissingObject", ExStatus::MissingObject)
         .value("InvalidArgument", ExStatus::InvalidArgument)
@@ -119,6 +121,7 @@ void register_enumerations(py::module_& m) {
         .value("NotFound", ExStatus::NotFound)
         .value("OutOfResources", ExStatus::OutOfResources)
         .value("NotRunning", ExStatus::NotRunning);
+    vkt_bind::fix_enum_doc(statuses);
 }
 
 // ---- library objects behind Python objects -------------------------------------------
