@@ -332,16 +332,15 @@ void script(const std::string& operation, py::object value, py::object raises) {
 
 // ---- digital-I/O wires ------------------------------------------------------------------
 
-// Runs a control call, turning its refusal into ValueError (a bad value) or
-// TypeError (an object of the wrong kind).
+// Runs a control call, turning its refusal of a bad value into ValueError
+// (objects of the wrong kind are WrongObject, turned into TypeError by
+// on_grabber, which knows the Python object given).
 template <class Call>
 auto refusing_bad_input(Call call) {
     try {
         return call();
     } catch (const std::invalid_argument& error) {
         throw py::value_error(error.what());
-    } catch (const std::domain_error& error) {
-        throw py::type_error(error.what());
     }
 }
 

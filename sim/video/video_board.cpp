@@ -6,8 +6,6 @@
 // Copies share that state, so they drive the same board.
 #include <memory>
 #include <mutex>
-#include <optional>
-#include <sstream>
 #include <string>
 #include <type_traits>
 #include <unordered_map>
