@@ -71,7 +71,7 @@ def test_images_must_fit_the_camera(tmp_path, image):
 
 
 @pytest.mark.parametrize("images, code, text", [
-    ([], 3, "no images to lock"), ([None], 2, "the image is missing"),
+    ([], 3, "no images to lock"), ([None], 3, "the image is missing"),
 ])
 def test_lock_refusals(tmp_path, images, code, text):
     board = small_camera(tmp_path)
