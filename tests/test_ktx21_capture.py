@@ -286,5 +286,5 @@ def test_save_to_an_unwritable_place(tmp_path):
     board = small_camera(tmp_path)
     with pytest.raises(RuntimeError, match="Code:9 .*cannot write camera file"):
         board.save(str(tmp_path / "no such dir" / "x.txt"))
-    with pytest.raises(RuntimeError, match="Code:2"):
+    with pytest.raises(RuntimeError, match="Code:3 .*no camera file given"):
         board.save(None)
