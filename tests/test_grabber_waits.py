@@ -1,6 +1,6 @@
 """What every grabber's waits report in each state of a capture: never
 started, running, finished, stopped, aborted, and after the board was
-disposed. A wait that cannot end well says so (NotRunning, Aborted,
+disposed or closed. A wait that cannot end well says so (NotRunning, Aborted,
 NotOpened); one on a capture that took its frames or was stopped succeeds."""
 import pytest
 
@@ -34,6 +34,8 @@ def into_state(board, state):
         board.abort()
     elif state == "disposed":
         board.dispose()
+    elif state == "closed":
+        board.close()
 
 
 def board_in(tmp_path, model, state):
@@ -90,6 +92,7 @@ EXPECTED = {
                  "wait(50)": NOT_OPEN, "wait_status(record, 50)": NOT_OPEN,
                  "wait_event(0, 50, 0)": NOT_OPEN},
 }
+EXPECTED["closed"] = EXPECTED["disposed"]
 STATES = list(EXPECTED)
 
 
@@ -153,6 +156,9 @@ def video_in(tmp_path, model, state):
         video.grab(image)
     elif state == "disposed":
         video.dispose()
+    elif state == "closed":
+        video.start(image)
+        video.close()
     elif state != "never started":
         video.start(image)
         if state == "stopped":
@@ -164,7 +170,7 @@ def video_in(tmp_path, model, state):
 
 VIDEO_EXPECTED = {"never started": NOT_STARTED, "running": None, "finished": None,
                   "stopped": None, "aborted": ABORTED,
-                  "disposed": (4, "the object was disposed")}
+                  "disposed": (4, "the object was disposed"), "closed": NOT_OPEN}
 
 
 @pytest.mark.parametrize("state", STATES)
