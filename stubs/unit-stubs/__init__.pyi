@@ -750,11 +750,13 @@ class KTX21(metaclass=_pybind11_type):
     def setup(self, camerafile: _Text, option: _Int = -1) -> None:
         """Applies a camera file to the open channel; settings it does not list
         keep their values, and a bad file changes nothing. Raises RuntimeError
-        status 9 (FileError), 10 (FormatError), 4 (NotOpened), 5 (DeviceBusy)
-        while a capture runs. (A wide-path form exists; a str takes this one.)"""
+        status 9 (FileError), 10 (FormatError), 3 (InvalidArgument) for None, 4
+        (NotOpened), 5 (DeviceBusy) while a capture runs. (A wide-path form
+        exists; a str takes this one.)"""
     def save(self, path: _Text, /) -> None:
         """Writes every writable setting as a camera file that ``setup`` loads
-        back. Raises RuntimeError status 9 (FileError), 4 (NotOpened)."""
+        back. Raises RuntimeError status 9 (FileError), 3 (InvalidArgument) for
+        None, 4 (NotOpened)."""
     def save_w(self, path: str | None, /) -> None:
         """``save`` with the path handed over as a wide string."""
     @property
@@ -1130,11 +1132,12 @@ class KTX22(metaclass=_pybind11_type):
         """Ends any capture and releases the channel."""
     def setup(self, camerafile: _Text, option: _Int = -1) -> None:
         """Applies a camera file to the open channel; a bad file changes
-        nothing. Raises RuntimeError status 9 (FileError), 10 (FormatError), 4
-        (NotOpened), 5 (DeviceBusy) while a capture runs."""
+        nothing. Raises RuntimeError status 9 (FileError), 10 (FormatError), 3
+        (InvalidArgument) for None, 4 (NotOpened), 5 (DeviceBusy) while a
+        capture runs."""
     def save(self, path: _Text, /) -> None:
         """Writes every writable setting as a camera file. Raises RuntimeError
-        status 9 (FileError), 4 (NotOpened)."""
+        status 9 (FileError), 3 (InvalidArgument) for None, 4 (NotOpened)."""
     def save_w(self, path: str | None, /) -> None:
         """``save`` with the path handed over as a wide string."""
     @property
@@ -1543,11 +1546,12 @@ class MR250(metaclass=_pybind11_type):
         """Ends any capture and releases the channel."""
     def setup(self, camerafile: _Text, /) -> None:
         """Applies a camera file to the open channel; a bad file changes
-        nothing. Raises RuntimeError status 9 (FileError), 10 (FormatError), 4
-        (NotOpened), 5 (DeviceBusy) while a capture runs."""
+        nothing. Raises RuntimeError status 9 (FileError), 10 (FormatError), 3
+        (InvalidArgument) for None, 4 (NotOpened), 5 (DeviceBusy) while a
+        capture runs."""
     def save(self, path: _Text, /) -> None:
         """Writes every writable setting as a camera file. Raises RuntimeError
-        status 9 (FileError), 4 (NotOpened)."""
+        status 9 (FileError), 3 (InvalidArgument) for None, 4 (NotOpened)."""
     def save_w(self, path: str | None, /) -> None:
         """``save`` with the path handed over as a wide string."""
     @property
