@@ -185,3 +185,17 @@ def test_a_videos_wait_reports_the_state_of_its_capture(tmp_path, model, state):
     called = [op for op, _ in vktsim.journal()]
     assert called == (["CxVideo::Wait"] if state == "disposed"
                       else ["CxVideo::Wait", "Cx%s::Wait" % model])
+
+
+# ---- a board reached through the library's video-control interface ----------------------
+
+@pytest.mark.parametrize("state", ["never started", "finished", "stopped", "aborted"])
+@pytest.mark.parametrize("model", list(FORMS))
+def test_the_module_level_wait_on_a_boards_control_reports_alike(tmp_path, model, state):
+    board, _image = board_in(tmp_path, model, state)
+    control = vktsim.as_interface(board, vktsim.IxVideoControl)
+    vktsim.clear_journal()
+    expected = expected_outcome(EXPECTED[state]["wait()"], "Cx%s::Wait" % model)
+    assert outcome(lambda: unit.wait(control)) == expected
+    assert [op for op, _ in vktsim.journal()] == ["Cx%s::Wait" % model]
+    del control

@@ -1843,7 +1843,7 @@ def abort(control: vktsim.IxVideoControl, /) -> None:
     """Aborts the capture of a video control."""
 def wait(control: vktsim.IxVideoControl, /) -> None:
     """Waits for the capture of a video control (holding the interpreter
-    lock)."""
+    lock). A grabber board's control raises as that board's ``wait``."""
 def is_running(control: vktsim.IxVideoControl, /) -> bool:
     """Whether the capture of a video control runs."""
 
