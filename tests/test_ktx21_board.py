@@ -50,7 +50,7 @@ def test_from_file_with_a_null_path_is_the_library_error():
     with pytest.raises(RuntimeError) as caught:
         unit.KTX21.from_file(None)
     code, _, function, _ = error_fields(caught.value)
-    assert code == 2 and function == "CxKTX21::FromFile: no camera file given"
+    assert code == 3 and function == "CxKTX21::FromFile: no camera file given"
 
 
 @pytest.mark.parametrize("args", [(), (PATH, "1"), (PATH, 1, 2, 3, 4), (5,)])

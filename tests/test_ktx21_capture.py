@@ -71,7 +71,7 @@ def test_images_must_fit_the_camera(tmp_path, image):
 
 
 @pytest.mark.parametrize("images, code, text", [
-    ([], 3, "no images to lock"), ([None], 2, "the image is missing"),
+    ([], 3, "no images to lock"), ([None], 3, "the image is missing"),
 ])
 def test_lock_refusals(tmp_path, images, code, text):
     board = small_camera(tmp_path)
@@ -286,5 +286,5 @@ def test_save_to_an_unwritable_place(tmp_path):
     board = small_camera(tmp_path)
     with pytest.raises(RuntimeError, match="Code:9 .*cannot write camera file"):
         board.save(str(tmp_path / "no such dir" / "x.txt"))
-    with pytest.raises(RuntimeError, match="Code:2"):
+    with pytest.raises(RuntimeError, match="Code:3 .*no camera file given"):
         board.save(None)

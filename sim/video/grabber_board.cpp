@@ -78,12 +78,12 @@ Access open_board(const void* handle, const char* op) {
 // ---- camera files --------------------------------------------------------------
 
 std::string path_of(const char* path, const char* op) {
-    if (path == nullptr) fail(ExStatus::MissingObject, op, "no camera file given");
+    if (path == nullptr) fail(ExStatus::InvalidArgument, op, "no camera file given");
     return path;
 }
 
 std::string path_of(const wchar_t* path, const char* op) {
-    if (path == nullptr) fail(ExStatus::MissingObject, op, "no camera file given");
+    if (path == nullptr) fail(ExStatus::InvalidArgument, op, "no camera file given");
     std::optional<std::string> utf8 = narrow(path);
     if (!utf8) fail(ExStatus::InvalidArgument, op, "the camera file path is not valid text");
     return *utf8;
@@ -145,7 +145,7 @@ bool is_valid(const Call& call, const void* handle) {
 void open(const Call& call, void* handle, const Model& model, int id, int ch) {
     if (call.scripted()) return;
     auto* h = static_cast<Handle*>(handle);
-    if (h == nullptr) fail(ExStatus::MissingObject, call.operation(), "the board object is empty");
+    if (h == nullptr) fail(ExStatus::InvalidArgument, call.operation(), "the board object is empty");
     open_handle(*h, model, id, ch, call.operation());
 }
 
@@ -182,7 +182,7 @@ void validate(const Call& call, const void* handle, CxImage* const* images, int 
     on_open_board(call, handle, [&](Device& device, Guard&) {
         if (count < 0) fail(ExStatus::InvalidArgument, call.operation(), "negative image count");
         if (count > 0 && images == nullptr) {
-            fail(ExStatus::MissingObject, call.operation(), "the image array is missing");
+            fail(ExStatus::InvalidArgument, call.operation(), "the image array is missing");
         }
         for (int i = 0; i < count; ++i) device.check_image(images[i], i, call.operation());
     });

@@ -75,7 +75,7 @@ void camera_link::draw(CxImage& image, unsigned frame, int bits, Device& device)
 // ---- images ----------------------------------------------------------------------
 
 void Device::check_image(const CxImage* image, int position, const char* op) const {
-    if (image == nullptr) fail(ExStatus::MissingObject, op, image_name(position) + " is missing");
+    if (image == nullptr) fail(ExStatus::InvalidArgument, op, image_name(position) + " is missing");
     const long long width = settings.number("Width");
     const long long height = settings.number("Height");
     const int depth = settings.image_depth();
@@ -91,7 +91,7 @@ void Device::check_image(const CxImage* image, int position, const char* op) con
 void Device::lock_images(CxImage* const* images, int count, const char* op) {
     if (running()) fail(ExStatus::DeviceBusy, op, "a capture is running");
     if (count < 1) fail(ExStatus::InvalidArgument, op, "no images to lock");
-    if (images == nullptr) fail(ExStatus::MissingObject, op, "the image array is missing");
+    if (images == nullptr) fail(ExStatus::InvalidArgument, op, "the image array is missing");
     std::vector<LockedImage> ring;
     for (int i = 0; i < count; ++i) {
         check_image(images[i], count == 1 ? -1 : i, op);
@@ -429,31 +429,34 @@ struct FrameWatch {
 
 }  // namespace
 
-// A capture that ended because a locked image was destroyed failed: a wait
-// reports that whether it began before or after the end.
-void Device::fail_if_image_lost(const char* op) const {
-    if (phase_ == Phase::Aborted && (events_ & kImageLost) != 0) {
+// What a wait on a capture that is not running reports: one that was never
+// started (NotRunning) or was aborted (Aborted, naming a destroyed locked
+// image where that was the cause) fails; one that finished or was stopped
+// took what it was going to, and the wait succeeds.
+void Device::report_end(const char* op) const {
+    if (phase_ == Phase::Idle) fail(ExStatus::NotRunning, op, "no capture was started");
+    if (phase_ != Phase::Aborted) return;
+    if ((events_ & kImageLost) != 0) {
         fail(ExStatus::Aborted, op, "the capture was aborted: a locked image was destroyed");
     }
+    fail(ExStatus::Aborted, op, "the capture was aborted");
 }
 
 void Device::wait_end(std::unique_lock<std::mutex>& lock, const char* op) {
-    if (!running()) return fail_if_image_lost(op);
+    if (!running()) return report_end(op);
     const auto timeout = std::chrono::milliseconds(settings.number("Timeout"));
     FrameWatch watch{timeout, clock::now() + timeout, total_};
     // A continuous capture never ends by itself: waiting means the next frame.
     const bool continuous = limit_ == 0 && abort_at_ == 0;
     const unsigned start = total_;
     while (running() && !(continuous && total_ > start)) watch.wait(lock, changed, total_, op);
-    if (phase_ == Phase::Aborted && !(continuous && total_ > start)) {
-        fail(ExStatus::Aborted, op, "the capture was aborted");
-    }
+    if (!(continuous && total_ > start)) report_end(op);
 }
 
 bool Device::wait_end_for(std::unique_lock<std::mutex>& lock, int milliseconds, const char* op) {
     if (milliseconds < 0) fail(ExStatus::InvalidArgument, op, "negative time-out");
     if (!running()) {
-        fail_if_image_lost(op);
+        report_end(op);
         return true;
     }
     const auto deadline = clock::now() + std::chrono::milliseconds(milliseconds);
@@ -462,9 +465,7 @@ bool Device::wait_end_for(std::unique_lock<std::mutex>& lock, int milliseconds, 
     const bool ended = clock::wait_until(lock, changed, deadline, [&] {
         return !running() || (continuous && total_ > start);
     });
-    if (ended && phase_ == Phase::Aborted && !(continuous && total_ > start)) {
-        fail(ExStatus::Aborted, op, "the capture was aborted");
-    }
+    if (ended && !(continuous && total_ > start)) report_end(op);
     return ended;
 }
 
@@ -472,7 +473,7 @@ void Device::wait_frame(std::unique_lock<std::mutex>& lock, unsigned frame, cons
     const auto timeout = std::chrono::milliseconds(settings.number("Timeout"));
     FrameWatch watch{timeout, clock::now() + timeout, total_};
     while (total_ < frame) {
-        if (phase_ == Phase::Aborted) fail(ExStatus::Aborted, op, "the capture was aborted");
+        if (phase_ == Phase::Aborted) report_end(op);
         if (!running()) {
             fail(ExStatus::NotRunning, op,
                  "frame " + std::to_string(frame) + " will not come: no capture is running");

@@ -59,12 +59,12 @@ bool answer_buffer(const Call& call, void* value, TxModel kind) {
 // The setting `name` of the kind `kind`, or the library's error.
 const SettingInfo& setting_for(const Settings& settings, const char* name, const void* value,
                                TxModel kind, Filter filter, const char* op) {
-    if (name == nullptr) fail(ExStatus::MissingObject, op, "no setting name given");
+    if (name == nullptr) fail(ExStatus::InvalidArgument, op, "no setting name given");
     const SettingInfo* info = settings.find(name);
     if (info == nullptr || !filter(*info)) {
         fail(ExStatus::NotFound, op, "no setting named '" + std::string(name) + "'");
     }
-    if (value == nullptr) fail(ExStatus::MissingObject, op, "no value buffer given");
+    if (value == nullptr) fail(ExStatus::InvalidArgument, op, "no value buffer given");
     if (kind.Value() != model_for(info->kind)) {
         static const char* const kinds[] = {"int32", "uint32", "text"};
         fail(ExStatus::WrongKind, op,
@@ -84,8 +84,13 @@ void read_setting(const Device& device, const SettingInfo& info, void* value) {
     }
 }
 
+// A running capture keeps the settings it started with, as a camera file
+// applied then would be refused: the settings always describe the frames.
 void write_setting(Device& device, const SettingInfo& info, const void* value, const char* op) {
     if (!info.writable) fail(ExStatus::ReadOnly, op, std::string(info.name) + " is read-only");
+    if (device.running()) {
+        fail(ExStatus::DeviceBusy, op, std::string(info.name) + " cannot change while a capture runs");
+    }
     if (info.kind == Kind::Text) {
         const auto* text = static_cast<const CxStringA*>(value);
         device.settings.set_text(info, std::string(text->Address(), static_cast<std::size_t>(text->Length())));
@@ -183,7 +188,7 @@ void get_register(const Call& call, const void* state, const Model& model, unsig
     if (call.answer(value)) return;
     Access board = linked(state, model, call.operation());
     check_register(address, call.operation());
-    if (value == nullptr) fail(ExStatus::MissingObject, call.operation(), "no value buffer given");
+    if (value == nullptr) fail(ExStatus::InvalidArgument, call.operation(), "no value buffer given");
     const auto found = board.device->registers.find(address);
     *value = found == board.device->registers.end() ? 0u : found->second;
 }
@@ -194,7 +199,7 @@ void send_command(const Call& call, const void* state, const Model& model, const
                   TxModel kind, const Command* commands, std::size_t count) {
     if (call.scripted()) return;
     Access board = linked(state, model, call.operation());
-    if (name == nullptr) fail(ExStatus::MissingObject, call.operation(), "no command name given");
+    if (name == nullptr) fail(ExStatus::InvalidArgument, call.operation(), "no command name given");
     if (kind.Value() != kCommandModel) {
         fail(ExStatus::WrongKind, call.operation(), "a command is sent with the command kind");
     }
@@ -279,7 +284,7 @@ void serial_write(const SerialCompanion& sio, Value self, const void* state, con
     const OperationName op(sio, "Write");
     Call call(op.c_str(), {std::move(self), bytes(text)});
     if (call.scripted()) return;
-    if (text == nullptr) fail(ExStatus::MissingObject, op.c_str(), "no text given");
+    if (text == nullptr) fail(ExStatus::InvalidArgument, op.c_str(), "no text given");
     Access line = open_line(sio, state, op.c_str());
     line.device->serial_send(text, std::strlen(text));
 }
@@ -289,7 +294,7 @@ int serial_read(const SerialCompanion& sio, Value self, const void* state, char*
     const OperationName op(sio, "Read");
     Call call(op.c_str(), {std::move(self), read_buffer(buffer, count), number(count)});
     if (count < 0) fail(ExStatus::InvalidArgument, op.c_str(), "negative byte count");
-    if (buffer == nullptr && count > 0) fail(ExStatus::MissingObject, op.c_str(), "no buffer given");
+    if (buffer == nullptr && count > 0) fail(ExStatus::InvalidArgument, op.c_str(), "no buffer given");
     if (call.scripted()) {
         const std::string& scripted = call.value().bytes;
         const std::size_t size = std::min(scripted.size(), static_cast<std::size_t>(count));
@@ -305,7 +310,7 @@ void serial_set_camera_mode(const SerialCompanion& sio, Value self, const void* 
     const OperationName op(sio, "SetCameraMode");
     Call call(op.c_str(), {std::move(self), bytes(mode)});
     if (call.scripted()) return;
-    if (mode == nullptr) fail(ExStatus::MissingObject, op.c_str(), "no camera mode given");
+    if (mode == nullptr) fail(ExStatus::InvalidArgument, op.c_str(), "no camera mode given");
     Access line = open_line(sio, state, op.c_str());
     // The library words the mode as the camera's own command.
     const std::string command = "MODE=" + std::string(mode) + "\r";

@@ -149,8 +149,10 @@ public:
     void end_capture(std::unique_lock<std::mutex>& lock, Phase phase, unsigned event);
     void abort_after(std::unique_lock<std::mutex>& lock, unsigned frames);
     void force_trigger(const char* op);
+    // Waits for the capture's end (a continuous one: its next frame); a
+    // capture that is not running is reported by report_end.
     void wait_end(std::unique_lock<std::mutex>& lock, const char* op);
-    void fail_if_image_lost(const char* op) const;
+    void report_end(const char* op) const;
     // Like wait_end, but gives up after `milliseconds`: false if it did.
     bool wait_end_for(std::unique_lock<std::mutex>& lock, int milliseconds, const char* op);
     void wait_frame(std::unique_lock<std::mutex>& lock, unsigned frame, const char* op);

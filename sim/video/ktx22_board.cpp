@@ -72,13 +72,13 @@ sim::Value fields_of(const TxKTX22CaptureStatus* record) {
 }
 
 void check_record(const TxKTX22CaptureStatus* record, const char* op) {
-    if (record == nullptr) sim::fail(ExStatus::MissingObject, op, "no status record given");
+    if (record == nullptr) sim::fail(ExStatus::InvalidArgument, op, "no status record given");
 }
 
 // The library module forms of Validate and Lock: this board captures into
 // images only, and no library module is one.
 void refuse_module(const IxModule* image, const char* op) {
-    if (image == nullptr) sim::fail(ExStatus::MissingObject, op, "the image module is missing");
+    if (image == nullptr) sim::fail(ExStatus::InvalidArgument, op, "the image module is missing");
     sim::fail(ExStatus::NotSupported, op, "a KTX22 board captures into images; that module is not one");
 }
 

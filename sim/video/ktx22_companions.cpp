@@ -162,7 +162,7 @@ void CxKTX22Encoder::ResetEncoder() {
 
 void CxKTX22Encoder::EncoderStatus(TxKTX22EncoderStatus* status) {
     sim::Call call("CxKTX22Encoder::EncoderStatus", {sim::object(this), fields_of(status)});
-    if (status == nullptr) sim::fail(ExStatus::MissingObject, call.operation(), "no status record given");
+    if (status == nullptr) sim::fail(ExStatus::InvalidArgument, call.operation(), "no status record given");
     if (call.scripted()) {
         *status = scripted_encoder_status(call);
         return;

@@ -15,8 +15,12 @@ says what went wrong:
 ====  ===============  ==================================================
   1   NotSupported     a name or request the board (or this module) does
                        not support: unknown parameter or command names
-  2   MissingObject    an object that must exist is missing (None)
-  3   InvalidArgument  an argument out of range or malformed
+  2   MissingObject    an object this module needs is missing: None (or an
+                       object whose ``__init__`` never ran) as ``self``, or a
+                       status record to fill; raised by this module only
+  3   InvalidArgument  an argument out of range or malformed; also the
+                       library's answer to None where it takes a path, text,
+                       image or image list element
   4   NotOpened        the board is not open (or was disposed)
   5   DeviceBusy       the board is open elsewhere, or a capture is running
   6   NoDevice         no board with that id
@@ -34,6 +38,20 @@ says what went wrong:
 Arguments that fit no signature raise ``TypeError``; a ``set_param`` value
 of the wrong kind raises ``RuntimeError`` "Unable to cast Python instance of
 type ..." (no status) before the library is called.
+
+Settings under a running capture: the grabbers (KTX21, KTX22, MR250, and a
+Video through them) keep the settings a capture started with. While it runs,
+every change of a setting, by name, as a property, by a camera file or by a
+command that changes settings ("PLLReconfig", "ExecutePLLReconfig",
+"SelfCalibration"), raises RuntimeError status 5 (DeviceBusy) and changes
+nothing. What may go on meanwhile: reading anything, registers, the channel
+commands ("StopPG", "ResetPG", "ClearTriggerMask", "ResetPLLReconfig"), the
+encoder counters and the serial line.
+
+Waits of the grabbers report how the capture stands: one never started
+raises status 15 (NotRunning), an aborted one 8 (Aborted), a disposed or
+closed board 4 (NotOpened); a capture that finished or was stopped lets every
+wait return at once.
 
 The image class and the library interfaces (``vktsim.Image``,
 ``vktsim.IxModule``, ...) are registered by the companion module
@@ -701,7 +719,7 @@ class KTX21(metaclass=_pybind11_type):
         """Opens board 0 channel 0 and applies the camera file. Raises
         RuntimeError status 9 (FileError) for a file it cannot read, 10
         (FormatError) for a malformed one (naming the line), 5 (DeviceBusy) if
-        the channel is open elsewhere, 2 (MissingObject) for None. (Wide-path
+        the channel is open elsewhere, 3 (InvalidArgument) for None. (Wide-path
         forms exist too; a str always takes this one.)"""
     @overload
     @staticmethod
@@ -732,11 +750,13 @@ class KTX21(metaclass=_pybind11_type):
     def setup(self, camerafile: _Text, option: _Int = -1) -> None:
         """Applies a camera file to the open channel; settings it does not list
         keep their values, and a bad file changes nothing. Raises RuntimeError
-        status 9 (FileError), 10 (FormatError), 4 (NotOpened), 5 (DeviceBusy)
-        while a capture runs. (A wide-path form exists; a str takes this one.)"""
+        status 9 (FileError), 10 (FormatError), 3 (InvalidArgument) for None, 4
+        (NotOpened), 5 (DeviceBusy) while a capture runs. (A wide-path form
+        exists; a str takes this one.)"""
     def save(self, path: _Text, /) -> None:
         """Writes every writable setting as a camera file that ``setup`` loads
-        back. Raises RuntimeError status 9 (FileError), 4 (NotOpened)."""
+        back. Raises RuntimeError status 9 (FileError), 3 (InvalidArgument) for
+        None, 4 (NotOpened)."""
     def save_w(self, path: str | None, /) -> None:
         """``save`` with the path handed over as a wide string."""
     @property
@@ -750,7 +770,7 @@ class KTX21(metaclass=_pybind11_type):
     @overload
     def validate(self, images: _ImageList, /) -> None:
         """Checks a list of images (a list only, not a tuple) in one call. A
-        None element raises RuntimeError status 2 (MissingObject); another
+        None element raises RuntimeError status 3 (InvalidArgument); another
         object raises RuntimeError "Unable to cast ..." before the library is
         called."""
     @overload
@@ -762,7 +782,7 @@ class KTX21(metaclass=_pybind11_type):
     def lock(self, images: _ImageList, option: _Int = 0) -> None:
         """Locks a ring of images, in list order. Raises RuntimeError status 3
         (InvalidArgument) for an empty list or an image that does not fit, 2
-        (MissingObject) for a None element, 5 (DeviceBusy) while a capture
+        (InvalidArgument) for a None element, 5 (DeviceBusy) while a capture
         runs."""
     def unlock(self) -> None:
         """Releases the locked images. Raises RuntimeError status 5
@@ -781,9 +801,10 @@ class KTX21(metaclass=_pybind11_type):
         """Ends the capture after ``frames`` more frames (0 to 4294967295)."""
     def wait(self) -> None:
         """Blocks until the capture has taken its frames (a continuous one: the
-        next frame). Raises RuntimeError status 7 (Timeout) when no frame comes
-        within "Timeout" ms, 8 (Aborted), 15 (NotRunning) when nothing was
-        started."""
+        next frame); returns at once when it finished or was stopped. Raises
+        RuntimeError status 7 (Timeout) when no frame comes within "Timeout"
+        ms, 8 (Aborted) when it was aborted, 15 (NotRunning) when nothing was
+        started, 4 (NotOpened)."""
     @property
     def is_running(self) -> bool:
         """Whether a capture is running."""
@@ -796,7 +817,8 @@ class KTX21(metaclass=_pybind11_type):
     @overload
     def wait_status(self, frame: _Int, /) -> TxKTX21CaptureStatus:
         """Blocks until frame ``frame`` is in, then returns the capture status.
-        Raises as ``wait``."""
+        Raises as ``wait``, and 15 (NotRunning) when no running capture will
+        bring that frame."""
     @overload
     def query_status(self) -> TxKTX21CaptureStatus:
         """Frames and lines counted since the start, without waiting."""
@@ -927,7 +949,8 @@ class KTX21Encoder(metaclass=_pybind11_type):
     def set_param(self, name: _Name, value: _Int, /) -> None:
         """Writes an encoder setting by name (the names of ``get_param``).
         Another name raises RuntimeError status 1 (NotSupported); a value that
-        does not fit raises RuntimeError "Unable to cast ..."."""
+        does not fit raises RuntimeError "Unable to cast ...". The library
+        refuses a change while a capture runs with 5 (DeviceBusy)."""
     def send_command(self, name: _Name, /) -> None:
         """The encoder has no commands: always raises RuntimeError status 1
         (NotSupported)."""
@@ -1057,7 +1080,7 @@ class KTX21Sio(metaclass=_pybind11_type):
         RuntimeError status 7 (Timeout) when none comes within ``timeout``."""
     def write(self, text: _Text, /) -> None:
         """Sends a text (UTF-8, up to the first NUL). Raises RuntimeError status
-        2 (MissingObject) for None, 4 (NotOpened)."""
+        3 (InvalidArgument) for None, 4 (NotOpened)."""
     def read(self, count: _Int, /) -> str:
         """Receives up to ``count`` bytes, waiting up to ``timeout``; the str
         has exactly ``count`` characters: those received, then NULs (a space
@@ -1065,7 +1088,7 @@ class KTX21Sio(metaclass=_pybind11_type):
         a byte above 127 raises UnicodeDecodeError."""
     def set_camera_mode(self, mode: _Text, /) -> None:
         """Sends the camera its mode command for ``mode``. Raises RuntimeError
-        status 2 (MissingObject) for None, 4 (NotOpened)."""
+        status 3 (InvalidArgument) for None, 4 (NotOpened)."""
 
 # ---- KTX22 ------------------------------------------------------------------------------
 
@@ -1079,8 +1102,8 @@ class KTX22(metaclass=_pybind11_type):
     @staticmethod
     def from_file(camerafile: _Text, option: _Int = -1) -> KTX22:
         """Opens board 0 channel 0 and applies the camera file. Raises
-        RuntimeError status 9 (FileError), 10 (FormatError), 5 (DeviceBusy), 2
-        (MissingObject) for None. (Wide-path forms exist too; a str always takes
+        RuntimeError status 9 (FileError), 10 (FormatError), 5 (DeviceBusy), 3
+        (InvalidArgument) for None. (Wide-path forms exist too; a str always takes
         this one.)"""
     @overload
     @staticmethod
@@ -1109,11 +1132,12 @@ class KTX22(metaclass=_pybind11_type):
         """Ends any capture and releases the channel."""
     def setup(self, camerafile: _Text, option: _Int = -1) -> None:
         """Applies a camera file to the open channel; a bad file changes
-        nothing. Raises RuntimeError status 9 (FileError), 10 (FormatError), 4
-        (NotOpened), 5 (DeviceBusy) while a capture runs."""
+        nothing. Raises RuntimeError status 9 (FileError), 10 (FormatError), 3
+        (InvalidArgument) for None, 4 (NotOpened), 5 (DeviceBusy) while a
+        capture runs."""
     def save(self, path: _Text, /) -> None:
         """Writes every writable setting as a camera file. Raises RuntimeError
-        status 9 (FileError), 4 (NotOpened)."""
+        status 9 (FileError), 3 (InvalidArgument) for None, 4 (NotOpened)."""
     def save_w(self, path: str | None, /) -> None:
         """``save`` with the path handed over as a wide string."""
     @property
@@ -1125,11 +1149,11 @@ class KTX22(metaclass=_pybind11_type):
         status 3 (InvalidArgument) naming the mismatch."""
     @overload
     def validate(self, images: _ImageList, /) -> None:
-        """Checks a list of images in one call (None: status 2)."""
+        """Checks a list of images in one call (a None element: status 3)."""
     @overload
     def validate(self, image: vktsim.IxModule | None, /) -> None:
         """Checks an image given as a library module. Raises RuntimeError status
-        1 (NotSupported) for a module that is not an image, 2 (MissingObject)
+        1 (NotSupported) for a module that is not an image, 3 (InvalidArgument)
         for None."""
     @overload
     def lock(self, image: vktsim.Image, option: _Int = 0) -> None:
@@ -1138,12 +1162,13 @@ class KTX22(metaclass=_pybind11_type):
     @overload
     def lock(self, images: _ImageList, option: _Int = 0) -> None:
         """Locks a ring of images, in list order. Raises RuntimeError status 3
-        (InvalidArgument) for an empty list or an image that does not fit, 2
-        (MissingObject) for a None element, 5 (DeviceBusy)."""
+        (InvalidArgument) for an empty list, an image that does not fit or a
+        None element, 5 (DeviceBusy)."""
     @overload
     def lock(self, image: vktsim.IxModule | None, option: _Int = 0) -> None:
         """Locks an image given as a library module. Raises RuntimeError status
-        1 (NotSupported) for a module that is not an image."""
+        1 (NotSupported) for a module that is not an image, 3 (InvalidArgument)
+        for None."""
     def unlock(self) -> None:
         """Releases the locked images. Raises RuntimeError status 5
         (DeviceBusy) while a capture runs."""
@@ -1157,14 +1182,18 @@ class KTX22(metaclass=_pybind11_type):
         """Ends the capture at once; waiters fail with status 8 (Aborted)."""
     @overload
     def wait(self) -> None:
-        """Blocks until the capture has taken its frames. Raises RuntimeError
-        status 7 (Timeout) when no frame comes within "Timeout" ms, 8
-        (Aborted), 15 (NotRunning)."""
+        """Blocks until the capture has taken its frames (a continuous one: the
+        next frame); returns at once when it finished or was stopped. Raises
+        RuntimeError status 7 (Timeout) when no frame comes within "Timeout"
+        ms, 8 (Aborted) when it was aborted, 15 (NotRunning) when nothing was
+        started, 4 (NotOpened)."""
     @overload
     def wait(self, timeout: _Int, /) -> bool:
         """Waits up to ``timeout`` ms; False if the capture has not ended by
-        then. Raises RuntimeError status 3 (InvalidArgument) for a negative
-        time, 8 (Aborted)."""
+        then, True at once when it finished or was stopped. Raises
+        RuntimeError status 3 (InvalidArgument) for a negative time, 8
+        (Aborted) when it was aborted, 15 (NotRunning) when nothing was
+        started, 4 (NotOpened)."""
     @property
     def is_running(self) -> bool:
         """Whether a capture is running."""
@@ -1182,7 +1211,8 @@ class KTX22(metaclass=_pybind11_type):
     @overload
     def wait_status(self, result: TxKTX22CaptureStatus, timeout: _Int = 5000) -> bool:
         """Waits up to ``timeout`` ms for the capture to end and writes its
-        status into ``result``; False if it has not ended. None raises
+        status into ``result``; False if it has not ended. Raises as
+        ``wait(timeout)`` (``result`` then keeps its values); None raises
         RuntimeError status 2 (MissingObject)."""
     def status(self) -> int:
         """The capture state: 0 idle, 1 running, 2 finished, 3 stopped, 4
@@ -1191,8 +1221,10 @@ class KTX22(metaclass=_pybind11_type):
         """Waits up to ``timeout`` ms (0 to 60000) for board event ``event``
         after the call: 0 a frame completed, 1 a capture ended, 2 a trigger was
         accepted, 3 the external event input. False on time-out or
-        ``cancel_wait_event``. Raises RuntimeError status 3 (InvalidArgument)
-        for another event or time. The third value is only passed in."""
+        ``cancel_wait_event``, whatever the capture's state (an event that no
+        capture brings simply times out). Raises RuntimeError status 3
+        (InvalidArgument) for another event or time, 4 (NotOpened). The third
+        value is only passed in."""
     def cancel_wait_event(self, event: _Int, /) -> None:
         """Ends a pending ``wait_event`` for ``event`` (it returns False)."""
     def force_trigger(self, ch: _Int = -1) -> None:
@@ -1327,7 +1359,8 @@ class KTX22Encoder(metaclass=_pybind11_type):
     def set_param(self, name: _Name, value: _Int, /) -> None:
         """Writes an encoder setting by name (the names of ``get_param``).
         Another name raises RuntimeError status 1 (NotSupported); a value that
-        does not fit raises RuntimeError "Unable to cast ..."."""
+        does not fit raises RuntimeError "Unable to cast ...". The library
+        refuses a change while a capture runs with 5 (DeviceBusy)."""
     def send_command(self, name: _Name, /) -> None:
         """The encoder has no commands: always raises RuntimeError status 1
         (NotSupported)."""
@@ -1390,7 +1423,9 @@ class KTX22Param(metaclass=_pybind11_type):
         """Writes a setting by name: an int for numeric settings, a str or bytes
         for texts. A name outside the table or a read-only one raises
         RuntimeError status 1 (NotSupported), function "ktx22_set_param"; a
-        value that does not fit raises RuntimeError "Unable to cast ..."."""
+        value that does not fit raises RuntimeError "Unable to cast ...". The
+        library refuses an unusable value with status 3 (InvalidArgument) and
+        a change while a capture runs with 5 (DeviceBusy)."""
     def send_command(
         self,
         name: Literal["ClearTriggerMask", "ResetPG", "StopPG", "ResetPLLReconfig",
@@ -1399,8 +1434,10 @@ class KTX22Param(metaclass=_pybind11_type):
     ) -> None:
         """Runs a board command: "ClearTriggerMask", "ResetPG", "StopPG" (on
         this object's channel), "ResetPLLReconfig", "ExecutePLLReconfig" or
-        "PLLReconfig" (as ``KTX22.pll_reconfig``). Another name raises
-        RuntimeError status 1 (NotSupported) without calling the library."""
+        "PLLReconfig" (as ``KTX22.pll_reconfig``). The two that reconfigure
+        the PLL raise RuntimeError status 5 (DeviceBusy) while a capture runs;
+        the others act on a running capture. Another name raises RuntimeError
+        status 1 (NotSupported) without calling the library."""
     def set_register(self, address: _Int, value: _Int, /) -> None:
         """Writes a 32-bit register. Raises RuntimeError status 3
         (InvalidArgument) for an address without a register."""
@@ -1457,7 +1494,7 @@ class KTX22Sio(metaclass=_pybind11_type):
         7 (Timeout) when none comes within ``timeout``."""
     def write(self, text: _Text, /) -> None:
         """Sends a text (UTF-8, up to the first NUL). Raises RuntimeError status
-        2 (MissingObject) for None, 4 (NotOpened)."""
+        3 (InvalidArgument) for None, 4 (NotOpened)."""
     def read(self, count: _Int, /) -> str:
         """Receives up to ``count`` bytes, waiting up to ``timeout``; the str
         has exactly ``count`` characters, NULs after what came. A count below
@@ -1465,7 +1502,7 @@ class KTX22Sio(metaclass=_pybind11_type):
         UnicodeDecodeError."""
     def set_camera_mode(self, mode: _Text, /) -> None:
         """Sends the camera its mode command for ``mode``. Raises RuntimeError
-        status 2 (MissingObject) for None, 4 (NotOpened)."""
+        status 3 (InvalidArgument) for None, 4 (NotOpened)."""
 
 # ---- MR250 ------------------------------------------------------------------------------
 
@@ -1478,8 +1515,8 @@ class MR250(metaclass=_pybind11_type):
     @staticmethod
     def from_file(camerafile: _Text) -> MR250:
         """Opens board 0 channel 0 and applies the camera file. Raises
-        RuntimeError status 9 (FileError), 10 (FormatError), 5 (DeviceBusy), 2
-        (MissingObject) for None. (Wide-path forms exist too; a str always takes
+        RuntimeError status 9 (FileError), 10 (FormatError), 5 (DeviceBusy), 3
+        (InvalidArgument) for None. (Wide-path forms exist too; a str always takes
         this one.)"""
     @overload
     @staticmethod
@@ -1509,11 +1546,12 @@ class MR250(metaclass=_pybind11_type):
         """Ends any capture and releases the channel."""
     def setup(self, camerafile: _Text, /) -> None:
         """Applies a camera file to the open channel; a bad file changes
-        nothing. Raises RuntimeError status 9 (FileError), 10 (FormatError), 4
-        (NotOpened), 5 (DeviceBusy) while a capture runs."""
+        nothing. Raises RuntimeError status 9 (FileError), 10 (FormatError), 3
+        (InvalidArgument) for None, 4 (NotOpened), 5 (DeviceBusy) while a
+        capture runs."""
     def save(self, path: _Text, /) -> None:
         """Writes every writable setting as a camera file. Raises RuntimeError
-        status 9 (FileError), 4 (NotOpened)."""
+        status 9 (FileError), 3 (InvalidArgument) for None, 4 (NotOpened)."""
     def save_w(self, path: str | None, /) -> None:
         """``save`` with the path handed over as a wide string."""
     @property
@@ -1525,7 +1563,7 @@ class MR250(metaclass=_pybind11_type):
         ``Width`` x ``Height``). Raises RuntimeError status 3 (InvalidArgument)."""
     @overload
     def validate(self, images: _ImageList, /) -> None:
-        """Checks a list of images in one call (None: status 2)."""
+        """Checks a list of images in one call (a None element: status 3)."""
     @overload
     def lock(self, image: vktsim.Image, option: _Int = 0) -> None:
         """Locks one image as the ring captures go into. Raises RuntimeError
@@ -1533,8 +1571,7 @@ class MR250(metaclass=_pybind11_type):
     @overload
     def lock(self, images: _ImageList, option: _Int = 0) -> None:
         """Locks a ring of images, in list order. Raises RuntimeError status 3
-        (InvalidArgument), 2 (MissingObject) for a None element, 5
-        (DeviceBusy)."""
+        (InvalidArgument), also for a None element, 5 (DeviceBusy)."""
     def unlock(self) -> None:
         """Releases the locked images. Raises RuntimeError status 5
         (DeviceBusy) while a capture runs."""
@@ -1551,9 +1588,11 @@ class MR250(metaclass=_pybind11_type):
     def abort(self, frames: _Int, /) -> None:
         """Ends the capture after ``frames`` more frames."""
     def wait(self) -> None:
-        """Blocks until the capture has taken its frames. Raises RuntimeError
-        status 7 (Timeout) when no frame comes within "Timeout" ms (also while
-        the camera's signal is lost), 8 (Aborted), 15 (NotRunning)."""
+        """Blocks until the capture has taken its frames (a continuous one: the
+        next frame); returns at once when it finished or was stopped. Raises
+        RuntimeError status 7 (Timeout) when no frame comes within "Timeout"
+        ms (also while the camera's signal is lost), 8 (Aborted) when it was
+        aborted, 15 (NotRunning) when nothing was started, 4 (NotOpened)."""
     @property
     def is_running(self) -> bool:
         """Whether a capture is running."""
@@ -1572,7 +1611,9 @@ class MR250(metaclass=_pybind11_type):
         """``wait``, then the capture status. Raises as ``wait``."""
     @overload
     def wait_status(self, frame: _Int, /) -> TxMR250CaptureStatus:
-        """Blocks until frame ``frame`` is in, then returns the status."""
+        """Blocks until frame ``frame`` is in, then returns the status. Raises
+        as ``wait``, and 15 (NotRunning) when no running capture will bring
+        that frame."""
     def force_trigger(self) -> None:
         """Takes one frame in trigger modes 1 and 2, ``ExposureTime`` µs later."""
     @property
@@ -1644,7 +1685,9 @@ class MR250Param(metaclass=_pybind11_type):
         """Writes a setting by name. A name outside the table or a read-only one
         raises RuntimeError status 1 (NotSupported), function
         "mr250_set_param"; a value that does not fit raises RuntimeError
-        "Unable to cast ..."."""
+        "Unable to cast ...". The library refuses an unusable value with status
+        3 (InvalidArgument) and a change while a capture runs with 5
+        (DeviceBusy)."""
     def send_command(self, name: Literal["SelfCalibration"] | _Name, /) -> None:
         """"SelfCalibration" measures the input's offset error and stores the
         correction in register 0x100; it raises RuntimeError status 5
@@ -1734,8 +1777,10 @@ class Video(metaclass=_pybind11_type):
     def start(self, image: vktsim.IxModule | None, /) -> None:
         """``start`` with an image given as a library module."""
     def wait(self) -> None:
-        """Blocks until the next frame of a running capture. Raises
-        RuntimeError status 7 (Timeout), 8 (Aborted), 15 (NotRunning)."""
+        """Blocks until the next frame of a running capture; returns at once
+        after a ``grab`` or a stopped capture. Raises RuntimeError status 7
+        (Timeout), 8 (Aborted) after ``abort``, 15 (NotRunning) when nothing
+        was started, 4 (NotOpened) after ``dispose``."""
     def abort(self) -> None:
         """Ends the capture; waiters fail with status 8 (Aborted)."""
     @property
@@ -1775,7 +1820,8 @@ class Video(metaclass=_pybind11_type):
         1; a Video called with None in place of itself, status 2."""
     def set_param(self, name: _Name, value: _Value, /) -> None:
         """Writes a setting by name through the table of ``device_type``, with
-        that table's errors; another device type raises RuntimeError status 1."""
+        that table's errors (5 (DeviceBusy) while a capture runs); another
+        device type raises RuntimeError status 1."""
     def send_command(
         self,
         name: Literal["SelfCalibration", "ClearTriggerMask", "ResetPG", "StopPG",
@@ -1797,7 +1843,7 @@ def abort(control: vktsim.IxVideoControl, /) -> None:
     """Aborts the capture of a video control."""
 def wait(control: vktsim.IxVideoControl, /) -> None:
     """Waits for the capture of a video control (holding the interpreter
-    lock)."""
+    lock). A grabber board's control raises as that board's ``wait``."""
 def is_running(control: vktsim.IxVideoControl, /) -> bool:
     """Whether the capture of a video control runs."""
 
