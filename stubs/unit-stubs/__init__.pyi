@@ -707,8 +707,9 @@ class KTX21(metaclass=_pybind11_type):
     @staticmethod
     def from_file(camerafile: _Text, id: _Int, ch: _Int, option: _Int = -1) -> KTX21:
         """Opens board ``id`` channel ``ch`` and applies the camera file. Raises
-        RuntimeError status 6 (NoDevice) for a board or channel that does not
-        exist, and those of the first form."""
+        RuntimeError status 6 (NoDevice) for a board that does not exist, 3
+        (InvalidArgument) for a channel the board does not have, and those of
+        the first form."""
     @overload
     def __init__(self) -> None:
         """An empty board object; nothing is opened."""
@@ -1086,7 +1087,9 @@ class KTX22(metaclass=_pybind11_type):
     @staticmethod
     def from_file(camerafile: _Text, id: _Int, ch: _Int, option: _Int = -1) -> KTX22:
         """Opens board ``id`` channel ``ch`` and applies the camera file. Raises
-        RuntimeError status 6 (NoDevice) and those of the first form."""
+        RuntimeError status 6 (NoDevice) for a board that does not exist, 3
+        (InvalidArgument) for a channel the board does not have, and those of
+        the first form."""
     @overload
     def __init__(self) -> None:
         """An empty board object; nothing is opened."""
@@ -1485,8 +1488,9 @@ class MR250(metaclass=_pybind11_type):
     @staticmethod
     def from_file(camerafile: _Text, id: _Int, ch: _Int) -> MR250:
         """Opens board ``id`` channel ``ch`` (0 to 3) and applies the camera
-        file. Raises RuntimeError status 6 (NoDevice) and those of the first
-        form."""
+        file. Raises RuntimeError status 6 (NoDevice) for a board that does not
+        exist, 3 (InvalidArgument) for a channel the board does not have, and
+        those of the first form."""
     @overload
     def __init__(self) -> None:
         """An empty board object; nothing is opened."""
@@ -1675,7 +1679,9 @@ class Video(metaclass=_pybind11_type):
     @staticmethod
     def from_file(camerafile: _Text, id: _Int, ch: _Int, option: _Int = -1) -> Video:
         """Opens board ``id`` channel ``ch`` of that model. Raises RuntimeError
-        status 6 (NoDevice) and those of the first form."""
+        status 6 (NoDevice) for a board that does not exist, 3
+        (InvalidArgument) for a channel the board does not have, and those of
+        the first form."""
     @overload
     def __init__(self) -> None:
         """A Video driving no board."""
