@@ -18,6 +18,8 @@ import sys
 
 import pytest
 
+from test_examples import example_env   # run as the examples are, sanitizer included
+
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 README = ROOT / "README.md"
 RUN = ("python", "pycon")
@@ -93,7 +95,7 @@ def run_section(title, blocks, folder):
     """Runs one section in a fresh interpreter in `folder` (which receives a
     copy of examples/); its exit status and output."""
     shutil.copytree(ROOT / "examples", folder / "examples")
-    done = subprocess.run([sys.executable, "-c", DRIVER], cwd=folder, text=True,
+    done = subprocess.run([sys.executable, "-c", DRIVER], cwd=folder, text=True, env=example_env(),
                           input=json.dumps({"title": title, "blocks": blocks}),
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
     return done.returncode, done.stdout
@@ -115,6 +117,27 @@ def test_the_readme_shows_its_examples_as_blocks_that_run():
         assert title in titles
     kinds = {block["kind"] for _, blocks in SECTIONS for block in blocks}
     assert kinds == {"python", "pycon"}
+
+
+CODE_OF_OURS = re.compile(r"\b(import\s+(unit|vktsim)\b|(unit|vktsim)\.\w+\s*\()")
+
+
+def indented_python(text):
+    """Lines of indented code blocks (outside fences, inline code left out)
+    that use the modules: examples nobody runs."""
+    found, fenced = [], False
+    for number, line in enumerate(text.splitlines(), 1):
+        if re.match(r"^ {0,3}```", line):
+            fenced = not fenced
+        elif not fenced and line.startswith("    ") and \
+                CODE_OF_OURS.search(re.sub(r"`[^`]*`", "", line)):
+            found.append(number)
+    return found
+
+
+def test_no_python_example_hides_in_an_indented_block():
+    assert indented_python(README.read_text(encoding="utf-8")) == [], \
+        "fence these README lines as ```python (run) or ```py (shown only)"
 
 
 # ---- the harness itself: what it runs, and that it notices a fault -------------------------
@@ -160,6 +183,12 @@ exit 3
 42
 ```
 '''
+
+
+def test_indented_python_is_found():
+    assert indented_python(SAMPLE) == []
+    assert indented_python("text\n\n    import vktsim\n    x = unit.SNR11()\n\n"
+                           "    `unit.SNR11()` in prose\n") == [3, 4]
 
 
 def test_sections_blocks_and_lines_are_found():
