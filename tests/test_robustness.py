@@ -361,13 +361,20 @@ class RaisingIndex:
         raise self.error
 
 
+def _bound(board, use):
+    """A call taking the value, made on `board` (opened now, not in the call)."""
+    return lambda value: use(board, value)
+
+
 # Integer parameters of overloaded members in a later overload, or after
 # another integer: the exception must come from the first attempt to convert.
 OVERLOADED_INTEGER_PARAMETERS = [
-    ("SNR11.write(line, on)", lambda: (lambda board: lambda v: board.write(v, True))(opened_snr11())),
+    ("SNR11.write(line, on)",
+     lambda: _bound(opened_snr11(), lambda board, v: board.write(v, True))),
     ("KTX21.from_file(path, id, ch)",
      lambda: lambda v: unit.KTX21.from_file(str(KTX21_CAMERA_FILE), 0, v)),
-    ("KTX21.lock(images, option)", lambda: (lambda board: lambda v: board.lock([], v))(opened_ktx21())),
+    ("KTX21.lock(images, option)",
+     lambda: _bound(opened_ktx21(), lambda board, v: board.lock([], v))),
     ("vktsim.schedule_inputs", lambda: lambda v: vktsim.schedule_inputs("SNR11", 0, [(20, v, -1)])),
 ]
 PASSING_ON = INTEGER_PARAMETERS + OVERLOADED_INTEGER_PARAMETERS
