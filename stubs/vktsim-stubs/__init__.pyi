@@ -198,10 +198,10 @@ class DeviceModule(IxDeviceModule):
 
     def __init__(self, module: object = None) -> None:
         """``module``: None, or any object wrapping a library module. With None
-        (the default), ``GetDeviceModule`` answers a simulated module this
-        object holds and destroys with itself; with a module, that module,
-        or no module once it is gone. Raises TypeError for an object that is
-        not one."""
+        (the default), ``GetDeviceModule`` answers a simulated ``Module`` that
+        this object holds (a wrapper of that module keeps this object alive);
+        with a module, that module, or no module once it is gone. Raises
+        TypeError for an object that is not one."""
 
 class VideoControl(IxVideoControl):
     """A simulated ``IxVideoControl``."""
