@@ -52,7 +52,9 @@ import vktsim
 class _pybind11_type(type): ...
 
 # Integer arguments take any object with __index__ (int, bool, numpy
-# integers), never a float.
+# integers), never a float. What __index__ raises reaches the caller
+# unchanged, as with Python's own int parameters, except a TypeError, which
+# means the object is no integer (the call then raises its own TypeError).
 _Int: TypeAlias = SupportsIndex
 # Texts handed to the library as UTF-8 (bytes as they are); None passes a
 # null pointer, which the library refuses where it needs the text.
