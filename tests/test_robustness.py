@@ -18,7 +18,7 @@ import pytest
 
 import unit
 import vktsim
-from conftest import calls, error_fields
+from conftest import build_tool_env, calls, error_fields
 from grabber_support import KTX21_CAMERA_FILE
 
 UNIT_CLASSES = [obj for _, obj in vars(unit).items()
@@ -547,7 +547,7 @@ def proc_file(text):
     "<text>\\0-c\\0read line\\0". It reports size 0, as every such file does.
     The shell ends when its input closes, with this process at the latest."""
     shell = subprocess.Popen([text, "-c", "read line"], executable="/bin/sh",
-                             stdin=subprocess.PIPE)
+                             stdin=subprocess.PIPE, env=build_tool_env())
     try:
         path = "/proc/%d/cmdline" % shell.pid
         deadline = time.monotonic() + 10
