@@ -10,6 +10,8 @@ import textwrap
 
 import pytest
 
+from conftest import build_tool_env
+
 
 def plugin_installed():
     return any(entry.value == "vktsim_pytest"
@@ -356,10 +358,14 @@ def mypy_cache(tmp_path_factory):
 
 
 def run_mypy(directory, source, cache):
+    """mypy --strict on `source` as test_typed.py, finding the modules and
+    stubs as the tests do (installed, or on PYTHONPATH), judged by no
+    sanitizer: it is a tool, not the code under test."""
     (directory / "test_typed.py").write_text(textwrap.dedent(source))
     return subprocess.run([sys.executable, "-m", "mypy", "--strict", "--cache-dir", str(cache),
                            "test_typed.py"],
-                          cwd=directory, capture_output=True, text=True, timeout=600)
+                          cwd=directory, capture_output=True, text=True, timeout=600,
+                          env=build_tool_env())
 
 
 TYPED_TEST = """
