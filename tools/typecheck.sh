@@ -8,6 +8,6 @@ cd "$(dirname "$0")/.."
 python=.venv/bin/python
 
 echo "== stubtest: the stubs against the built modules"
-"$python" -m mypy.stubtest unit vktsim --allowlist stubs/stubtest-allowlist.txt
+"$python" -m mypy.stubtest unit vktsim vktsim_pytest --allowlist stubs/stubtest-allowlist.txt
 echo "== mypy: the examples with the stubs"
 "$python" -m mypy --strict examples

@@ -527,6 +527,15 @@ void register_user_frames(py::module_& m) {
     m.def("set_frames", &set_frames, "board"_a, "frames"_a);
 }
 
+// Identity to class name of every live library object, oldest first.
+py::dict live_idents() {
+    py::dict live;
+    for (const vkt::sim::LiveObject& object : vkt::sim::live_idents()) {
+        live[py::int_(object.ident)] = py::str(object.kind);
+    }
+    return live;
+}
+
 void register_control(py::module_& m) {
     py::class_<Unset>(m, "_Unset");
     m.def("journal", &journal);
@@ -534,9 +543,12 @@ void register_control(py::module_& m) {
     m.def("set_journal", &vkt::sim::set_journal, py::arg("recording").noconvert());
     m.def("operations", &vkt::sim::operations);
     m.def("script", &script, "operation"_a, "value"_a = Unset{}, "raises"_a = py::none());
-    m.def("reset", &vkt::sim::reset);
+    m.def("reset", [](const std::string& clock) {
+        refusing_bad_input([&] { vkt::sim::reset(clock); });
+    }, "clock"_a = "real");
     m.def("ident", &ident, "obj"_a);
     m.def("live_objects", &vkt::sim::live_objects);
+    m.def("live_idents", &live_idents);
     m.def("as_interface", &as_interface, "obj"_a, "interface"_a);
     m.def("raise_library_error",
           [](int status, const std::string& function, const std::string& file, int line) {

@@ -58,13 +58,24 @@ VKT_API std::optional<unsigned> accepted_values(const std::string& operation);
 VKT_API void script_value(const std::string& operation, const Value& value);
 VKT_API void script_raise(const std::string& operation, int status);
 
-// Back to power-on state: boards, scripts and journal.
-VKT_API void reset();
+// Back to power-on state: boards, scripts and journal, with simulated time
+// at 0 on the clock named ("real" or "virtual", as set_clock() takes). An
+// unknown clock is refused with std::invalid_argument before anything changes.
+VKT_API void reset(const std::string& clock = "real");
 
 // Identity number of the library object whose complete object starts at
 // `address`, if one is alive there.
 VKT_API std::optional<std::uint64_t> ident_of(const void* address);
 VKT_API std::size_t live_objects();
+
+// A library object alive now: the identity the library gave it and the name
+// of its class without namespaces ("CxKTX21", "CxImage", "SimDIO").
+struct LiveObject {
+    std::uint64_t ident;
+    std::string kind;
+};
+// The library objects alive now, oldest (lowest identity) first.
+VKT_API std::vector<LiveObject> live_idents();
 
 // The library object at `address` viewed as the interface `interface`, or
 // null when no object lives there or it does not implement the interface.

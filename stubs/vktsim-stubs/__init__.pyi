@@ -248,14 +248,22 @@ def script(
     status ("raises= takes a status the library defines, 0 to 15, not 99");
     TypeError for a status that is neither an ``ExStatus`` nor an int (bool
     included)."""
-def reset() -> None:
-    """Brings every simulated board, script and the journal back to power-on."""
+def reset(clock: str = "real") -> None:
+    """Brings every simulated board, script and the journal back to power-on,
+    with ``now_ms()`` at 0 on the clock named ("real" or "virtual", as
+    ``set_clock`` takes): on the virtual clock it stays exactly 0 until the
+    test moves it. Raises ValueError for another clock, and changes nothing
+    then."""
 def ident(obj: object) -> int:
     """The identity number of the library object behind ``obj``, as the journal
     records it. Raises TypeError for an object that wraps none, ValueError
     for one the simulated library did not make."""
 def live_objects() -> int:
     """How many library objects exist: made and not yet destroyed."""
+def live_idents() -> dict[int, str]:
+    """The library objects that exist, oldest first: each identity (as
+    ``ident`` tells it) with the name of the library's class of the object
+    (``{3: "CxKTX21", 4: "CxImage"}``)."""
 
 _Interface = TypeVar(
     "_Interface", IxModule, IxDeviceModule, IxRegister, IxVideoControl, IxDIO, IxIndexedDIO
