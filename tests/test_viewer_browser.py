@@ -119,7 +119,7 @@ def test_frames_pixel_values_and_statistics_match_the_frames(page, viewer, tmp_p
     element(page, "#zoom-one").click()
     from selenium.webdriver.common.action_chains import ActionChains
     canvas = element(page, "#image")
-    for x, y in [(10, 5), (40, 30), (63, 47)]:
+    for x, y in [(10, 5), (40, 30), (60, 44)]:
         offset_x = x + 0.5 - canvas.size["width"] / 2
         offset_y = y + 0.5 - canvas.size["height"] / 2
         ActionChains(page).move_to_element_with_offset(canvas, int(offset_x),
@@ -145,16 +145,17 @@ def test_editing_a_setting_reaches_the_library_and_a_refusal_shows(page, viewer,
     field = element(page, '#settings tr[data-name="ExposureTime"] input')
     field.clear()
     field.send_keys("777\n")
-    until(page, lambda: any(name == "CxKTX21Param::SetParam" and args[-2:] == (
-        b"ExposureTime", 777) for name, args in vktsim.journal()))
-    vktsim.script("CxKTX21Param::SetParam", raises=3)
-    field = element(page, '#settings tr[data-name="TriggerCycleTime"] input')
+    until(page, lambda: ("CxKTX21Param::SetParam", (4, b"ExposureTime", 777, 0x100000008))
+          in vktsim.journal())
+    field = element(page, '#settings tr[data-name="TriggerMode"] input')
     field.clear()
-    field.send_keys("5\n")
+    field.send_keys("9\n")
     error = until(page, lambda: element(
-        page, '#settings tr[data-name="TriggerCycleTime"] td.error').text)
+        page, '#settings tr[data-name="TriggerMode"] td.error').text)
     assert error.startswith("InvalidArgument (3): Code:3 Line:")
-    assert field.get_attribute("value") == "20000"
+    assert error.endswith(" Function:CxKTX21Param::SetParam: TriggerMode 9 is out of range "
+                          "0..2 File:sim/core/state.cpp")
+    until(page, lambda: field.get_attribute("value") == "0")
     assert element(page, '#settings tr[data-name="DeviceID"] input').get_attribute("readonly")
 
 

@@ -97,7 +97,7 @@ def test_opening_a_grabber_shows_its_settings(viewer, tmp_path):
     path = camera_file(tmp_path, ExposureTime=321)
     vktsim.clear_journal()
     state = viewer.open(model="KTX21", camera_file=path)
-    assert ("CxKTX21::FromFile", (path.encode(), -1)) in vktsim.journal()
+    assert ("CxKTX21::FromFile", (path.encode(), 0, 0, -1)) in vktsim.journal()
     assert state["board"]["model"] == "KTX21" and state["board"]["grabber"] is True
     rows = {row["name"]: row for row in state["settings"]}
     assert rows["ExposureTime"] == {"name": "ExposureTime", "kind": "int", "writable": True,
@@ -117,19 +117,24 @@ def test_a_board_that_does_not_open_shows_the_library_error(viewer, tmp_path):
 def test_editing_a_setting_reaches_the_library(ktx21):
     answer = ktx21.post("/api/setting", {"name": "ExposureTime", "value": "1234"})
     assert answer.json() == {"name": "ExposureTime", "value": 1234}
-    assert ("CxKTX21Param::SetParam", (b"ExposureTime", 1234)) in [
-        (name, args[-2:]) for name, args in vktsim.journal()]
+    assert ("CxKTX21Param::SetParam", (4, b"ExposureTime", 1234, 0x100000008)) \
+        in vktsim.journal()
 
 
-@pytest.mark.parametrize("name, value, error", [
-    ("DeviceID", "5", "ReadOnly (12): Code:12 "),
-    ("NoSuchSetting", "5", "NotSupported (1): Code:1 "),
+@pytest.mark.parametrize("name, value, status, text", [
+    ("TriggerMode", "9", "InvalidArgument (3): Code:3 ",
+     " Function:CxKTX21Param::SetParam: TriggerMode 9 is out of range 0..2 "
+     "File:sim/core/state.cpp"),
+    ("DeviceID", "5", "NotSupported (1): Code:1 ",
+     " Function:ktx21_set_param File:pyvkt/vkt_unit/ktx21.cpp"),
+    ("NoSuchSetting", "5", "NotSupported (1): Code:1 ",
+     " Function:ktx21_set_param File:pyvkt/vkt_unit/ktx21.cpp"),
 ])
 def test_a_refused_value_shows_the_library_error_and_keeps_the_value(ktx21, name, value,
-                                                                      error):
+                                                                      status, text):
     before = ktx21.state(settings=True)["settings"]
     answer = ktx21.post("/api/setting", {"name": name, "value": value}).json()
-    assert answer["error"].startswith(error)
+    assert answer["error"].startswith(status) and answer["error"].endswith(text)
     assert ktx21.state(settings=True)["settings"] == before
 
 

@@ -11,6 +11,7 @@ from __future__ import annotations
 
 import json
 import socket
+import sys
 import threading
 from http import HTTPStatus
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -56,6 +57,13 @@ class ViewerServer(ThreadingHTTPServer):
         self.gate = Gate(host, self.server_address[1], self.token)
         self.session = session
         self.page = static_text("index.html").replace("__TOKEN__", self.token)
+
+    def handle_error(self, request: Any, client_address: Any) -> None:
+        """A page that went away mid-answer (closed, reloaded) is no error;
+        anything else is reported as the standard library does."""
+        if isinstance(sys.exc_info()[1], ConnectionError):
+            return
+        super().handle_error(request, client_address)
 
     @property
     def port(self) -> int:
