@@ -83,6 +83,14 @@ def element(browser, selector):
     return browser.find_element("css selector", selector)
 
 
+def replace_text(field, text):
+    """Types ``text`` over a field's value and commits it with Enter (a
+    clear() would commit the empty field first)."""
+    from selenium.webdriver.common.keys import Keys
+    field.send_keys(Keys.CONTROL + "a")
+    field.send_keys(text + Keys.ENTER)
+
+
 def open_board(browser, model, path="", board_id=0):
     from selenium.webdriver.support.select import Select
     Select(element(browser, "#model")).select_by_visible_text(model)
@@ -143,13 +151,12 @@ def test_editing_a_setting_reaches_the_library_and_a_refusal_shows(page, viewer,
     open_board(page, "KTX21", camera_file(tmp_path))
     vktsim.clear_journal()
     field = element(page, '#settings tr[data-name="ExposureTime"] input')
-    field.clear()
-    field.send_keys("777\n")
-    until(page, lambda: ("CxKTX21Param::SetParam", (4, b"ExposureTime", 777, 0x100000008))
+    replace_text(field, "777")
+    param = vktsim.ident(viewer.session.board.param)
+    until(page, lambda: ("CxKTX21Param::SetParam", (param, b"ExposureTime", 777, 0x100000008))
           in vktsim.journal())
     field = element(page, '#settings tr[data-name="TriggerMode"] input')
-    field.clear()
-    field.send_keys("9\n")
+    replace_text(field, "9")
     error = until(page, lambda: element(
         page, '#settings tr[data-name="TriggerMode"] td.error').text)
     assert error.startswith("InvalidArgument (3): Code:3 Line:")

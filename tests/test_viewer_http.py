@@ -117,7 +117,8 @@ def test_a_board_that_does_not_open_shows_the_library_error(viewer, tmp_path):
 def test_editing_a_setting_reaches_the_library(ktx21):
     answer = ktx21.post("/api/setting", {"name": "ExposureTime", "value": "1234"})
     assert answer.json() == {"name": "ExposureTime", "value": 1234}
-    assert ("CxKTX21Param::SetParam", (4, b"ExposureTime", 1234, 0x100000008)) \
+    param = vktsim.ident(ktx21.session.board.param)
+    assert ("CxKTX21Param::SetParam", (param, b"ExposureTime", 1234, 0x100000008)) \
         in vktsim.journal()
 
 

@@ -266,7 +266,7 @@ function showState(state) {
   $("grabber").hidden = !(board && board.grabber);
   $("dio").hidden = !(board && !board.grabber);
   $("settings-panel").hidden = !board;
-  if (state.settings) showSettings(state.settings);
+  if (state.settings) showSettings(state.settings, board.serial);
   if (state.capture) {
     $("fps").textContent = state.capture.fps.toFixed(1);
     $("dropped").textContent = state.capture.dropped;
@@ -296,9 +296,19 @@ function showErrors(errors) {
   while (list.children.length > 20) list.lastChild.remove();
 }
 
-function showSettings(rows) {
+// The settings table: built anew for another board, else updated in place,
+// leaving alone the field being edited.
+function showSettings(rows, serial) {
   const body = document.querySelector("#settings tbody");
-  body.replaceChildren(...rows.map(settingRow));
+  if (body.dataset.serial !== String(serial) || body.children.length !== rows.length) {
+    body.dataset.serial = serial;
+    body.replaceChildren(...rows.map(settingRow));
+    return;
+  }
+  rows.forEach((row, index) => {
+    const field = body.children[index].querySelector("input");
+    if (field !== document.activeElement && row.value !== undefined) field.value = row.value;
+  });
 }
 
 function settingRow(row) {
