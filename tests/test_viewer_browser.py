@@ -201,3 +201,17 @@ def test_a_screenshot_for_a_person(page, viewer, tmp_path):
     assert page.save_screenshot(str(target))
     print("screenshot of the viewer:", target)
     assert target.stat().st_size > 10000
+
+
+def test_the_page_shows_large_frames_at_video_rate(page, viewer, tmp_path):
+    """1024 x 1024 8-bit frames at 50 frames/s: the page draws at least 25 of
+    them a second (frames/s counted by the page itself)."""
+    open_board(page, "KTX21", camera_file(tmp_path, Width=1024, Height=1024))
+    start_and_wait_for_frames(page)
+    time.sleep(3)
+    rates = []
+    for _ in range(5):
+        rates.append(int(element(page, "#shown-fps").text))
+        time.sleep(0.5)
+    print("frames/s drawn by the page:", rates)
+    assert max(rates) >= 25, rates

@@ -12,6 +12,8 @@ const view = {
   board: null,
   settingsFor: null,
   lastError: 0,
+  shownTimes: [],
+  notShown: 0,
 };
 
 // ---- talking to the server --------------------------------------------------------------
@@ -68,18 +70,36 @@ function sampleBits() {
   return bits > 8 && bits <= 16 ? bits : 16;
 }
 
+// Frames this page drew in the last second, and frames it never got (gaps in
+// the board's frame numbers: dropped by the capture or by a slow page).
+function countShown(frame) {
+  const now = performance.now();
+  view.shownTimes.push(now);
+  while (now - view.shownTimes[0] > 1000) view.shownTimes.shift();
+  const previous = view.frame;
+  if (previous && frame.number > previous.number) {
+    view.notShown += frame.number - previous.number - 1;
+  }
+  $("shown-fps").textContent = view.shownTimes.length;
+  $("not-shown").textContent = view.notShown;
+}
+
 function showFrame(frame) {
+  countShown(frame);
   const sizeChanged = !view.frame || view.frame.width !== frame.width ||
                       view.frame.height !== frame.height;
   view.frame = frame;
-  paintGrey(frame);
+  const counts = paintGrey(frame);
   if (sizeChanged && !view.fitted) zoomToFit();
   draw();
   $("frame-number").textContent = frame.number;
   $("frame-size").textContent = frame.width + " x " + frame.height + ", " + frame.bits + " bit";
-  showStatistics(frame);
+  showStatistics(counts, frame.bits);
 }
 
+// One pass over the samples: the grey image (through a table from sample to
+// colour) and the count of every sample value, from which the statistics
+// follow exactly.
 function paintGrey(frame) {
   const { width, height, samples } = frame;
   view.grey.width = width;
@@ -87,12 +107,31 @@ function paintGrey(frame) {
   const context = view.grey.getContext("2d");
   const image = context.createImageData(width, height);
   const rgba = new Uint32Array(image.data.buffer);
-  const scale = 255 / ((1 << frame.bits) - 1);
+  const colours = colourTable(frame.bits, samples.BYTES_PER_ELEMENT);
+  const counts = new Uint32Array(colours.length);
   for (let i = 0; i < samples.length; i++) {
-    const g = frame.bits === 8 ? samples[i] : Math.min(255, Math.round(samples[i] * scale));
-    rgba[i] = 0xff000000 | (g << 16) | (g << 8) | g;
+    const v = samples[i];
+    counts[v]++;
+    rgba[i] = colours[v];
   }
   context.putImageData(image, 0, 0);
+  return counts;
+}
+
+const colourTables = new Map();
+
+function colourTable(bits, sampleBytes) {
+  const key = bits + "/" + sampleBytes;
+  if (!colourTables.has(key)) {
+    const table = new Uint32Array(sampleBytes === 1 ? 256 : 65536);
+    const scale = 255 / ((1 << bits) - 1);
+    for (let v = 0; v < table.length; v++) {
+      const g = Math.min(255, Math.round(v * scale));
+      table[v] = 0xff000000 | (g << 16) | (g << 8) | g;
+    }
+    colourTables.set(key, table);
+  }
+  return colourTables.get(key);
 }
 
 // ---- zoom and pan -----------------------------------------------------------------------
@@ -190,29 +229,31 @@ function showPixel(canvasX, canvasY) {
 }
 
 // ---- histogram and statistics -----------------------------------------------------------
-function statistics(frame) {
-  const samples = frame.samples;
+// min, max, mean and (population) standard deviation from the counts of
+// each sample value, and 256 histogram bins over the camera's range.
+function statistics(counts, bits) {
   const bins = new Uint32Array(256);
-  const shift = frame.bits - 8;
-  let min = Infinity, max = -Infinity, sum = 0, squares = 0;
-  for (let i = 0; i < samples.length; i++) {
-    const v = samples[i];
-    if (v < min) min = v;
-    if (v > max) max = v;
-    sum += v;
-    squares += v * v;
-    bins[Math.min(255, v >> shift)]++;
+  const shift = Math.max(0, bits - 8);
+  let min = -1, max = -1, n = 0, sum = 0;
+  for (let v = 0; v < counts.length; v++) {
+    const count = counts[v];
+    if (count === 0) continue;
+    if (min < 0) min = v;
+    max = v;
+    n += count;
+    sum += count * v;
+    bins[Math.min(255, v >> shift)] += count;
   }
-  const n = samples.length;
   const mean = sum / n;
-  // Two passes would be exact to the last digit; one pass with the sums in
-  // doubles is exact for every frame size a board delivers (integers < 2^53).
-  const variance = Math.max(0, squares / n - mean * mean);
-  return { min, max, mean, std: Math.sqrt(variance), bins };
+  let squares = 0;
+  for (let v = min; v <= max; v++) {
+    if (counts[v]) squares += counts[v] * (v - mean) * (v - mean);
+  }
+  return { min, max, mean, std: Math.sqrt(squares / n), bins };
 }
 
-function showStatistics(frame) {
-  const stats = statistics(frame);
+function showStatistics(counts, bits) {
+  const stats = statistics(counts, bits);
   $("stat-min").textContent = stats.min;
   $("stat-max").textContent = stats.max;
   $("stat-mean").textContent = stats.mean.toFixed(3);
