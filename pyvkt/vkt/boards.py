@@ -70,11 +70,10 @@ def describe_error(error: BaseException) -> str:
     status = library_status(error)
     if status is None:
         return str(error) or type(error).__name__
-    try:
-        name = vktsim.ExStatus(status).name
-    except ValueError:
-        name = "status %d" % status
-    return "%s (%d): %s" % (name, status, error)
+    names = {int(member): name for name, member in vktsim.ExStatus.__members__.items()}
+    if status not in names:
+        return "status %d: %s" % (status, error)
+    return "%s (%d): %s" % (names[status], status, error)
 
 
 # ---- the name tables, from the installed stubs ---------------------------------------
@@ -215,7 +214,7 @@ def _grabber_by_id(model: str, id: int, ch: int) -> Grabber:
     return board
 
 
-def _param_of(device: Device) -> Param:
+def param_of(device: Device) -> Param:
     if isinstance(device, unit.KTX21):
         return unit.KTX21Param.from_(device)
     if isinstance(device, unit.KTX22):
@@ -237,7 +236,7 @@ def open_grabber(model: str, id: int | None = None, ch: int | None = None,
         device = _grabber_from_file(model, camera_file, id, ch)
     else:
         device = _grabber_by_id(model, id or 0, ch or 0)
-    return Board(model, device, _param_of(device))
+    return Board(model, device, param_of(device))
 
 
 def open_board(model: str, id: int | None = None, ch: int | None = None,
@@ -376,7 +375,8 @@ def _wait_for_frame(board: Board, grabber: Grabber, index: int, triggered: bool)
     if triggered:
         grabber.force_trigger()
     if not isinstance(grabber, unit.KTX22):
-        return grabber.wait_status(index + 1).last_frame_no
+        grabber.wait_status(index + 1)
+        return grabber.query_status(index).last_frame_no
     timeout = get_setting(board, "Timeout")
     timeout = min(max(timeout, 1), 60000) if isinstance(timeout, int) else 60000
     while grabber.query_status().total_frame_count <= index:
@@ -384,14 +384,17 @@ def _wait_for_frame(board: Board, grabber: Grabber, index: int, triggered: bool)
             raise BoardError("KTX22: frame %d did not arrive within %d ms" % (index, timeout))
     if triggered:
         grabber.clear_trigger_mask()
-    return grabber.query_status().last_frame_no
+    # The KTX22 tells no image's frame number; frame n goes to image n - 1 of
+    # a ring with room for every frame.
+    return index + 1
 
 
 def capture(board: Board, count: int,
             clock: Callable[[], float] = time.monotonic) -> Iterator[Frame]:
     """Captures `count` frames into a ring of as many images and yields each
     frame as it arrives (a camera in software-trigger mode is triggered for
-    each). The board is stopped and the ring unlocked when the iteration
+    each). The encoder count is read when the wait for the frame returns:
+    with a camera faster than this loop it may be that of a later frame. The board is stopped and the ring unlocked when the iteration
     ends, early or not. Library errors (a time-out, a lost signal) raise
     RuntimeError from `unit`."""
     if count < 1:
