@@ -77,7 +77,8 @@ def test_a_grabbed_recording_replays_bit_exact_on_a_fresh_board(tmp_path):
     camera = small_camera_file(tmp_path, "KTX21", BitWidth=10)
     status = cli.main(["grab", "KTX21", "--camera-file", camera, "-n", "3", "-o", str(tmp_path)])
     assert status == 0
-    vktsim.reset()
+    vktsim.reset()                       # a board fresh from power-on
+    vktsim.set_clock("virtual")
     device = unit.KTX21.from_file(small_camera_file(tmp_path, "KTX21", ExposureTime=9))
     vktsim.replay(device, str(tmp_path / "recording.npz"))
     rec = recording.load(tmp_path / "recording.npz")

@@ -199,11 +199,12 @@ def open_dio(model: str, id: int = 0) -> Board:
 
 
 def _grabber_from_file(model: str, path: str, id: int | None, ch: int | None) -> Device:
-    cls = {"KTX21": unit.KTX21, "KTX22": unit.KTX22, "MR250": unit.MR250,
-           "Video": unit.Video}[model]
+    openers: dict[str, Callable[..., Device]] = {
+        "KTX21": unit.KTX21.from_file, "KTX22": unit.KTX22.from_file,
+        "MR250": unit.MR250.from_file, "Video": unit.Video.from_file}
     if id is None and ch is None:
-        return cls.from_file(path)
-    return cls.from_file(path, id or 0, ch or 0)
+        return openers[model](path)
+    return openers[model](path, id or 0, ch or 0)
 
 
 def _grabber_by_id(model: str, id: int, ch: int) -> Grabber:
@@ -278,11 +279,23 @@ def convert_value(board: Board, name: str, text: str) -> Value:
         raise BoardError("%s takes an integer, not %r" % (name, text)) from None
 
 
+def write_setting(board: Board, name: str, value: Value) -> None:
+    """Writes a setting. The digital-I/O boards take integers only. Refusals
+    of the library raise RuntimeError from `unit`."""
+    param = board.param
+    if isinstance(param, (unit.SNR11Param, unit.SN2200Param, unit.TK560Param)):
+        if isinstance(value, str):
+            raise BoardError("%s takes an integer, not %r" % (name, value))
+        param.set_param(name, value)
+    else:
+        param.set_param(name, value)
+
+
 def set_setting(board: Board, name: str, text: str) -> Value:
     """Writes a setting from its text form (see `convert_value`); returns the
     value written. Refusals of the library raise RuntimeError from `unit`."""
     value = convert_value(board, name, text)
-    board.param.set_param(name, value)
+    write_setting(board, name, value)
     return value
 
 

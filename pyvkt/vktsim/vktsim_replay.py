@@ -75,10 +75,12 @@ def _encoder_steps(rec: recording.Recording) -> list[int]:
 
 
 def _frames(rec: recording.Recording) -> list[memoryview]:
-    code = "B" if rec.depth == 8 else "H"
-    if code == "H" and sys.byteorder != "little":
+    shape = (rec.height, rec.width)
+    if rec.depth == 8:
+        return [memoryview(frame).cast("B", shape) for frame in rec.frames]
+    if sys.byteorder != "little":
         raise ValueError("16-bit recordings are replayed on little-endian machines only")
-    return [memoryview(frame).cast(code, (rec.height, rec.width)) for frame in rec.frames]
+    return [memoryview(frame).cast("H", shape) for frame in rec.frames]
 
 
 def _play(board: _Grabber, target: boards.Board, settings: dict[str, boards.Value],
@@ -91,13 +93,13 @@ def _play(board: _Grabber, target: boards.Board, settings: dict[str, boards.Valu
     written: list[str] = []
     try:
         for name, value in settings.items():
-            target.param.set_param(name, value)
+            boards.write_setting(target, name, value)
             written.append(name)
         vktsim.set_frames(board, frames)
     except BaseException:
         for name in reversed(written):
             if name in before:
-                target.param.set_param(name, before[name])
+                boards.write_setting(target, name, before[name])
         raise
 
 
