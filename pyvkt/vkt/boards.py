@@ -70,11 +70,10 @@ def describe_error(error: BaseException) -> str:
     status = library_status(error)
     if status is None:
         return str(error) or type(error).__name__
-    try:
-        name = vktsim.ExStatus(status).name
-    except ValueError:
-        name = "status %d" % status
-    return "%s (%d): %s" % (name, status, error)
+    names = {int(member): name for name, member in vktsim.ExStatus.__members__.items()}
+    if status not in names:
+        return "status %d: %s" % (status, error)
+    return "%s (%d): %s" % (names[status], status, error)
 
 
 # ---- the name tables, from the installed stubs ---------------------------------------
@@ -200,11 +199,12 @@ def open_dio(model: str, id: int = 0) -> Board:
 
 
 def _grabber_from_file(model: str, path: str, id: int | None, ch: int | None) -> Device:
-    cls = {"KTX21": unit.KTX21, "KTX22": unit.KTX22, "MR250": unit.MR250,
-           "Video": unit.Video}[model]
+    openers: dict[str, Callable[..., Device]] = {
+        "KTX21": unit.KTX21.from_file, "KTX22": unit.KTX22.from_file,
+        "MR250": unit.MR250.from_file, "Video": unit.Video.from_file}
     if id is None and ch is None:
-        return cls.from_file(path)
-    return cls.from_file(path, id or 0, ch or 0)
+        return openers[model](path)
+    return openers[model](path, id or 0, ch or 0)
 
 
 def _grabber_by_id(model: str, id: int, ch: int) -> Grabber:
@@ -215,7 +215,7 @@ def _grabber_by_id(model: str, id: int, ch: int) -> Grabber:
     return board
 
 
-def _param_of(device: Device) -> Param:
+def param_of(device: Device) -> Param:
     if isinstance(device, unit.KTX21):
         return unit.KTX21Param.from_(device)
     if isinstance(device, unit.KTX22):
@@ -237,7 +237,7 @@ def open_grabber(model: str, id: int | None = None, ch: int | None = None,
         device = _grabber_from_file(model, camera_file, id, ch)
     else:
         device = _grabber_by_id(model, id or 0, ch or 0)
-    return Board(model, device, _param_of(device))
+    return Board(model, device, param_of(device))
 
 
 def open_board(model: str, id: int | None = None, ch: int | None = None,
@@ -279,11 +279,23 @@ def convert_value(board: Board, name: str, text: str) -> Value:
         raise BoardError("%s takes an integer, not %r" % (name, text)) from None
 
 
+def write_setting(board: Board, name: str, value: Value) -> None:
+    """Writes a setting. The digital-I/O boards take integers only. Refusals
+    of the library raise RuntimeError from `unit`."""
+    param = board.param
+    if isinstance(param, (unit.SNR11Param, unit.SN2200Param, unit.TK560Param)):
+        if isinstance(value, str):
+            raise BoardError("%s takes an integer, not %r" % (name, value))
+        param.set_param(name, value)
+    else:
+        param.set_param(name, value)
+
+
 def set_setting(board: Board, name: str, text: str) -> Value:
     """Writes a setting from its text form (see `convert_value`); returns the
     value written. Refusals of the library raise RuntimeError from `unit`."""
     value = convert_value(board, name, text)
-    board.param.set_param(name, value)
+    write_setting(board, name, value)
     return value
 
 
@@ -376,7 +388,8 @@ def _wait_for_frame(board: Board, grabber: Grabber, index: int, triggered: bool)
     if triggered:
         grabber.force_trigger()
     if not isinstance(grabber, unit.KTX22):
-        return grabber.wait_status(index + 1).last_frame_no
+        grabber.wait_status(index + 1)
+        return grabber.query_status(index).last_frame_no
     timeout = get_setting(board, "Timeout")
     timeout = min(max(timeout, 1), 60000) if isinstance(timeout, int) else 60000
     while grabber.query_status().total_frame_count <= index:
@@ -384,14 +397,17 @@ def _wait_for_frame(board: Board, grabber: Grabber, index: int, triggered: bool)
             raise BoardError("KTX22: frame %d did not arrive within %d ms" % (index, timeout))
     if triggered:
         grabber.clear_trigger_mask()
-    return grabber.query_status().last_frame_no
+    # The KTX22 tells no image's frame number; frame n goes to image n - 1 of
+    # a ring with room for every frame.
+    return index + 1
 
 
 def capture(board: Board, count: int,
             clock: Callable[[], float] = time.monotonic) -> Iterator[Frame]:
     """Captures `count` frames into a ring of as many images and yields each
     frame as it arrives (a camera in software-trigger mode is triggered for
-    each). The board is stopped and the ring unlocked when the iteration
+    each). The encoder count is read when the wait for the frame returns:
+    with a camera faster than this loop it may be that of a later frame. The board is stopped and the ring unlocked when the iteration
     ends, early or not. Library errors (a time-out, a lost signal) raise
     RuntimeError from `unit`."""
     if count < 1:

@@ -15,7 +15,7 @@ import sys
 import time
 import struct
 import zlib
-from collections.abc import Callable, Sequence
+from collections.abc import Sequence
 from typing import IO, TextIO
 
 import unit
@@ -151,8 +151,14 @@ def cmd_params(args: argparse.Namespace, out: TextIO) -> int:
         return 0
     _table(out, ["NAME", "VALUE", "KIND", "ACCESS"], [
         [s.name, ("error: " + boards.describe_error(v)) if isinstance(v, BaseException)
-         else str(v), s.kind, "rw" if s.writable else "ro"] for s, v in rows])
+         else _printable(str(v)), s.kind, "rw" if s.writable else "ro"] for s, v in rows])
     return 0
+
+
+def _printable(text: str) -> str:
+    """A value on one line of the table: control characters as escapes."""
+    return "".join(c if c.isprintable() else c.encode("unicode_escape").decode("ascii")
+                   for c in text)
 
 
 # ---- grab ----------------------------------------------------------------------------------
@@ -202,6 +208,7 @@ def cmd_grab(args: argparse.Namespace, out: TextIO) -> int:
     folder.mkdir(parents=True, exist_ok=True)
     with _open(args) as board:
         shape = boards.geometry(board)
+        table_model = board.table_model   # a Video records the model it drives
         settings = {s.name: v for s, v in boards.read_settings(board)
                     if not isinstance(v, BaseException)}
         progress = Progress(sys.stderr, args.n)
@@ -215,7 +222,7 @@ def cmd_grab(args: argparse.Namespace, out: TextIO) -> int:
         (folder / name).write_bytes(png_bytes(shape.width, shape.height, shape.depth,
                                               frame.pixels))
     recorded = recording.Recording(
-        model=args.model, settings=settings, width=shape.width, height=shape.height,
+        model=table_model, settings=settings, width=shape.width, height=shape.height,
         depth=shape.depth, frames=[f.pixels for f in frames],
         frame_numbers=[f.number for f in frames],
         encoder_counts=[f.encoder_count for f in frames],
@@ -254,7 +261,7 @@ def cmd_io(args: argparse.Namespace, out: TextIO) -> int:
             dio.write(line, level)
         inputs, outputs = dio.read(), dio.write_status()
         if args.json:
-            json.dump({"model": board.model, "id": args.id, "inputs": inputs,
+            json.dump({"model": board.model, "id": args.id or 0, "inputs": inputs,
                        "outputs": outputs}, out)
             out.write("\n")
         else:
@@ -267,12 +274,12 @@ def cmd_io(args: argparse.Namespace, out: TextIO) -> int:
 
 
 def _watch(dio: boards.DioBoard, last: int, out: TextIO, interval: float,
-           as_json: bool, sleep: Callable[[float], None] = time.sleep) -> None:
+           as_json: bool) -> None:
     """Prints each change of the inputs until interrupted (Ctrl-C)."""
     started = time.monotonic()
     with contextlib.suppress(KeyboardInterrupt):
         while True:
-            sleep(interval)
+            time.sleep(interval)
             now = dio.read()
             if now == last:
                 continue
