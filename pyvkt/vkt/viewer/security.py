@@ -15,6 +15,7 @@ import ipaddress
 import secrets
 from collections.abc import Mapping
 from dataclasses import dataclass
+from email.message import Message
 from urllib.parse import parse_qs, urlsplit
 
 TOKEN_HEADER = "X-Viewer-Token"
@@ -59,7 +60,8 @@ class Gate:
         self.hosts = frozenset(f"{name}:{port}" for name in names)
         self.origins = frozenset(f"http://{name}" for name in self.hosts)
 
-    def check(self, target: str, headers: Mapping[str, str]) -> Refusal | None:
+    def check(self, target: str,
+              headers: Mapping[str, str] | Message[str, str]) -> Refusal | None:
         """None when the request may go on, else why not. ``target`` is the
         request's path with its query; ``headers`` its headers."""
         host = headers.get("Host")
