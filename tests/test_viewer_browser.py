@@ -195,7 +195,10 @@ def test_a_screenshot_for_a_person(page, viewer, tmp_path):
     scene = (96 + 80 * np.sin(x / 37.0) * np.cos(y / 23.0) + (x + y) / 20).astype(np.uint8)
     vktsim.set_frames(viewer.session.board.device, [scene])
     start_and_wait_for_frames(page)
-    until(page, lambda: float(element(page, "#fps").text) > 0)
+    until(page, lambda: float(element(page, "#fps").text) > 40)
+    from selenium.webdriver.common.action_chains import ActionChains
+    ActionChains(page).move_to_element_with_offset(element(page, "#image"), 40, -30).perform()
+    until(page, lambda: element(page, "#pixel").get_attribute("data-value"))
     ARTIFACTS.mkdir(parents=True, exist_ok=True)
     target = ARTIFACTS / "viewer.png"
     assert page.save_screenshot(str(target))

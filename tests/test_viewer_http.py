@@ -294,3 +294,18 @@ def test_vkt_view_prints_the_address_with_the_token(tmp_path):
         process.terminate()
         process.wait(10)
     assert process.stderr.read() == ""
+
+
+def test_a_capture_ended_by_a_board_error_can_be_started_again(ktx21):
+    ktx21.capture(True)
+    first = ktx21.frame()
+    vktsim.script("CxKTX21::QueryStatus", raises=4)
+    state = ktx21.wait_for(lambda s: not s["capture"]["running"])
+    assert state["errors"][-1]["text"].startswith("Code:4 Line:")
+    state = ktx21.capture(True)
+    assert state["capture"]["running"] is True
+    later = ktx21.frame(int(first.headers["X-Frame-Sequence"]))
+    assert int(later.headers["X-Frame-Number"]) >= 1
+    operations = [name for name, _ in vktsim.journal()]
+    assert operations.count("CxKTX21::Start") == 2
+    assert operations.count("CxKTX21::Unlock") == 1, "the ended capture's ring is released"

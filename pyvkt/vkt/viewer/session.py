@@ -97,11 +97,14 @@ class Session:
         self._board_serials = itertools.count(1)
         self.board_serial = 0
         self._lock = threading.RLock()
+        # Errors come from the capture thread too, while a request may hold
+        # the session's lock waiting for that thread to end: a lock of their own.
+        self._errors_lock = threading.Lock()
 
     # ---- errors ---------------------------------------------------------------------------
     def report(self, text: str) -> None:
         """Adds a board error to the list the page shows."""
-        with self._lock:
+        with self._errors_lock:
             self.errors.append({"id": next(self._error_numbers), "text": text,
                                 "time": time.strftime("%H:%M:%S")})
 
@@ -190,15 +193,26 @@ class Session:
         if not isinstance(run, bool):
             raise SessionError("run must be true or false")
         with self._lock:
+            if self.capturing is not None and (not run or not self.capturing.running):
+                # Stopped on request, or ended by a board error: the ring is
+                # released either way before a new capture locks its own.
+                self._stop_capture()
             if run and self.capturing is None:
                 self._start_capture()
-            elif not run and self.capturing is not None:
-                capturing, self.capturing = self.capturing, None
-                try:
-                    capturing.stop()
-                except RuntimeError as error:
-                    self.report(boards.describe_error(error))
             return self.state({})
+
+    def _stop_capture(self) -> None:
+        capturing, self.capturing = self.capturing, None
+        recorder, self.recorder = self.recorder, None
+        if recorder is not None:
+            self.report(f"recording ended with the capture after {len(recorder.frames)} of "
+                        f"{recorder.count} frames: nothing was written")
+        if capturing is None:
+            return
+        try:
+            capturing.stop()
+        except RuntimeError as error:
+            self.report(boards.describe_error(error))
 
     def _start_capture(self) -> None:
         board = self._open_board()
@@ -286,7 +300,9 @@ class Session:
         errors (and the settings when asked for)."""
         with self._lock:
             board = self.board
-            answer: dict[str, Any] = {"board": None, "errors": list(self.errors),
+            with self._errors_lock:
+                errors = list(self.errors)
+            answer: dict[str, Any] = {"board": None, "errors": errors,
                                       "recording": self.last_recording,
                                       "recording_now": self.recorder is not None}
             if board is None:
