@@ -218,3 +218,19 @@ def test_the_page_shows_large_frames_at_video_rate(page, viewer, tmp_path):
         time.sleep(0.5)
     print("frames/s drawn by the page:", rates)
     assert max(rates) >= 25, rates
+
+
+def test_a_snapshot_is_the_frame_as_png(page, viewer, tmp_path):
+    from PIL import Image
+    downloads = tmp_path / "downloads"
+    downloads.mkdir()
+    page.execute_cdp_cmd("Browser.setDownloadBehavior",
+                         {"behavior": "allow", "downloadPath": str(downloads)})
+    frame = np.random.default_rng(5).integers(0, 256, (48, 64), dtype=np.uint8)
+    open_board(page, "KTX21", camera_file(tmp_path))
+    vktsim.set_frames(viewer.session.board.device, [frame])
+    start_and_wait_for_frames(page)
+    element(page, "#snapshot").click()
+    saved = until(page, lambda: list(downloads.glob("snapshot-frame-*.png")))
+    with Image.open(saved[0]) as image:
+        np.testing.assert_array_equal(np.asarray(image.convert("L")), frame)
