@@ -21,7 +21,10 @@ def main(path):
             module
     assert any(re.fullmatch(r"[^/]+\.dist-info/licenses/LICENSE", n) for n in names), names
     for name in ("vkt/__init__.py", "vkt/__main__.py", "vkt/py.typed", "vkt/cli.py",
-                 "vkt/boards.py", "vkt/recording.py"):
+                 "vkt/boards.py", "vkt/recording.py", "vkt/viewer/__init__.py",
+                 "vkt/viewer/server.py", "vkt/viewer/security.py", "vkt/viewer/session.py",
+                 "vkt/viewer/capture.py", "vkt/viewer/static/index.html",
+                 "vkt/viewer/static/app.js", "vkt/viewer/static/style.css"):
         assert name in names, name
     entry_points = [n for n in names if n.endswith(".dist-info/entry_points.txt")]
     assert len(entry_points) == 1, names
