@@ -309,3 +309,26 @@ def test_a_capture_ended_by_a_board_error_can_be_started_again(ktx21):
     operations = [name for name, _ in vktsim.journal()]
     assert operations.count("CxKTX21::Start") == 2
     assert operations.count("CxKTX21::Unlock") == 1, "the ended capture's ring is released"
+
+
+@pytest.mark.parametrize("bound, host, allowed", [
+    ("127.0.0.1", "127.0.0.1:{port}", True),
+    ("127.0.0.1", "LOCALHOST:{port}", True),
+    ("127.0.0.1", "[::1]:{port}", True),
+    ("127.0.0.1", "localhost.attacker.example:{port}", False),
+    ("127.0.0.1", "127.0.0.1:{port}0", False),
+    ("127.0.0.1", ":{port}", False),
+    ("0.0.0.0", "192.168.7.9:{port}", True),
+    ("0.0.0.0", "{hostname}:{port}", True),
+    ("0.0.0.0", "rebound.attacker.example:{port}", False),
+    ("0.0.0.0", "192.168.7.9:1", False),
+    ("192.168.7.9", "192.168.7.9:{port}", True),
+    ("192.168.7.9", "127.0.0.1:{port}", False),
+])
+def test_the_viewers_own_names(bound, host, allowed):
+    import socket
+    from vkt.viewer.security import Gate
+    gate = Gate(bound, 8080, "secret")
+    host = host.format(port=8080, hostname=socket.gethostname())
+    answer = gate.check("/?token=secret", {"Host": host, "Origin": "http://" + host})
+    assert (answer is None) == allowed, answer

@@ -6,16 +6,19 @@ live viewer" for what the page offers and how it keeps other sites out.
 from __future__ import annotations
 
 import pathlib
+import socket
 from collections.abc import Callable
 
-from .security import url_host
+from .security import is_wildcard, url_host
 from .server import ViewerServer
 from .session import Session
 
 
 def address(server: ViewerServer, host: str) -> str:
-    """The page's address with its token: the one line a user opens."""
-    return f"http://{url_host(host)}:{server.port}/?token={server.token}"
+    """The page's address with its token: the one line a user opens (on
+    every address of the machine, by the machine's name)."""
+    name = socket.gethostname() if is_wildcard(host) else url_host(host)
+    return f"http://{name}:{server.port}/?token={server.token}"
 
 
 def make_server(host: str = "127.0.0.1", port: int = 0,
