@@ -332,3 +332,26 @@ def test_the_viewers_own_names(bound, host, allowed):
     host = host.format(port=8080, hostname=socket.gethostname())
     answer = gate.check("/?token=secret", {"Host": host, "Origin": "http://" + host})
     assert (answer is None) == allowed, answer
+
+
+@pytest.mark.parametrize("model, path", [
+    ("KTX21", "ktx21_camera.txt"),
+    ("KTX22", "ktx22_camera.txt"),      # software trigger: the viewer fires it per frame
+    ("MR250", "mr250_camera.txt"),
+    ("Video", "ktx22_camera.txt"),
+    ("Video", "mr250_camera.txt"),
+])
+def test_every_grabber_model_streams(viewer, model, path):
+    from viewer_support import EXAMPLES
+    viewer.open(model=model, camera_file=str(EXAMPLES / path))
+    viewer.capture(True)
+    after, numbers = 0, []
+    while len(numbers) < 3:
+        answer = viewer.frame(after)
+        after = int(answer.headers["X-Frame-Sequence"])
+        numbers.append(int(answer.headers["X-Frame-Number"]))
+        width, height = int(answer.headers["X-Frame-Width"]), int(answer.headers["X-Frame-Height"])
+        assert len(answer.body) == width * height
+    assert numbers == sorted(numbers) and len(set(numbers)) == 3
+    assert viewer.capture(False)["capture"]["running"] is False
+    assert viewer.state()["errors"] == []
