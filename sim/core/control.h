@@ -107,6 +107,9 @@ VKT_API void grabber_feed_serial(const void* board, const std::string& bytes);
 VKT_API std::string grabber_serial_received(const void* board);
 // Encoder pulses per captured frame (negative: moving backwards).
 VKT_API void grabber_set_encoder_speed(const void* board, long long pulses_per_frame);
+// Encoder pulses frame by frame: frame n of a capture moves it by
+// steps[(n - 1) mod their count]; none brings the constant speed back.
+VKT_API void grabber_set_encoder_steps(const void* board, const std::vector<long long>& steps);
 // Moves the encoder by `pulses` at once.
 VKT_API void grabber_move_encoder(const void* board, long long pulses);
 // Board event `event` (0 frame, 1 capture end, 2 trigger, 3 external input)
