@@ -69,6 +69,8 @@ class VktSim:
     now_ms = staticmethod(vktsim.now_ms)
     advance = staticmethod(vktsim.advance)
     set_frames = staticmethod(vktsim.set_frames)
+    set_encoder_steps = staticmethod(vktsim.set_encoder_steps)
+    replay = staticmethod(vktsim.replay)
 
 def pytest_addoption(parser: pytest.Parser) -> None:
     """Registers the ini option ``vkt_sim_clock``."""
