@@ -43,7 +43,7 @@ def advance_cost(folder, advance_ms):
     begin = time.perf_counter()
     vktsim.advance(advance_ms)
     seconds = time.perf_counter() - begin
-    frames = board.status().total if hasattr(board, "status") else None
+    frames = board.query_status().total_frame_count
     board.abort()
     board.unlock()
     board.dispose()

@@ -310,6 +310,8 @@ def fast_capture(tmp_path, model, ring, num=0, frames=None, speed=None, rate=Non
     encoder = (unit.KTX21Encoder if model == "KTX21" else unit.KTX22Encoder).from_(board)
     if model == "KTX22":
         encoder.start_encoder()
+    else:
+        encoder.start_abs(True)
     encoder.comp1 = 7
     vktsim.set_clock("virtual")
     images = [vktsim.Image(16, 8) for _ in range(ring)]
@@ -330,7 +332,7 @@ def fast_capture(tmp_path, model, ring, num=0, frames=None, speed=None, rate=Non
 def observed(board, images, encoder):
     """Everything a test can see of a capture: status records, per image and
     overall, the images' content, the encoder counters, the journal of reading
-    them (identities replaced by roles) and the time."""
+    them (objects named by their roles) and the time."""
     idents = {vktsim.ident(board): "board", vktsim.ident(encoder): "encoder"}
     idents.update({vktsim.ident(image): "image %d" % k for k, image in enumerate(images)})
 
@@ -342,7 +344,8 @@ def observed(board, images, encoder):
     records = [fields(board.query_status())]
     if isinstance(board, unit.KTX21):
         records += [fields(board.query_status(k)) for k in range(len(images))]
-        counters = (encoder.total_counter(), encoder.rel_counter(), encoder.match_counter())
+        counters = (encoder.total_counter(), encoder.rel_counter(), encoder.match_counter(),
+                    encoder.abs_counter(), encoder.is_abs_overflow, encoder.is_abs_underflow)
     else:
         counters = (encoder.encoder_counter(), encoder.rel_counter(), encoder.match_counter())
     result = dict(status=board.status(), records=records, counters=counters,
@@ -350,8 +353,8 @@ def observed(board, images, encoder):
     if isinstance(board, unit.KTX22):
         result["frame event"] = board.wait_event(0, 0, 0)
         result["external event"] = board.wait_event(3, 0, 0)
-    result["journal"] = [(name, tuple(idents.get(a, a) if isinstance(a, int) and not isinstance(a, bool) else a
-                                      for a in args)) for name, args in vktsim.journal()]
+    # Each call's first argument is the object it was made on.
+    result["journal"] = [(name, (idents[args[0]],) + args[1:]) for name, args in vktsim.journal()]
     return result
 
 
@@ -363,7 +366,7 @@ def run_stepped(tmp_path, setup, span_ms, step_ms):
         vktsim.advance(step_ms)
     moved = vktsim.journal()
     result = observed(board, images, encoder)
-    result["now"] -= began
+    result["now"] = round(result["now"] - began, 9)
     result["journal while advancing"] = moved
     board.abort()
     board.unlock()
@@ -380,13 +383,15 @@ SETUPS = {
     "KTX22, backwards, events": dict(model="KTX22", ring=5, frames=2, speed=-2, rate=-1.5,
                                      events=[(3, 120), (0, 250)]),
     "KTX22, 7000 frames": dict(model="KTX22", ring=2, num=7000, rate=2),
+    "counters wrapping round": dict(model="KTX21", ring=2, speed=1000000),
 }
 
 
+@pytest.mark.parametrize("span, step", [(300, 1), (5, 0.001)], ids=["1 ms steps", "a frame a step"])
 @pytest.mark.parametrize("setup", SETUPS.values(), ids=list(SETUPS))
-def test_one_advance_shows_what_advancing_in_1_ms_steps_shows(tmp_path, setup):
-    in_steps = run_stepped(tmp_path, setup, 300, 1)
-    at_once = run_stepped(tmp_path, setup, 300, 300)
+def test_one_advance_shows_what_advancing_in_steps_shows(tmp_path, setup, span, step):
+    in_steps = run_stepped(tmp_path, setup, span, step)
+    at_once = run_stepped(tmp_path, setup, span, span)
     for key in in_steps:
         if key == "pixels":
             assert all(np.array_equal(a, b) for a, b in zip(in_steps[key], at_once[key])), key
