@@ -320,7 +320,9 @@ def on_serial(board: _Grabber,
     raises reaches that write unchanged (the rest of the written bytes are
     not sent), and the board stays usable; a reply of another type than
     bytes or None is a TypeError there. None, and ``reset()``, bring the
-    built-in camera back. Raises TypeError for a responder of another kind
+    built-in camera back. A responder that refers to the board (or to
+    anything that holds it) keeps the board alive until then. Raises
+    TypeError for a responder of another kind
     or a mapping with keys or replies other than bytes, ValueError for a
     delay out of range; nothing changes then."""
 def move_encoder(board: _Grabber, pulses: _Int) -> None:
@@ -343,7 +345,10 @@ def set_clock(kind: str) -> None:
     """Runs the simulated library on the "real" clock (power-on) or the
     "virtual" one, on which nothing sleeps: a blocking call moves the clock
     at once to the next thing that falls due or to its own time-out. Time
-    runs on continuously across a switch. Raises ValueError for another kind."""
+    runs on continuously across a switch. On the virtual clock time moves only
+    through ``advance()`` or a blocking call of the calling thread: the
+    boards' own threads never move it, whenever the switch comes. Raises
+    ValueError for another kind."""
 def now_ms() -> float:
     """Simulated time in milliseconds since the last ``reset()``."""
 def advance(ms: float) -> None:
