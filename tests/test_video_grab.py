@@ -1,6 +1,8 @@
 """The generic Video board's captures on every grabber model: a one-frame grab
 that fails leaves the board as it found it, image modules go to the models
 that take them, and every capture member reaches the board it drives."""
+import gc
+
 import pytest
 
 import unit
@@ -212,3 +214,77 @@ def test_a_controller_that_is_no_grabber_board_is_refused():
     assert error_fields(caught.value)[0::2] == (
         INVALID_ARGUMENT, "CxVideo::Controller: that module is not a grabber board")
     assert video.controller is None
+
+
+# ---- every member without a board to drive ----------------------------------------------------
+
+def _set(name, value):
+    return lambda video, image, module: setattr(video, name, value)
+
+
+MEMBERS = [
+    ("Close", lambda video, image, module: video.close()),
+    ("Save", lambda video, image, module: video.save("x.txt")),
+    ("SaveW", lambda video, image, module: video.save_w("x.txt")),
+    ("Validate", lambda video, image, module: video.validate(image)),
+    ("Grab", lambda video, image, module: video.grab(image)),
+    ("Start", lambda video, image, module: video.start(image)),
+    ("Validate", lambda video, image, module: video.validate(module)),
+    ("Grab", lambda video, image, module: video.grab(module)),
+    ("Start", lambda video, image, module: video.start(module)),
+    ("Wait", lambda video, image, module: video.wait()),
+    ("Abort", lambda video, image, module: video.abort()),
+    ("IsRunning", lambda video, image, module: video.is_running),
+    ("Status", lambda video, image, module: video.status()),
+    ("ForceTrigger", lambda video, image, module: video.force_trigger()),
+    ("GetTriggerMode", lambda video, image, module: video.trigger_mode),
+    ("SetTriggerMode", _set("trigger_mode", 1)),
+    ("GetExposureTime", lambda video, image, module: video.exposure_time),
+    ("SetExposureTime", _set("exposure_time", 100)),
+    ("GetTriggerCycleTime", lambda video, image, module: video.trigger_cycle_time),
+    ("SetTriggerCycleTime", _set("trigger_cycle_time", 1000)),
+    ("SendCommand", lambda video, image, module: video.send_command("ResetPG")),
+]
+MEMBER_IDS = ["%s-%d" % (operation, i) for i, (operation, _) in enumerate(MEMBERS)]
+
+
+def board_gone(tmp_path):
+    board = unit.KTX21.from_file(small_camera_file(tmp_path, "KTX21"))
+    video = unit.Video()
+    video.controller = vktsim.as_interface(board, vktsim.IxModule)
+    return video, board
+
+
+@pytest.mark.parametrize("operation, call", MEMBERS, ids=MEMBER_IDS)
+@pytest.mark.parametrize("state, problem", [("disposed", "the object was disposed"),
+                                            ("empty", "no board to drive"),
+                                            ("gone", "the board is gone")])
+def test_every_member_refuses_without_a_board_and_drives_nothing(tmp_path, operation, call,
+                                                                 state, problem):
+    if state == "disposed":
+        video = unit.Video.from_file(small_camera_file(tmp_path, "MR250"))
+        video.dispose()
+    elif state == "empty":
+        video = unit.Video()
+    else:
+        video, board = board_gone(tmp_path)
+        del board
+        gc.collect()
+    image, module = vktsim.Image(16, 8), image_module()
+    vktsim.clear_journal()
+    with pytest.raises(RuntimeError) as caught:
+        call(video, image, module)
+    assert error_fields(caught.value)[0::2] == (
+        int(vktsim.ExStatus.NotOpened), "CxVideo::%s: %s" % (operation, problem))
+    assert operations() == ["CxVideo::" + operation]
+
+
+@pytest.mark.parametrize("operation, call", MEMBERS, ids=MEMBER_IDS)
+def test_a_scripted_member_answers_without_the_board(operation, call):
+    video = unit.Video()                      # no board: only the script can answer
+    answer = None if operation.startswith(("Set", "Save", "Close", "Validate", "Grab", "Start",
+                                           "Wait", "Abort", "Force", "SendCommand")) else 3
+    vktsim.script("CxVideo::" + operation, value=answer)
+    result = call(video, vktsim.Image(16, 8), image_module())
+    assert result == (None if answer is None else (True if operation == "IsRunning" else 3))
+    assert operations()[-1:] == ["CxVideo::" + operation]
