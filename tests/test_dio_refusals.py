@@ -63,3 +63,34 @@ def test_a_second_board_on_an_open_object_is_refused(model):
     # Opening the board it already has is no change.
     board.open(0)
     assert board.is_opened
+
+
+# ---- every board member answered by a script --------------------------------------------------
+
+SCRIPTED = [
+    ("Dispose", None, lambda board: board.dispose(), None),
+    ("IsValid", 0, lambda board: board.is_valid, False),
+    ("Open", None, lambda board: board.open(3), None),
+    ("Close", None, lambda board: board.close(), None),
+    ("IsOpened", 1, lambda board: board.is_opened, True),
+    ("Read", 0x1234, lambda board: board.read(), 0x1234),
+    ("Write", None, lambda board: board.write(7), None),
+    ("WriteStatus", 0x55, lambda board: board.write_status(), 0x55),
+    ("Read", 1, lambda board: board.read(4), True),
+    ("Write", None, lambda board: board.write(4, True), None),
+    ("WriteStatus", 0, lambda board: board.write_status(4), False),
+    ("Abort", None, lambda board: board.abort(), None),
+]
+
+
+@pytest.mark.parametrize("model", MODELS)
+@pytest.mark.parametrize("operation, answer, call, result", SCRIPTED,
+                         ids=["%s-%d" % (row[0], i) for i, row in enumerate(SCRIPTED)])
+def test_a_scripted_board_member_answers_and_leaves_the_wires_alone(model, operation, answer,
+                                                                     call, result):
+    board = getattr(unit, model)()        # not open: only the script can answer
+    vktsim.script("Cx%s::%s" % (model, operation), value=answer)
+    vktsim.clear_journal()
+    assert call(board) == result
+    assert [name for name, _ in vktsim.journal()] == ["Cx%s::%s" % (model, operation)]
+    assert vktsim.outputs(model, 0) == 0 and vktsim.outputs(model, 3) == 0
