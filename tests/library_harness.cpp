@@ -1,6 +1,6 @@
 // Calls of the device library that Python cannot make through the modules,
-// because they refuse such input first or offer no such call: the image
-// constructor's refusals, a write of a read-only text setting, and the wide
+// because they refuse such input first or offer no such call: the value
+// classes' copies and refusals, the image constructor's refusals, a write of a read-only text setting, and the wide
 // camera-file overloads with a path whose characters lie beyond U+FFFF.
 // Prints how each call ended, one line each: "<label> <status code> <function
 // text>", or "<label> ok <what it gave>". The camera files are in argv[1].
@@ -37,6 +37,44 @@ void image_constructor() {
                                   (image.Depth() / 8));
         });
     }
+}
+
+void value_classes() {
+    report("string copies", [] {
+        const vkt::CxStringA text("abc");
+        vkt::CxStringA copy(text);
+        vkt::CxStringA other;
+        other = copy;
+        vkt::CxStringA& same = other;
+        other = same;   // assigned to itself: unchanged
+        return std::string(other.Address(), static_cast<std::size_t>(other.Length()));
+    });
+    report("string bad length", [] {
+        vkt::CxStringA text;
+        text.Assign("abc", -1);
+        return std::string("assigned");
+    });
+    report("string missing data", [] {
+        vkt::CxStringA text;
+        text.Assign(nullptr, 2);
+        return std::string("assigned");
+    });
+    report("exception copies", [] {
+        try {
+            vkt::CxImage image(0, 1, 1, 8);
+        } catch (const vkt::CxException& error) {
+            const vkt::CxException copy(error);
+            vkt::CxException other(vkt::ExStatus::Timeout, "other", "file", 1);
+            other = copy;
+            return std::to_string(other.Code()) + " " + other.Function();
+        }
+        return std::string("no error");
+    });
+    report("image empty", [] {
+        const vkt::CxImage image;
+        return std::to_string(image.Width()) + "x" + std::to_string(image.Height()) +
+               (image.Address() == nullptr ? " no pixels" : " pixels");
+    });
 }
 
 std::string text_setting(vkt::DIO::CxSN2200Param& param, const char* name) {
@@ -115,6 +153,7 @@ void wide_camera_files(const std::string& folder) {
 
 int main(int argc, char** argv) {
     if (argc != 2 || std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr) return 2;
+    value_classes();
     image_constructor();
     read_only_text();
     wide_camera_files(argv[1]);

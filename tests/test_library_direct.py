@@ -32,6 +32,16 @@ def results(tmp_path_factory):
     return outcome
 
 
+def test_value_classes_copy_and_refuse_a_bad_length(results):
+    assert results["string copies"] == [("ok", "abc")]
+    for label in ("string bad length", "string missing data"):
+        assert results[label] == [(int(vktsim.ExStatus.InvalidArgument),
+                                   "CxStringA::Assign: bad length")]
+    assert results["exception copies"] == [
+        ("ok", "3 CxImage::CxImage: width and height must be positive")]
+    assert results["image empty"] == [("ok", "0x0 no pixels")]
+
+
 @pytest.mark.parametrize("shape, status, problem", [
     ("0x1x1x8", "InvalidArgument", "width and height must be positive"),
     ("1x-1x1x8", "InvalidArgument", "width and height must be positive"),
