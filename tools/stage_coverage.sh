@@ -37,6 +37,8 @@ find "$BUILD" -name '*.gcda' -delete
 PYTHONPATH="$BUILD/python" "$PY" -m pytest -q tests
 
 status=0
+rm -rf "$BUILD/html"
+mkdir -p "$BUILD/html"
 "$PWD/.venv/bin/gcovr" --root . --object-directory "$BUILD" \
   --filter 'sim/' --filter 'pyvkt/' \
   --exclude-throw-branches --exclude-unreachable-branches -j 2 \
