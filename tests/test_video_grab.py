@@ -76,10 +76,11 @@ def image_module():
     return unit.get_device_module(vktsim.DeviceModule())
 
 
+@pytest.mark.parametrize("model", ["KTX21", "MR250"])
 @pytest.mark.parametrize("member", ["validate", "start", "grab"])
-def test_models_without_image_modules_refuse_them_and_call_nothing(video, model, member):
-    if model == "KTX22":
-        pytest.skip("the KTX22 takes image modules")
+def test_models_without_image_modules_refuse_them_and_call_nothing(tmp_path, virtual_clock,
+                                                                  model, member):
+    video = unit.Video.from_file(small_camera_file(tmp_path, model))
     module = image_module()
     vktsim.clear_journal()
     with pytest.raises(RuntimeError) as caught:
