@@ -236,9 +236,9 @@ void Device::ensure_worker(const char* op) {
     if (worker_quit_) fail(ExStatus::DeviceBusy, op, "the board is being reset");
     try {
         worker_ = std::thread(&Device::serve, this);
-    } catch (const std::system_error&) {
+    } catch (const std::system_error&) {  // GCOVR_EXCL_START: only when the system has no thread left
         fail(ExStatus::OutOfResources, op, "no thread for the board");
-    }
+    }  // GCOVR_EXCL_STOP
 }
 
 // The worker needs the mutex to finish, so it is released meanwhile.
