@@ -67,20 +67,27 @@ def test_video_model_check(path):
     accepted(read, path)
 
 
-def tk560_loaded(path):
-    board = unit.TK560()
-    board.open(0)
-    board.load(str(path), 1)
+class TK560Loaded:
+    """A TK560 board 0 that loaded the file at `path` (settings and outputs);
+    it is closed once it saved, or when the file is refused."""
 
-    class Saving:
-        def save(self, target):
-            board.save(target, 1)
-    return Saving()
+    def __init__(self, path):
+        self.board = unit.TK560()
+        self.board.open(0)
+        try:
+            self.board.load(str(path), 1)
+        except RuntimeError:
+            self.board.close()
+            raise
+
+    def save(self, target):
+        self.board.save(target, 1)
+        self.board.close()
 
 
 @corpus("tk560_settings")
 def test_tk560_settings_files(path, tmp_path):
-    assert_reads_back(tk560_loaded, path, tmp_path)
+    assert_reads_back(TK560Loaded, path, tmp_path)
 
 
 @corpus("xml_item")

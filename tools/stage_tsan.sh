@@ -52,7 +52,9 @@ show_reports() {
 planted_run() {
   local variant="$1" library="$BUILD/planted/$1.so" status=0
   mkdir -p "$BUILD/planted"
-  g++ -shared -fPIC -fsanitize=thread -O1 -g ${2:-} tests/tsan_planted_race.cpp -o "$library"
+  if [ ! "$library" -nt tests/tsan_planted_race.cpp ]; then
+    g++ -shared -fPIC -fsanitize=thread -O1 -g ${2:-} tests/tsan_planted_race.cpp -o "$library"
+  fi
   fresh_reports
   tsan_run "$PY" -c 'import ctypes, sys; assert ctypes.CDLL(sys.argv[1]).planted_race() > 0' \
     "$library" 2>/dev/null || status=$?

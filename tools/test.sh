@@ -54,6 +54,14 @@ echo "== stress suite, sanitizer build"
 PYTHONPATH="$PWD/build-sanitize/python" \
   run_sanitized "$PY" -m tests.stress all --calls 5000 --jobs 2 --per-call 0.5
 
+# ---- ThreadSanitizer build over the tests that run library threads
+echo "== ThreadSanitizer build"
+bash tools/stage_tsan.sh
+
+# ---- coverage-guided fuzzing of the file readers, about a minute
+echo "== fuzzing the file readers"
+bash tools/stage_fuzz.sh
+
 # ---- system-library build: the sanitizer build's library, headers and vktsim
 # installed into a prefix as a maker's SDK would be, and unit built against
 # them with VKT_USE_SYSTEM_LIBRARY=ON (only unit is compiled here).
