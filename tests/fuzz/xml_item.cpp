@@ -1,5 +1,4 @@
-// XML device descriptions: the look-ups the tests and examples make, each
-// into a library string and with no buffer.
+// XML device descriptions, read by the library's XML look-up.
 #include "fuzz_input.h"
 #include "vkt/string.h"
 #include "vkt/video/api.h"
@@ -7,13 +6,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     vkt_fuzz::quiet_library();
     static const vkt_fuzz::ScratchFile input("xml");
-    static const char* const items[] = {"/Device/Name", "/Device/@id", "//Sensor/@width",
-                                        "/Device/Empty", "//*[@*]"};
     input.write(data, size);
-    for (const char* item : items) {
-        vkt::CxStringA text;
-        vkt_fuzz::accepted([&] { vkt::Video::Api::GetXmlItem(input.path(), item, &text); });
-        vkt_fuzz::accepted([&] { vkt::Video::Api::GetXmlItem(input.path(), item, nullptr); });
-    }
+    // Each call reads and parses the whole file, whatever the item: one
+    // look-up into a library string and one with no buffer cover both ways
+    // an item leaves the reader.
+    vkt::CxStringA text;
+    vkt_fuzz::accepted([&] { vkt::Video::Api::GetXmlItem(input.path(), "/Device/Name", &text); });
+    vkt_fuzz::accepted([&] { vkt::Video::Api::GetXmlItem(input.path(), "//*[@*]", nullptr); });
     return 0;
 }
