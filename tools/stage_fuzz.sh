@@ -5,11 +5,14 @@
 # built by clang with AddressSanitizer and UndefinedBehaviorSanitizer into
 # build-fuzz. Each fuzzer starts from the corpus kept in the repository
 # (tests/fuzz/corpus/<reader>/) plus what earlier runs on this machine added
-# (build-fuzz/corpus/<reader>/). A crash, a sanitizer report, a leak, an input
-# that takes over 10 s or a harness check that fails ends the stage with the
-# input saved in build-fuzz/findings/: add it to the repository's corpus once
+# (build-fuzz/corpus/<reader>/). A crash, a sanitizer report, a leak or an
+# input that takes over 10 s ends the stage, with the input saved in
+# build-fuzz/findings/: add it to the repository's corpus once
 # its fault is fixed, and the normal tests (tests/test_fuzz_corpus.py) keep
 # reading it.
+#
+# Before that the stage checks that it notices a fault at all: a test-only
+# fuzzer with a planted read past a buffer must be reported and fail.
 #
 # Usage: tools/stage_fuzz.sh [--seconds N | --runs N] [reader...]
 #   --seconds N  time per reader (default 15: about a minute for the four)
@@ -50,6 +53,32 @@ fi
   -DCMAKE_MAKE_PROGRAM="$PWD/.venv/bin/ninja" >/dev/null
 "$CMAKE" --build "$BUILD"
 
+# Runs fuzzer $1 with the stage's settings and the options that follow;
+# its output goes to $BUILD/$1.log. Answers its exit status.
+run_fuzzer() {
+  local name="$1" status=0
+  shift
+  # In a subshell, whose note of a fuzzer killed by a signal is not wanted:
+  # the log tells what happened.
+  (ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+     "$BUILD/tests/fuzz/fuzz_$name" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+       "$@" >"$BUILD/$name.log" 2>&1; exit $?) 2>/dev/null || status=$?
+  return "$status"
+}
+
+# The stage's check of itself: a planted read past a buffer must be reported
+# and fail the run.
+planted=0
+rm -rf "$BUILD/planted" && mkdir -p "$BUILD/planted"
+run_fuzzer planted_overread -runs=100 -artifact_prefix="$BUILD/planted/" \
+  "$BUILD/planted" tests/fuzz/planted || planted=$?
+if [ "$planted" -eq 0 ] || ! grep -q 'heap-buffer-overflow' "$BUILD/planted_overread.log"; then
+  echo "the fuzzing harness does not notice a planted fault (exit status $planted)" >&2
+  exit 1
+fi
+echo "planted fault: reported, exit status $planted"
+
 mkdir -p "$BUILD/findings"
 failed=()
 for reader in "${readers[@]}"; do
@@ -59,16 +88,12 @@ for reader in "${readers[@]}"; do
   status=0
   # Inputs up to 64 KiB: far beyond any real settings file, and small
   # enough that each one is quick to read.
-  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-    "$BUILD/tests/fuzz/fuzz_$reader" "${limit[@]}" -timeout=10 -rss_limit_mb=2048 \
-      -max_len=65536 -print_final_stats=1 \
-      -artifact_prefix="$BUILD/findings/$reader-" \
-      "$work" "tests/fuzz/corpus/$reader" >"$log" 2>&1 || status=$?
+  run_fuzzer "$reader" "${limit[@]}" -max_len=65536 \
+    -artifact_prefix="$BUILD/findings/$reader-" "$work" "tests/fuzz/corpus/$reader" || status=$?
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")"
-  seconds="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")"
+  speed="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")"
   corpus_size="$(ls "$work" | wc -l)"
-  echo "$reader: ${runs:-?} executions (${seconds:-?}/s), corpus $corpus_size, exit status $status"
+  echo "$reader: ${runs:-?} executions (${speed:-?}/s), corpus $corpus_size, exit status $status"
   if [ "$status" -ne 0 ]; then
     tail -n 60 "$log" >&2
     failed+=("$reader")
