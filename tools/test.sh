@@ -1,12 +1,45 @@
 #!/usr/bin/env bash
-# Runs every test, one stage after the other (each stage is one block below):
-# the installed release package, a sanitizer build, the wheel as users get it,
-# and unit built against the library installed as a maker's SDK.
+# Runs every test, one stage after the other (each stage is one block below),
+# and prints how long each took:
+#   set-up; the stress suite and the typed stubs on the installed release
+#   package; the ASan+UBSan build (tests, stress, LeakSanitizer on); the
+#   ThreadSanitizer build over the threaded tests; the coverage build, which
+#   runs the whole suite and holds its floor; a short coverage-guided fuzzing
+#   run of the file readers; unit built against the library installed as a
+#   maker's SDK; the wheel as users get it (the whole suite again, and the
+#   vkt command line); the viewer in headless Chromium; the documentation.
+# The whole suite runs on the coverage build and on the installed wheel, both
+# from these sources (the wheel is the release build users get), so it is not
+# run a third time on the .venv's release build.
 # Everything runs with the project environment's interpreter, .venv/bin/python.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 PY="$PWD/.venv/bin/python"
 CMAKE="$PWD/.venv/bin/cmake"
+
+# Each stage's wall time, printed at the end, also when a stage fails.
+stage_names=()
+stage_seconds=()
+stage_started=$SECONDS
+stage() {
+  if [ "${#stage_names[@]}" -gt 0 ]; then
+    stage_seconds+=("$((SECONDS - stage_started))")
+  fi
+  stage_names+=("$1")
+  stage_started=$SECONDS
+  echo "== $1"
+}
+report_stages() {
+  local status=$?
+  stage_seconds+=("$((SECONDS - stage_started))")
+  echo "== stage times (s):"
+  for i in "${!stage_names[@]}"; do
+    printf '  %6d  %s\n' "${stage_seconds[$i]}" "${stage_names[$i]}"
+  done
+  echo "  total ${SECONDS} s"
+  return "$status"
+}
+trap report_stages EXIT
 
 # The sanitizer runtimes, loaded first since Python itself is not
 # instrumented. LeakSanitizer checks the heap at the exit of every process;
@@ -26,22 +59,19 @@ run_sanitized() {
 }
 
 # ---- set-up: .venv with the test tools and the package (release build)
+stage "set-up"
 bash tools/setup.sh test
 
-# ---- release build: the package installed in .venv
-echo "== release build (installed package)"
-"$PY" -m pytest -q tests
-
 # ---- stress suite on the release build (tests/stress, modest size)
-echo "== stress suite, release build"
+stage "stress suite, release build"
 "$PY" -m tests.stress all --calls 20000 --jobs 2
 
 # ---- typed stubs: stubtest against the installed modules, mypy on the examples
-echo "== typed stubs and examples"
+stage "typed stubs and examples"
 bash tools/typecheck.sh
 
 # ---- sanitizer build: AddressSanitizer and UndefinedBehaviorSanitizer
-echo "== sanitizer build"
+stage "sanitizer build (ASan+UBSan)"
 "$CMAKE" -S . -B build-sanitize -G Ninja -DVKT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
   -DPython_EXECUTABLE="$PY" \
   -DCMAKE_MAKE_PROGRAM="$PWD/.venv/bin/ninja" \
@@ -50,18 +80,26 @@ echo "== sanitizer build"
 PYTHONPATH="$PWD/build-sanitize/python" run_sanitized "$PY" -m pytest -q tests
 
 # ---- stress suite on the sanitizer build (leaks judged by LeakSanitizer)
-echo "== stress suite, sanitizer build"
+stage "stress suite, sanitizer build"
 PYTHONPATH="$PWD/build-sanitize/python" \
   run_sanitized "$PY" -m tests.stress all --calls 5000 --jobs 2 --per-call 0.5
 
-# ---- coverage build with its floor (tools/stage_coverage.sh)
-echo "== coverage"
+# ---- ThreadSanitizer build over the tests that run library threads
+stage "ThreadSanitizer build"
+bash tools/stage_tsan.sh
+
+# ---- coverage build: the whole suite, with its floor (tools/stage_coverage.sh)
+stage "coverage build"
 bash tools/stage_coverage.sh
+
+# ---- coverage-guided fuzzing of the file readers, about a minute
+stage "fuzzing the file readers"
+bash tools/stage_fuzz.sh
 
 # ---- system-library build: the sanitizer build's library, headers and vktsim
 # installed into a prefix as a maker's SDK would be, and unit built against
 # them with VKT_USE_SYSTEM_LIBRARY=ON (only unit is compiled here).
-echo "== system-library build"
+stage "system-library build"
 sdk="$PWD/build-system/sdk"
 rm -rf "$sdk"
 "$CMAKE" --install build-sanitize --component sdk --prefix "$sdk" >/dev/null
@@ -83,7 +121,7 @@ PYTHONPATH="$PWD/build-system/unit/python:$sdk_python" run_sanitized "$PY" -m py
 
 # ---- wheel: sdist, a wheel built from it, repaired to its manylinux tag,
 # installed into a fresh environment and tested there.
-echo "== wheel"
+stage "wheel"
 rm -rf dist build-wheel
 "$PY" -m build --outdir dist .
 "$PY" -m auditwheel show dist/*.whl
@@ -94,9 +132,9 @@ PATH="$PWD/.venv/bin:$PATH" "$PY" -m auditwheel repair --wheel-dir dist/repaired
 wheel="$(ls dist/repaired/*.whl)"
 build-wheel/venv/bin/python -m pip install --quiet --disable-pip-version-check "${wheel}[test]"
 build-wheel/venv/bin/python -m pytest -q tests
-echo "== the vkt command line from the installed wheel"
+stage "the vkt command line from the installed wheel"
 bash tools/check_vkt_cli.sh build-wheel/venv
 
 # ---- the live viewer in headless Chromium (installs chromium when missing)
-echo "== viewer in headless Chromium"
+stage "viewer in headless Chromium"
 bash tools/stage_browser.sh
