@@ -88,7 +88,9 @@ html_theme_options = {
     "description": "Python control of VKT frame grabbers and digital-I/O boards",
     "fixed_sidebar": False,
     "show_relbars": True,
+    "show_powered_by": False,
 }
 html_sidebars = {"**": ["about.html", "navigation.html", "searchbox.html"]}
 html_show_sourcelink = False
+html_show_sphinx = False
 html_copy_source = False

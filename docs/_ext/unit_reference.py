@@ -210,7 +210,36 @@ def _module_context(app, doctree):
             node["py:module"] = module
 
 
+def _qualified_constructor_overloads(app, docname, source):
+    """Gives every signature of a class with overloaded constructors its full
+    name on the class's own page.
+
+    autoapi writes the first signature with the full name (``unit.KTX21``) and
+    the further overloads with the short one (``KTX21(other)``); Sphinx then
+    files the class, and every member after it, a second time without the
+    module (``KTX21.abort``), so neither links nor the index would find them
+    under ``unit``."""
+    prefix = app.config.autoapi_root + "/"
+    if not docname.startswith(prefix):
+        return
+    lines = source[0].split("\n")
+    for number, line in enumerate(lines):
+        found = re.match(r"\.\. py:(class|exception):: (([\w.]+)\.(\w+))", line)
+        if not found:
+            continue
+        short = re.compile(r"^(\s+)%s\(" % re.escape(found.group(4)))
+        for following in range(number + 1, len(lines)):
+            text = lines[following]
+            if not text.strip():
+                continue
+            if not short.match(text):
+                break
+            lines[following] = short.sub(r"\g<1>%s(" % found.group(2), text, count=1)
+    source[0] = "\n".join(lines)
+
+
 def setup(app):
+    app.connect("source-read", _qualified_constructor_overloads)
     app.connect("doctree-read", _module_context)
     app.connect("autoapi-skip-member", _keep_type_aliases)
     app.connect("builder-inited", _family_pages, priority=600)
