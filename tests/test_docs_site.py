@@ -160,9 +160,6 @@ def browser(site):
 
 def _open(browser, page):
     browser.get((SITE / page).as_uri())
-    errors = [entry for entry in browser.get_log("browser") if entry["level"] == "SEVERE"] \
-        if hasattr(browser, "get_log") else []
-    return errors
 
 
 def _screenshot(browser, name):
@@ -197,6 +194,7 @@ def test_a_reference_page_shows_its_members_and_statuses(browser):
     assert "wait_event" in member.text
     description = member.find_element("xpath", "following-sibling::dd").text
     assert "RuntimeError" in description
+    browser.execute_script("arguments[0].scrollIntoView()", member)
     _screenshot(browser, "reference.png")
 
 

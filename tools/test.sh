@@ -90,3 +90,8 @@ PATH="$PWD/.venv/bin:$PATH" "$PY" -m auditwheel repair --wheel-dir dist/repaired
 wheel="$(ls dist/repaired/*.whl)"
 build-wheel/venv/bin/python -m pip install --quiet --disable-pip-version-check "${wheel}[test]"
 build-wheel/venv/bin/python -m pytest -q tests
+
+# ---- documentation site: built with every sample run, warnings as errors,
+# and tested in headless Chromium
+echo "== documentation site"
+bash tools/stage_docs.sh
