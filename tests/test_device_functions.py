@@ -88,8 +88,10 @@ def test_get_device_module_returns_the_existing_object():
     assert calls("SimDeviceModule::GetDeviceModule") == [(vktsim.ident(device),)]
 
 
-def test_get_device_module_presents_an_unwrapped_module_as_its_class():
-    device = vktsim.DeviceModule()
+@pytest.mark.parametrize("make", [lambda: vktsim.DeviceModule(), lambda: vktsim.DeviceModule(None)],
+                         ids=["default", "None"])
+def test_get_device_module_presents_an_unwrapped_module_as_its_class(make):
+    device = make()
     module = unit.get_device_module(device)
     assert type(module) is vktsim.Module
     gc.collect()

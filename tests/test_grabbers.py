@@ -132,6 +132,26 @@ def test_from_file_opens_board_zero_with_the_camera_file(model, tmp_path):
         assert param.get_param(name) == value
 
 
+@pytest.mark.parametrize("cls", [m.cls for m in MODELS] + [unit.Video],
+                         ids=[m.name for m in MODELS] + ["Video"])
+@pytest.mark.parametrize("board, channel, status, problem", [
+    (9, 0, 6, "no {model} board with id 9"),
+    (0, 9, 3, "a {model} board has no channel 9"),
+], ids=["no such board", "no such channel"])
+def test_from_file_refuses_a_board_or_channel_that_does_not_exist(tmp_path, cls, board, channel,
+                                                                  status, problem):
+    model = "KTX21" if cls is unit.Video else cls.__name__
+    path = write_camera_file(tmp_path, model=model)
+    alive = vktsim.live_objects()
+    with pytest.raises(RuntimeError) as caught:
+        cls.from_file(str(path), board, channel)
+    code, _, function, _ = error_fields(caught.value)
+    assert (code, function) == (status, "Cx%s::FromFile: %s" % (model, problem.format(model=model)))
+    del caught
+    gc.collect()
+    assert vktsim.live_objects() == alive
+
+
 @ALL
 def test_copies_refer_to_the_same_board(model, tmp_path):
     board = model.open_board(tmp_path)

@@ -134,15 +134,11 @@ README = pathlib.Path(__file__).resolve().parent.parent / "README.md"
 
 
 def readme_example():
-    """The user's test shown in the README, as its indented block."""
+    """The user's test shown in the README, as its ```py block (shown, not run
+    by the README's own test: it is a pytest file, run here)."""
     text = README.read_text()
-    block = text[text.index("    # test_conveyor.py"):].splitlines()
-    lines = []
-    for line in block:
-        if line and not line.startswith("    "):
-            break
-        lines.append(line[4:])
-    return "\n".join(lines)
+    start = text.index("```py\n# test_conveyor.py") + len("```py\n")
+    return text[start:text.index("\n```", start) + 1]
 
 
 def test_the_readme_example_passes(user_run):

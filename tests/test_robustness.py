@@ -2,11 +2,14 @@
 with garbage: objects whose __init__ never ran, numbers that are not
 integers, paths that are no regular files, companions and wrappers of boards
 that are gone."""
+import contextlib
 import gc
 import inspect
 import os
 import pathlib
 import re
+import subprocess
+import time
 from decimal import Decimal
 from fractions import Fraction
 
@@ -15,7 +18,7 @@ import pytest
 
 import unit
 import vktsim
-from conftest import calls, error_fields
+from conftest import build_tool_env, calls, error_fields
 from grabber_support import KTX21_CAMERA_FILE
 
 UNIT_CLASSES = [obj for _, obj in vars(unit).items()
@@ -327,7 +330,8 @@ INTEGER_PARAMETERS = [
     ("KTX21Encoder.comp1", lambda: _set(unit.KTX21Encoder.from_(opened_ktx21()), "comp1")),
     ("Video.trigger_mode", lambda: _set(unit.Video(), "trigger_mode")),
     ("TxKTX21CaptureStatus()", lambda: lambda v: unit.TxKTX21CaptureStatus(v, 0, 0, 0, 0, 0)),
-    ("TxKTX22EncoderStatus()", lambda: lambda v: unit.TxKTX22EncoderStatus(0, v, 0, 0, 0, 0)),
+    ("TxKTX22EncoderStatus()",
+     lambda: lambda v: unit.TxKTX22EncoderStatus(False, False, v, 0, 0, 0, 0, 0, 0)),
     ("SN2200WaitStatus()", lambda: lambda v: unit.SN2200WaitStatus(0, 0, v)),
     ("EventStatus()", lambda: unit.EventStatus),
     ("vktsim.Image()", lambda: lambda v: vktsim.Image(v, 4)),
@@ -343,6 +347,78 @@ def test_integer_parameters_refuse_numbers_that_are_not_integers(label, make, va
     with pytest.raises(TypeError):
         call(value)
     assert vktsim.journal() == []
+
+
+class RaisingIndex:
+    """An object whose __index__ raises `error`, counting its calls."""
+
+    def __init__(self, error):
+        self.error = error
+        self.calls = 0
+
+    def __index__(self):
+        self.calls += 1
+        raise self.error
+
+
+def _bound(board, use):
+    """A call taking the value, made on `board` (opened now, not in the call)."""
+    return lambda value: use(board, value)
+
+
+# Integer parameters of overloaded members in a later overload, or after
+# another integer: the exception must come from the first attempt to convert.
+OVERLOADED_INTEGER_PARAMETERS = [
+    ("SNR11.write(line, on)",
+     lambda: _bound(opened_snr11(), lambda board, v: board.write(v, True))),
+    ("KTX21.from_file(path, id, ch)",
+     lambda: lambda v: unit.KTX21.from_file(str(KTX21_CAMERA_FILE), 0, v)),
+    ("KTX21.lock(images, option)",
+     lambda: _bound(opened_ktx21(), lambda board, v: board.lock([], v))),
+    ("vktsim.schedule_inputs", lambda: lambda v: vktsim.schedule_inputs("SNR11", 0, [(20, v, -1)])),
+]
+PASSING_ON = INTEGER_PARAMETERS + OVERLOADED_INTEGER_PARAMETERS
+
+
+@pytest.mark.parametrize("label, make", PASSING_ON, ids=[p[0] for p in PASSING_ON])
+@pytest.mark.parametrize("make_error", [KeyboardInterrupt, lambda: ValueError("mine"),
+                                        lambda: OverflowError("big"), RecursionError],
+                         ids=["KeyboardInterrupt", "ValueError", "OverflowError",
+                              "RecursionError"])
+def test_what_index_raises_reaches_the_caller_unchanged(label, make, make_error):
+    call = make()
+    value = RaisingIndex(make_error())
+    vktsim.clear_journal()
+    with pytest.raises(BaseException) as caught:
+        call(value)
+    assert caught.value is value.error      # the very object, neither wrapped nor replaced
+    assert value.calls == 1
+    assert vktsim.journal() == []
+
+
+@pytest.mark.parametrize("label, make", PASSING_ON, ids=[p[0] for p in PASSING_ON])
+def test_a_type_error_from_index_means_no_integer(label, make):
+    call = make()
+    own = TypeError("not a number after all")
+    vktsim.clear_journal()
+    with pytest.raises(TypeError) as caught:
+        call(RaisingIndex(own))
+    assert caught.value is not own     # the binding's refusal, as for any non-integer
+    assert vktsim.journal() == []
+
+
+@pytest.mark.parametrize("label, make, name", [
+    ("SNR11Param", lambda: unit.SNR11Param.from_(opened_snr11()), "Version"),
+    ("Video", lambda: unit.Video.from_file(str(KTX21_CAMERA_FILE)), "ExposureTime"),
+], ids=["SNR11Param", "Video"])
+def test_what_index_raises_in_a_set_param_value_reaches_the_caller(label, make, name):
+    param = make()
+    value = RaisingIndex(ValueError("mine"))
+    vktsim.clear_journal()
+    with pytest.raises(ValueError) as caught:
+        param.set_param(name, value)
+    assert caught.value is value.error and value.calls == 1
+    assert not any(op.endswith("::SetParam") for op, _ in vktsim.journal())
 
 
 SET_PARAM = [
@@ -460,6 +536,129 @@ def test_what_is_no_regular_file_is_a_file_error(tmp_path, label, read, make):
     assert error_fields(caught.value)[0] == FILE_ERROR
     gc.collect()
     assert vktsim.live_objects() == alive
+
+
+# ---- files that report size 0 and have content (/proc, /sys) -----------------------------
+
+@contextlib.contextmanager
+def proc_file(text):
+    """A file in /proc whose content starts with `text` (which holds no NUL):
+    the command line of a shell run under the name `text`, as
+    "<text>\\0-c\\0read line\\0". It reports size 0, as every such file does.
+    The shell ends when its input closes, with this process at the latest."""
+    shell = subprocess.Popen([text, "-c", "read line"], executable="/bin/sh",
+                             stdin=subprocess.PIPE, env=build_tool_env())
+    try:
+        path = "/proc/%d/cmdline" % shell.pid
+        deadline = time.monotonic() + 10
+        while not _read(path).startswith(text.encode()):   # until the shell runs
+            assert time.monotonic() < deadline
+            time.sleep(0.001)
+        assert os.stat(path).st_size == 0
+        yield path
+    finally:
+        shell.stdin.close()
+        shell.wait(timeout=10)
+
+
+def _read(path):
+    with open(path, "rb") as file:
+        return file.read()
+
+
+def _width(param_class, board):
+    try:
+        return param_class.from_(board).get_param("Width")
+    finally:
+        board.dispose()
+
+
+def _xml_name(path):
+    buffer = vktsim.String(b"")
+    unit.get_xml_item(path, "/Device/Name", buffer)
+    return buffer.value
+
+
+def _video_model_and_width(path):
+    video = unit.Video.from_file(path)
+    try:
+        return video.device_type, video.get_param("Width")
+    finally:
+        video.dispose()
+
+
+def _tk560_filter_width(path):
+    board = opened_tk560()
+    board.load(path, 0)
+    return unit.TK560Param.from_(board).get_param("DINoiseFilterWidth")
+
+
+# Each reader given a /proc file it reads as a valid file (the content ends
+# in "#", so that the shell's arguments after it form a comment line), with
+# what it then reads.
+PROC_CONTENT = [
+    ("get_xml_item", "<Device><Name>proc</Name></Device>", _xml_name, b"proc"),
+    ("KTX21.from_file", "[KTX21]\nWidth = 24\n#",
+     lambda path: _width(unit.KTX21Param, unit.KTX21.from_file(path)), 24),
+    ("MR250.from_file", "[MR250]\nWidth = 24\n#",
+     lambda path: _width(unit.MR250Param, unit.MR250.from_file(path)), 24),
+    ("Video.from_file", "#\n[KTX22]\nWidth = 24\n#", _video_model_and_width,
+     (vktsim.ExDevice.KTX22, 24)),
+    ("KTX21.setup", "[KTX21]\nWidth = 24\n#",
+     lambda path: _width(unit.KTX21Param, _set_up(opened_ktx21(), path)), 24),
+    ("TK560.load", "DINoiseFilterWidth = 3\n#", _tk560_filter_width, 3),
+]
+
+
+def _set_up(board, path):
+    board.setup(path)
+    return board
+
+
+@pytest.mark.parametrize("label, text, read, seen", PROC_CONTENT, ids=[r[0] for r in PROC_CONTENT])
+def test_a_file_that_reports_size_0_is_read_for_what_it_holds(label, text, read, seen):
+    with proc_file(text) as path:
+        assert read(path) == seen
+
+
+@pytest.mark.parametrize("label, read", FILE_READERS, ids=[r[0] for r in FILE_READERS])
+def test_a_file_that_reports_size_0_is_judged_like_the_same_bytes(tmp_path, label, read):
+    with proc_file("not a file any reader takes") as path:
+        copy = tmp_path / "copy"
+        copy.write_bytes(_read(path))
+        refusals = []
+        for given in (path, str(copy)):
+            with pytest.raises(RuntimeError) as caught:
+                read(given)
+            code, _, function, _ = error_fields(caught.value)
+            refusals.append((code, function.replace(given, "<path>")))
+    assert refusals[0] == refusals[1]
+    assert refusals[0][0] == 10     # FormatError: the content was read, and refused
+
+
+@pytest.mark.parametrize("label, read", FILE_READERS, ids=[r[0] for r in FILE_READERS])
+def test_a_file_that_fails_to_read_is_a_file_error(label, read):
+    # /proc/self/mem reports size 0 and cannot be read where nothing is mapped.
+    alive = vktsim.live_objects()
+    with pytest.raises(RuntimeError) as caught:
+        read("/proc/self/mem")
+    assert error_fields(caught.value)[0] == FILE_ERROR
+    gc.collect()
+    assert vktsim.live_objects() == alive
+
+
+@pytest.mark.parametrize("extra, status", [(0, None), (1, FILE_ERROR)], ids=["at", "over"])
+def test_the_size_cap_counts_what_is_read(tmp_path, extra, status):
+    # A file of exactly 16 MiB is read; one byte more is refused.
+    head = b"DINoiseFilterWidth = 3\n#"
+    path = tmp_path / "big.cfg"
+    path.write_bytes(head + b"x" * ((16 << 20) - len(head) + extra))
+    if status is None:
+        assert _tk560_filter_width(str(path)) == 3
+        return
+    with pytest.raises(RuntimeError) as caught:
+        _tk560_filter_width(str(path))
+    assert error_fields(caught.value)[0] == status
 
 
 def test_a_folder_as_xml_file_is_a_file_error_like_a_missing_file(tmp_path):

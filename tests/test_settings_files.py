@@ -139,7 +139,7 @@ def test_camera_texts_may_hold_a_hash(tmp_path, written, text):
 
 
 @pytest.mark.parametrize("body, line, problem", [
-    ("[KTX21]\nWidth = 8\n[KTX21]\n", 3, "a camera file has one header, its first line"),
+    ("[KTX21]\nWidth = 8\n[KTX21]\n", 3, "a camera file has one header, its first line that is no comment"),
     ("# header after a comment is fine, but not after a setting\nWidth = 8\n[KTX21]\n", 2,
      "expected the header [KTX21]"),
 ])

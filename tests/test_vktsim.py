@@ -197,14 +197,47 @@ def test_scripts_answer_calls_in_the_order_queued():
 def test_a_scripted_failure_is_journaled_and_thrown_from_the_library():
     board = unit.SNR11()
     board.open(0)
-    vktsim.script("CxSNR11::Write", raises=-4)
+    vktsim.script("CxSNR11::Write", raises=14)
     with pytest.raises(RuntimeError) as caught:
         board.write(1)
     code, line, function, file = error_fields(caught.value)
-    assert (code, function) == (-4, "CxSNR11::Write")
+    assert (code, function) == (14, "CxSNR11::Write")
     assert file == "sim/core/state.cpp" and line > 0
     assert calls("CxSNR11::Write") == [(vktsim.ident(board), 1)]
     assert board.write_status() == 0   # a scripted call does nothing else
+
+
+@pytest.mark.parametrize("raises, code", [
+    (vktsim.ExStatus.Timeout, 7), (7, 7), (vktsim.ExStatus.NotRunning, 15), (15, 15),
+    (vktsim.ExStatus.Success, 0), (0, 0),
+], ids=["Timeout", "7", "NotRunning", "15", "Success", "0"])
+def test_a_scripted_failure_takes_any_status_as_member_or_number(raises, code):
+    board = unit.SNR11()
+    board.open(0)
+    vktsim.script("CxSNR11::Write", raises=raises)
+    with pytest.raises(RuntimeError) as caught:
+        board.write(1)
+    assert error_fields(caught.value)[:3:2] == (code, "CxSNR11::Write")
+
+
+@pytest.mark.parametrize("raises, error, text", [
+    (99, ValueError, "raises= takes a status the library defines, 0 to 15, not 99"),
+    (16, ValueError, "raises= takes a status the library defines, 0 to 15, not 16"),
+    (-1, ValueError, "raises= takes a status the library defines, 0 to 15, not -1"),
+    (2**70, ValueError, "raises= takes a status the library defines, 0 to 15, not %d" % 2**70),
+    ("7", TypeError, "raises= takes a status: an ExStatus member or its number"),
+    (True, TypeError, "raises= takes a status: an ExStatus member or its number"),
+    (7.0, TypeError, "raises= takes a status: an ExStatus member or its number"),
+    (vktsim.ExDevice.KTX22, TypeError, "raises= takes a status: an ExStatus member or its number"),
+], ids=["99", "16", "-1", "2**70", "str", "bool", "float", "ExDevice"])
+def test_a_scripted_failure_refuses_what_is_no_status(raises, error, text):
+    board = unit.SNR11()
+    board.open(0)
+    with pytest.raises(error) as caught:
+        vktsim.script("CxSNR11::Write", raises=raises)
+    assert str(caught.value) == text
+    board.write(1)                     # nothing was queued: the board answers
+    assert board.write_status() == 1
 
 
 def test_reset_drops_queued_scripts():

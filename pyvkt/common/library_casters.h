@@ -84,6 +84,7 @@ class type_caster<T, enable_if_t<vkt_bind::is_library_type<T>>>
 // parameters do. pybind11's caster would fall back on __int__ and hand the
 // library numpy.float32(3.7) or Decimal("5.9") truncated; here they are
 // refused like a Python float. A value outside the C++ type is refused too.
+// An exception __index__ raises, other than TypeError, reaches the caller.
 
 namespace vkt_bind {
 
@@ -95,10 +96,7 @@ public:
     bool load(py::handle src, bool /*convert*/) {
         if (!src || !PyIndex_Check(src.ptr())) return false;
         const auto number = py::reinterpret_steal<py::object>(PyNumber_Index(src.ptr()));
-        if (!number) {
-            PyErr_Clear();
-            return false;
-        }
+        if (!number) return not_an_integer();
         return std::is_signed_v<T> ? load_signed(number) : load_unsigned(number);
     }
 
@@ -128,6 +126,17 @@ private:
         }
         value = static_cast<T>(wide);
         return true;
+    }
+
+    // What __index__ raised. A TypeError says the object is no integer after
+    // all: this overload does not match, and pybind11 tries the next one.
+    // Anything else (KeyboardInterrupt, the object's own ValueError) is passed
+    // on unchanged from this first attempt, as CPython's own integer
+    // parameters do, instead of being turned into "incompatible function
+    // arguments" or into a match of another overload.
+    static bool not_an_integer() {
+        if (PyErr_ExceptionMatches(PyExc_TypeError)) return cleared();
+        throw py::error_already_set();
     }
 
     static bool cleared() {

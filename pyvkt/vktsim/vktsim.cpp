@@ -311,6 +311,26 @@ py::list journal() {
 // Marks "value not given", so that value=None can script a void answer.
 struct Unset {};
 
+// The status a scripted failure throws: an ExStatus member or its number,
+// which must be one the library defines (a test scripting a status the
+// library never throws would prove nothing about the module).
+int scripted_status(py::handle raises) {
+    if (py::isinstance<vkt::ExStatus>(raises)) return static_cast<int>(raises.cast<vkt::ExStatus>());
+    if (!py::isinstance<py::int_>(raises) || py::isinstance<py::bool_>(raises)) {
+        throw py::type_error("raises= takes a status: an ExStatus member or its number");
+    }
+    constexpr long long first = static_cast<long long>(vkt::ExStatus::Success);
+    constexpr long long last = static_cast<long long>(vkt::ExStatus::NotRunning);
+    int overflow = 0;
+    const long long number = PyLong_AsLongLongAndOverflow(raises.ptr(), &overflow);
+    if (overflow != 0 || number < first || number > last) {
+        throw py::value_error("raises= takes a status the library defines, " + std::to_string(first) +
+                              " to " + std::to_string(last) + ", not " +
+                              py::str(raises).cast<std::string>());
+    }
+    return static_cast<int>(number);
+}
+
 void script(const std::string& operation, py::object value, py::object raises) {
     const bool has_value = !py::isinstance<Unset>(value);
     if (!raises.is_none() && has_value) {
@@ -318,10 +338,7 @@ void script(const std::string& operation, py::object value, py::object raises) {
     }
     try {
         if (!raises.is_none()) {
-            if (!py::isinstance<py::int_>(raises) || py::isinstance<py::bool_>(raises)) {
-                throw py::type_error("raises= takes a status number");
-            }
-            vkt::sim::script_raise(operation, raises.cast<int>());
+            vkt::sim::script_raise(operation, scripted_status(raises));
         } else {
             vkt::sim::script_value(operation, has_value ? from_python(value) : vkt::sim::Value{});
         }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace vkt::sim {
@@ -38,6 +39,26 @@ bool move_all(std::size_t size, Step step) {
     return true;
 }
 
+// Appends what `fd` holds up to its end to `content`; false on a read
+// error or once more than kMaxFileBytes have been read.
+bool read_to_end(int fd, std::string& content) {
+    constexpr std::size_t kChunk = 64u << 10;
+    for (;;) {
+        const std::size_t done = content.size();
+        const std::size_t room = std::min(kChunk, kMaxFileBytes + 1 - done);
+        content.resize(done + room);
+        const ssize_t moved = ::read(fd, content.data() + done, room);
+        if (moved < 0 && errno == EINTR) {
+            content.resize(done);
+            continue;
+        }
+        if (moved < 0) return false;
+        content.resize(done + static_cast<std::size_t>(moved));
+        if (moved == 0) return true;
+        if (content.size() > kMaxFileBytes) return false;
+    }
+}
+
 bool is_regular(int fd) {
     struct stat info {};
     return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
@@ -53,12 +74,14 @@ std::optional<std::string> read_regular_file(const std::string& path) {
     if (info.st_size < 0 || static_cast<unsigned long long>(info.st_size) > kMaxFileBytes) {
         return std::nullopt;
     }
-    std::string content(static_cast<std::size_t>(info.st_size), '\0');
-    const bool complete = move_all(content.size(), [&](std::size_t done) {
-        return ::read(file.get(), content.data() + done, content.size() - done);
-    });
-    if (!complete) return std::nullopt;
-    return content;
+    // The size is only a hint: a file the kernel makes up as it is read
+    // (/proc, /sys) reports 0 and has content, and a file may grow while it
+    // is read. What is read decides, up to the end of the file; the cap is
+    // counted in bytes read, so such a file cannot make us read without end.
+    std::string content;
+    content.reserve(static_cast<std::size_t>(info.st_size));
+    return read_to_end(file.get(), content) ? std::optional<std::string>(std::move(content))
+                                            : std::nullopt;
 }
 
 bool write_regular_file(const std::string& path, const std::string& content) {

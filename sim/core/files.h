@@ -15,7 +15,9 @@ constexpr std::size_t kMaxFileBytes = 16u << 20;
 // The whole content of the regular file at `path`, or nothing when there is
 // none to read: a missing or unreadable file, a folder, a device, a pipe (it
 // is opened without waiting for a writer), or a file larger than
-// kMaxFileBytes. Nothing is allocated for what is refused.
+// kMaxFileBytes, counted in bytes read up to its end (a file in /proc reports
+// size 0 and is still read whole). A file whose reported size is over the
+// cap is refused before anything is allocated.
 std::optional<std::string> read_regular_file(const std::string& path);
 
 // Replaces the content of the file at `path` (made if missing) with

@@ -118,7 +118,9 @@ void apply_camera_file(const SettingsFile& file, Settings& settings) {
         file.refuse(lines.front(), "expected the header [" + model + "]");
     }
     for (auto line = lines.begin() + 1; line != lines.end(); ++line) {
-        if (line->section) file.refuse(*line, "a camera file has one header, its first line");
+        if (line->section) {
+            file.refuse(*line, "a camera file has one header, its first line that is no comment");
+        }
         const std::string problem = apply_setting(*line, settings);
         if (!problem.empty()) file.refuse(*line, problem);
     }

@@ -70,7 +70,9 @@ import vktsim
 class _pybind11_type(type): ...
 
 # Integer arguments take any object with __index__ (int, bool, numpy
-# integers), never a float.
+# integers), never a float. What __index__ raises reaches the caller
+# unchanged, as with Python's own int parameters, except a TypeError, which
+# means the object is no integer (the call then raises its own TypeError).
 _Int: TypeAlias = SupportsIndex
 # Texts handed to the library as UTF-8 (bytes as they are); None passes a
 # null pointer, which the library refuses where it needs the text.
@@ -731,8 +733,9 @@ class KTX21(metaclass=_pybind11_type):
     @staticmethod
     def from_file(camerafile: _Text, id: _Int, ch: _Int, option: _Int = -1) -> KTX21:
         """Opens board ``id`` channel ``ch`` and applies the camera file. Raises
-        RuntimeError status 6 (NoDevice) for a board or channel that does not
-        exist, and those of the first form."""
+        RuntimeError status 6 (NoDevice) for a board that does not exist, 3
+        (InvalidArgument) for a channel the board does not have, and those of
+        the first form."""
     @overload
     def __init__(self) -> None:
         """An empty board object; nothing is opened."""
@@ -1115,7 +1118,9 @@ class KTX22(metaclass=_pybind11_type):
     @staticmethod
     def from_file(camerafile: _Text, id: _Int, ch: _Int, option: _Int = -1) -> KTX22:
         """Opens board ``id`` channel ``ch`` and applies the camera file. Raises
-        RuntimeError status 6 (NoDevice) and those of the first form."""
+        RuntimeError status 6 (NoDevice) for a board that does not exist, 3
+        (InvalidArgument) for a channel the board does not have, and those of
+        the first form."""
     @overload
     def __init__(self) -> None:
         """An empty board object; nothing is opened."""
@@ -1528,8 +1533,9 @@ class MR250(metaclass=_pybind11_type):
     @staticmethod
     def from_file(camerafile: _Text, id: _Int, ch: _Int) -> MR250:
         """Opens board ``id`` channel ``ch`` (0 to 3) and applies the camera
-        file. Raises RuntimeError status 6 (NoDevice) and those of the first
-        form."""
+        file. Raises RuntimeError status 6 (NoDevice) for a board that does not
+        exist, 3 (InvalidArgument) for a channel the board does not have, and
+        those of the first form."""
     @overload
     def __init__(self) -> None:
         """An empty board object; nothing is opened."""
@@ -1724,7 +1730,9 @@ class Video(metaclass=_pybind11_type):
     @staticmethod
     def from_file(camerafile: _Text, id: _Int, ch: _Int, option: _Int = -1) -> Video:
         """Opens board ``id`` channel ``ch`` of that model. Raises RuntimeError
-        status 6 (NoDevice) and those of the first form."""
+        status 6 (NoDevice) for a board that does not exist, 3
+        (InvalidArgument) for a channel the board does not have, and those of
+        the first form."""
     @overload
     def __init__(self) -> None:
         """A Video driving no board."""

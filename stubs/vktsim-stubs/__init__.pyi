@@ -206,10 +206,13 @@ class Module(IxModule):
 
 class DeviceModule(IxDeviceModule):
     """A simulated ``IxDeviceModule`` whose ``GetDeviceModule`` answers
-    ``module``."""
+    ``module``, or with None its own ``Module``."""
 
     def __init__(self, module: object = None) -> None:
-        """``module``: None, or any object wrapping a library module. Raises
+        """``module``: None, or any object wrapping a library module. With None
+        (the default), ``GetDeviceModule`` answers a simulated ``Module`` that
+        this object holds (a wrapper of that module keeps this object alive);
+        with a module, that module, or no module once it is gone. Raises
         TypeError for an object that is not one."""
 
 class VideoControl(IxVideoControl):
@@ -245,12 +248,18 @@ def clear_journal() -> None:
     """Empties the journal."""
 def operations() -> list[str]:
     """The names ``script`` accepts."""
-def script(operation: str, value: _ScriptValue = ..., raises: int | None = None) -> None:
+def script(
+    operation: str, value: _ScriptValue = ..., raises: ExStatus | int | None = None
+) -> None:
     """Queues the answer of the next call of ``operation``: ``value`` is what it
     returns or writes, ``raises=status`` makes it throw the library error with
-    that status instead. The call is still journaled and does nothing else.
-    Raises ValueError for an unknown operation, a value it cannot answer
-    with, or both ``value`` and ``raises``; TypeError for a non-int status."""
+    that status instead: a status the library defines, as an ``ExStatus``
+    member or its number (0 to 15). The call is still journaled and does
+    nothing else. Raises ValueError for an unknown operation, a value it
+    cannot answer with, both ``value`` and ``raises``, or a number that is no
+    status ("raises= takes a status the library defines, 0 to 15, not 99");
+    TypeError for a status that is neither an ``ExStatus`` nor an int (bool
+    included)."""
 def reset() -> None:
     """Brings every simulated board, script and the journal back to power-on."""
 def ident(obj: object) -> int:
