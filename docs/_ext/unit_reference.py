@@ -19,11 +19,13 @@ This extension adds what it leaves out:
 """
 import importlib
 import re
+import sys
 
 from docutils import nodes
 from sphinx import addnodes
 from sphinx.util import logging
 
+import autoapi._astroid_utils
 import autoapi._objects
 import autoapi._parser
 
@@ -105,6 +107,27 @@ def _indent(text):
 _original_parse_child = autoapi._parser._parse_child
 autoapi._parser._parse_child = _parse_child
 
+# The packages the reference documents (see api_sources.py).
+OUR_PACKAGES = ("unit", "vktsim", "vktsim_pytest", "vkt")
+
+
+def _class_docstring(node):
+    """A class's docstring, or else the first of its ancestors *of ours*.
+
+    autoapi would show a class without a docstring of its own with the first
+    docstring of any ancestor, such as the standard library's request handler
+    for the viewer's, which is neither about our class nor written for this
+    site's markup."""
+    if node.doc_node is not None:
+        return node.doc_node.value
+    for base in node.ancestors():
+        if base.qname().partition(".")[0] in OUR_PACKAGES and base.doc_node is not None:
+            return base.doc_node.value
+    return ""
+
+
+autoapi._astroid_utils.get_class_docstring = _class_docstring
+
 
 def family_of(name):
     """The page of a public name of ``unit``, or None."""
@@ -165,14 +188,20 @@ def _write_toctree(path, pages):
     path.write_text("\n".join(lines) + "\n")
 
 
+# Packages outside the standard library whose names signatures may use
+# (the examples and the tools package work with numpy arrays).
+KNOWN_PACKAGES = ("numpy", "pytest", "_pytest")
+
+
 def _standard_name(app, env, node, contnode):
-    """Shows an existing standard-library name as text instead of a link."""
+    """Shows an existing name of the standard library (or of numpy, pytest)
+    as text instead of a link: there is no inventory of theirs offline."""
     if node.get("refdomain") != "py":
         return None
     target = node.get("reftarget", "")
     module, _, attribute = target.rpartition(".")
-    if module not in ("builtins", "enum", "typing", "collections.abc", "os",
-                      "pathlib", "types", "numpy", "pytest", "_pytest.fixtures"):
+    top = module.partition(".")[0]
+    if not module or (top not in sys.stdlib_module_names and top not in KNOWN_PACKAGES):
         return None
     try:
         found = importlib.import_module(module)
@@ -199,12 +228,21 @@ def _module_context(app, doctree):
 
     autoapi writes a class's own page with its full name and no current
     module, so a name in a signature (``_Int``) would be looked up in every
-    module and be ambiguous between ``unit._Int`` and ``vktsim._Int``."""
+    module and be ambiguous between ``unit._Int`` and ``vktsim._Int``. The
+    module is the longest module name the page's path spells
+    (``reference/api/vkt/viewer/capture/Capture``: ``vkt.viewer.capture``)."""
     prefix = app.config.autoapi_root + "/"
     docname = app.env.docname
     if not docname.startswith(prefix):
         return
-    module = docname[len(prefix):].split("/")[0]
+    objects = getattr(app.env, "autoapi_all_objects", {})
+    parts = docname[len(prefix):].split("/")
+    module = parts[0]
+    for length in range(len(parts), 0, -1):
+        name = ".".join(parts[:length])
+        if getattr(objects.get(name), "type", None) in ("module", "package"):
+            module = name
+            break
     for node in doctree.findall(addnodes.pending_xref):
         if node.get("refdomain") == "py" and not node.get("py:module"):
             node["py:module"] = module
