@@ -23,7 +23,6 @@ release = version = "0.1.0"
 extensions = [
     "sphinx.ext.doctest",
     "autoapi.extension",
-    "api_sources",
     "unit_reference",
     "bench_results",
 ]
@@ -47,7 +46,6 @@ autoapi_options = [
     "imported-members",
 ]
 autoapi_python_class_content = "class"
-suppress_warnings = []
 
 # Every cross-reference must resolve. Nothing is fetched from the network
 # (no intersphinx): Python's own builtins and typing names are resolved by
@@ -73,7 +71,6 @@ _vktsim.reset()
 _os.chdir(_here)
 _shutil.rmtree(_folder, ignore_errors=True)
 """
-doctest_default_flags = 0
 import doctest as _doctest  # noqa: E402
 
 doctest_default_flags = _doctest.ELLIPSIS | _doctest.DONT_ACCEPT_TRUE_FOR_1

@@ -34,7 +34,3 @@ def stage(repo, folder):
     for name, target in sources(repo):
         os.symlink(target, folder / name, target_is_directory=target.is_dir())
     return folder
-
-
-def setup(app):
-    return {"parallel_read_safe": True, "parallel_write_safe": True}
