@@ -94,6 +94,39 @@ def test_reset_returns_to_the_real_clock_counting_from_zero():
         vktsim.advance(1)
 
 
+@pytest.mark.parametrize("ahead", [0, 7000])
+def test_reset_on_the_virtual_clock_stands_at_exactly_zero(ahead):
+    vktsim.set_clock("virtual")
+    vktsim.advance(ahead)
+    vktsim.reset("virtual")
+    time.sleep(0.005)
+    assert vktsim.now_ms() == 0.0
+    board = dio_board(timeout=5000)
+    vktsim.schedule_inputs("SNR11", 0, [(1500, 0x1, -1)])
+    assert event_of(board.wait()) == int(unit.EventStatus.DI)
+    assert vktsim.now_ms() == 1500.0
+    vktsim.advance(2.5)
+    assert vktsim.now_ms() == 1502.5
+
+
+@pytest.mark.parametrize("clock", ["wall", "Virtual", ""])
+def test_reset_refuses_an_unknown_clock_and_changes_nothing(clock):
+    vktsim.set_clock("virtual")
+    vktsim.advance(40)
+    time_before = vktsim.now_ms()
+    vktsim.script("CxSNR11::Read", value=0x5)
+    board = unit.SNR11()
+    board.open(0)
+    journal = vktsim.journal()
+    with pytest.raises(ValueError) as refused:
+        vktsim.reset(clock)
+    assert str(refused.value) == f'the clock is "real" or "virtual", not "{clock}"'
+    assert vktsim.journal() == journal
+    assert vktsim.now_ms() == time_before
+    assert board.read() == 0x5
+    board.close()
+
+
 # ---- blocking calls jump instead of sleeping ---------------------------------------------------
 
 @pytest.mark.parametrize("model", ["SNR11", "SN2200", "TK560"])

@@ -68,6 +68,21 @@ def test_every_library_object_has_its_own_identity():
     assert vktsim.ident(images[0]) == idents[0]
 
 
+def test_live_idents_names_each_live_object_by_identity_and_class():
+    before = vktsim.live_idents()
+    board, image, dio = unit.KTX21(), vktsim.Image(4, 4), unit.SNR11()
+    live = vktsim.live_idents()
+    assert list(live) == sorted(live)
+    assert {ident: kind for ident, kind in live.items() if ident not in before} == {
+        vktsim.ident(board): "CxKTX21", vktsim.ident(image): "CxImage", vktsim.ident(dio): "CxSNR11"}
+    freed = vktsim.ident(board)
+    del board
+    gc.collect()
+    live = vktsim.live_idents()
+    assert freed not in live and vktsim.ident(image) in live and vktsim.ident(dio) in live
+    assert len(live) == vktsim.live_objects()
+
+
 @pytest.mark.parametrize("obj, error", [
     (5, TypeError), ("x", TypeError), (None, TypeError),
     (unit.EventStatus.DI, ValueError), (vktsim.ExStatus.Timeout, ValueError),

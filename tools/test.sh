@@ -90,6 +90,12 @@ PATH="$PWD/.venv/bin:$PATH" "$PY" -m auditwheel repair --wheel-dir dist/repaired
 wheel="$(ls dist/repaired/*.whl)"
 build-wheel/venv/bin/python -m pip install --quiet --disable-pip-version-check "${wheel}[test]"
 build-wheel/venv/bin/python -m pytest -q tests
+echo "== the vkt command line from the installed wheel"
+bash tools/check_vkt_cli.sh build-wheel/venv
+
+# ---- the live viewer in headless Chromium (installs chromium when missing)
+echo "== viewer in headless Chromium"
+bash tools/stage_browser.sh
 
 # ---- documentation site: built with every sample run, warnings as errors,
 # and tested in headless Chromium

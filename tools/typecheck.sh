@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the typed stubs against the built modules (stubtest) and type-checks
-# the examples with them (mypy --strict), with the project environment .venv.
+# the examples and the tools package with them (mypy --strict), with the
+# project environment .venv.
 # Modules and stubs come from the installed package, or from a build tree put
 # on PYTHONPATH (PYTHONPATH=build/python), where CMake lays them out alike.
 set -euo pipefail
@@ -8,6 +9,8 @@ cd "$(dirname "$0")/.."
 python=.venv/bin/python
 
 echo "== stubtest: the stubs against the built modules"
-"$python" -m mypy.stubtest unit vktsim --allowlist stubs/stubtest-allowlist.txt
+"$python" -m mypy.stubtest unit vktsim vktsim_pytest --allowlist stubs/stubtest-allowlist.txt
 echo "== mypy: the examples with the stubs"
 "$python" -m mypy --strict examples
+echo "== mypy: the tools package vkt and the replay behind vktsim.replay"
+"$python" -m mypy --strict pyvkt/vkt pyvkt/vktsim/vktsim_replay.py

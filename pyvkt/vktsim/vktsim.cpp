@@ -5,6 +5,7 @@
 #include <pybind11/stl.h>
 
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -417,6 +418,11 @@ void register_grabber_controls(py::module_& m) {
             grabber_set_encoder_speed(target, pulses_per_frame);
         });
     }, "board"_a, "pulses_per_frame"_a);
+    m.def("set_encoder_steps", [](py::handle board, std::optional<std::vector<long long>> steps) {
+        on_grabber(board, [&](const void* target) {
+            grabber_set_encoder_steps(target, steps.value_or(std::vector<long long>{}));
+        });
+    }, "board"_a, "steps"_a);
     m.def("move_encoder", [](py::handle board, long long pulses) {
         on_grabber(board, [&](const void* target) { grabber_move_encoder(target, pulses); });
     }, "board"_a, "pulses"_a);
@@ -525,6 +531,20 @@ void set_frames(py::handle board, py::handle frames) {
 
 void register_user_frames(py::module_& m) {
     m.def("set_frames", &set_frames, "board"_a, "frames"_a);
+    // Replaying is plain work on top of the controls above, written in
+    // Python beside this module and imported when first needed.
+    m.def("replay", [](py::object board, py::object recording) {
+        py::module_::import("vktsim_replay").attr("replay")(board, recording);
+    }, "board"_a, "recording"_a);
+}
+
+// Identity to class name of every live library object, oldest first.
+py::dict live_idents() {
+    py::dict live;
+    for (const vkt::sim::LiveObject& object : vkt::sim::live_idents()) {
+        live[py::int_(object.ident)] = py::str(object.kind);
+    }
+    return live;
 }
 
 void register_control(py::module_& m) {
@@ -534,9 +554,12 @@ void register_control(py::module_& m) {
     m.def("set_journal", &vkt::sim::set_journal, py::arg("recording").noconvert());
     m.def("operations", &vkt::sim::operations);
     m.def("script", &script, "operation"_a, "value"_a = Unset{}, "raises"_a = py::none());
-    m.def("reset", &vkt::sim::reset);
+    m.def("reset", [](const std::string& clock) {
+        refusing_bad_input([&] { vkt::sim::reset(clock); });
+    }, "clock"_a = "real");
     m.def("ident", &ident, "obj"_a);
     m.def("live_objects", &vkt::sim::live_objects);
+    m.def("live_idents", &live_idents);
     m.def("as_interface", &as_interface, "obj"_a, "interface"_a);
     m.def("raise_library_error",
           [](int status, const std::string& function, const std::string& file, int line) {

@@ -2,44 +2,100 @@
 
 Installing the package registers this module as a pytest plugin, so any test
 can take ``vkt_sim``. The test starts from a powered-on simulator with an
-empty journal and gets the ``vktsim`` module. When it is over, every library
-object it made must be gone again: a board, image or companion still alive
-then (kept in a global, a cache, a thread) fails the test. A test that failed
-on its own (or in its setup) is not also reported for what its traceback
-keeps alive.
+empty journal, at time 0, and gets the ``vktsim`` module (annotate it with
+``VktSim`` for type checkers). When it is over, every library object it made
+must be gone again: a board, image or companion still alive then (kept in a
+global, a cache, a thread) fails the test, named by kind and identity. A test
+that failed, was skipped or xfailed on its own (or in its setup) is not also
+reported for what its traceback keeps alive.
+
+The clock a test starts on is the real one unless the marker
+``@pytest.mark.vkt_sim(clock="virtual")`` (on the test, its class or module)
+or the ini option ``vkt_sim_clock = virtual`` says otherwise.
 """
 import gc
+import types
 
 import pytest
 
-_test_failed = pytest.StashKey[bool]()
+# What the fixture gives: the vktsim module. Its stub spells out the module's
+# controls, so that type checkers check calls made through the fixture.
+VktSim = types.ModuleType
+
+_CLOCKS = ("real", "virtual")
+_INI_CLOCK = "vkt_sim_clock"
+
+# Set when the test failed, was skipped or xfailed in its setup or call: its
+# traceback may keep objects alive, and it is reported once, for that.
+_reported_otherwise = pytest.StashKey[bool]()
+
+
+def pytest_addoption(parser):
+    parser.addini(_INI_CLOCK, 'the clock the vkt_sim fixture starts on: "real" (the default) '
+                  'or "virtual"', default="real")
+
+
+def pytest_configure(config):
+    config.addinivalue_line(
+        "markers", 'vkt_sim(clock="virtual"): start the vkt_sim fixture of this test (class, '
+        'module) on the virtual clock, at now_ms() == 0.0; clock="real" overrides the ini '
+        'option ' + _INI_CLOCK)
 
 
 @pytest.hookimpl(hookwrapper=True)
 def pytest_runtest_makereport(item, call):
     outcome = yield
     report = outcome.get_result()
-    if report.when in ("setup", "call") and report.failed:
-        item.stash[_test_failed] = True
+    if report.when in ("setup", "call") and (report.failed or report.skipped):
+        item.stash[_reported_otherwise] = True
 
 
-def _live_objects(vktsim, expected=0):
+def _clock_asked(node, config):
+    """The clock named by the closest vkt_sim marker that names one, else by
+    the ini option, with where it was named."""
+    for marker in node.iter_markers("vkt_sim"):
+        unknown = sorted(set(marker.kwargs) - {"clock"})
+        if marker.args or unknown:
+            given = [repr(arg) for arg in marker.args] + [name + "=" for name in unknown]
+            pytest.fail('the vkt_sim marker takes only clock="real" or clock="virtual", not '
+                        + ", ".join(given), pytrace=False)
+        if "clock" in marker.kwargs:
+            return marker.kwargs["clock"], "@pytest.mark.vkt_sim(clock=...)"
+    return config.getini(_INI_CLOCK) or "real", "the ini option " + _INI_CLOCK
+
+
+def _start(vktsim, node, config):
+    clock, named_by = _clock_asked(node, config)
+    if clock not in _CLOCKS:
+        pytest.fail(f'{named_by} names no clock: the clock is "real" or "virtual", not {clock!r}',
+                    pytrace=False)
+    vktsim.reset(clock)
+
+
+def _live_idents(vktsim, expected=frozenset()):
     # Garbage is collected first, so that objects of earlier tests that only
-    # wait for the collector are not freed during this one, hiding what it
-    # leaves behind. A full collection is slow with a large heap, so it is
-    # done only when garbage could hold library objects beyond the `expected`,
-    # and only after the young generations, where a test's garbage mostly is.
+    # wait for the collector are not freed during this one, and so that what
+    # a test dropped is not taken for what it kept. A full collection is slow
+    # with a large heap, so it is done only when objects beyond the `expected`
+    # are alive, and only after the young generations, where a test's
+    # garbage mostly is.
     for generation in (1, 2):
-        if vktsim.live_objects() <= expected:
+        if vktsim.live_idents().keys() <= expected:
             break
         gc.collect(generation)
-    return vktsim.live_objects()
+    return vktsim.live_idents()
 
 
-def _left_alive_message(count):
-    objects = "library object" if count == 1 else "library objects"
-    return (f"{count} {objects} left alive by the test (e.g. a board or image still "
-            f"referenced from a global, a cache or a longer-lived fixture)")
+_NAMED_AT_MOST = 10
+
+
+def _left_alive_message(left):
+    objects = "library object" if len(left) == 1 else "library objects"
+    named = [f"{kind} (ident {ident})" for ident, kind in list(left.items())[:_NAMED_AT_MOST]]
+    if len(left) > _NAMED_AT_MOST:
+        named.append(f"and {len(left) - _NAMED_AT_MOST} more")
+    return (f"{len(left)} {objects} left alive by the test (e.g. a board or image still "
+            f"referenced from a global, a cache or a longer-lived fixture): " + ", ".join(named))
 
 
 def _drop_values_of_finished_fixtures(item, set_up_before):
@@ -57,13 +113,16 @@ def vkt_sim(request):
     # of the environment, also where no test touches the simulator.
     import vktsim
 
-    vktsim.reset()
+    _start(vktsim, request.node, request.config)
     vktsim.clear_journal()
     set_up_before = set(getattr(request.node, "funcargs", {}))
-    alive_before = _live_objects(vktsim)
+    # Which objects are alive, not how many: a test may free an object that
+    # existed before it, which must not hide one it leaves behind.
+    alive_before = frozenset(_live_idents(vktsim))
     yield vktsim
     _drop_values_of_finished_fixtures(request.node, set_up_before)
-    left = _live_objects(vktsim, expected=alive_before) - alive_before
+    alive_after = _live_idents(vktsim, expected=alive_before)
+    left = {ident: kind for ident, kind in alive_after.items() if ident not in alive_before}
     vktsim.reset()
-    if left > 0 and not request.node.stash.get(_test_failed, False):
+    if left and not request.node.stash.get(_reported_otherwise, False):
         pytest.fail(_left_alive_message(left), pytrace=False)

@@ -105,11 +105,24 @@ void sleep_until(std::unique_lock<std::mutex>& lock, std::condition_variable& ch
     lock.lock();
 }
 
-// Back to the real clock, with time counted afresh from now.
-void reset() {
+// Time counted afresh from now. The virtual clock starts where the epoch is,
+// so that a test on it reads exactly 0 until it moves the clock.
+void reset(bool to_virtual) {
     State& s = state();
     switch_to(s, false);
     s.epoch = now().time_since_epoch().count();
+    if (!to_virtual) return;
+    std::lock_guard<std::mutex> lock(s.sources_mutex);
+    s.virtual_now = s.epoch.load();
+    s.is_virtual = true;
+    for (Timed* source : s.sources) source->clock_changed();
+}
+
+bool is_virtual_name(const std::string& kind) {
+    if (kind != "real" && kind != "virtual") {
+        throw std::invalid_argument("the clock is \"real\" or \"virtual\", not \"" + kind + "\"");
+    }
+    return kind == "virtual";
 }
 
 }  // namespace vkt::sim::clock
@@ -117,10 +130,7 @@ void reset() {
 namespace vkt::sim {
 
 void set_clock(const std::string& kind) {
-    if (kind != "real" && kind != "virtual") {
-        throw std::invalid_argument("the clock is \"real\" or \"virtual\", not \"" + kind + "\"");
-    }
-    clock::switch_to(clock::state(), kind == "virtual");
+    clock::switch_to(clock::state(), clock::is_virtual_name(kind));
 }
 
 double now_ms() {

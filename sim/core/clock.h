@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <string>
 
 namespace vkt::sim::clock {
 
@@ -60,8 +61,13 @@ bool wait_until(std::unique_lock<std::mutex>& lock, std::condition_variable& cha
     return true;
 }
 
-// Back to the real clock, with time counted afresh from now (vktsim.reset()).
-void reset();
+// Time counted afresh from now (vktsim.reset()): on the real clock, or on the
+// virtual one standing at exactly that moment.
+void reset(bool to_virtual);
+
+// True for "virtual", false for "real"; any other name is refused with
+// std::invalid_argument.
+bool is_virtual_name(const std::string& kind);
 
 template <class Done>
 bool wait_for(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,

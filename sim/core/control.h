@@ -58,13 +58,24 @@ VKT_API std::optional<unsigned> accepted_values(const std::string& operation);
 VKT_API void script_value(const std::string& operation, const Value& value);
 VKT_API void script_raise(const std::string& operation, int status);
 
-// Back to power-on state: boards, scripts and journal.
-VKT_API void reset();
+// Back to power-on state: boards, scripts and journal, with simulated time
+// at 0 on the clock named ("real" or "virtual", as set_clock() takes). An
+// unknown clock is refused with std::invalid_argument before anything changes.
+VKT_API void reset(const std::string& clock = "real");
 
 // Identity number of the library object whose complete object starts at
 // `address`, if one is alive there.
 VKT_API std::optional<std::uint64_t> ident_of(const void* address);
 VKT_API std::size_t live_objects();
+
+// A library object alive now: the identity the library gave it and the name
+// of its class without namespaces ("CxKTX21", "CxImage", "SimDIO").
+struct LiveObject {
+    std::uint64_t ident;
+    std::string kind;
+};
+// The library objects alive now, oldest (lowest identity) first.
+VKT_API std::vector<LiveObject> live_idents();
 
 // The library object at `address` viewed as the interface `interface`, or
 // null when no object lives there or it does not implement the interface.
@@ -96,6 +107,9 @@ VKT_API void grabber_feed_serial(const void* board, const std::string& bytes);
 VKT_API std::string grabber_serial_received(const void* board);
 // Encoder pulses per captured frame (negative: moving backwards).
 VKT_API void grabber_set_encoder_speed(const void* board, long long pulses_per_frame);
+// Encoder pulses frame by frame: frame n of a capture moves it by
+// steps[(n - 1) mod their count]; none brings the constant speed back.
+VKT_API void grabber_set_encoder_steps(const void* board, const std::vector<long long>& steps);
 // Moves the encoder by `pulses` at once.
 VKT_API void grabber_move_encoder(const void* board, long long pulses);
 // Board event `event` (0 frame, 1 capture end, 2 trigger, 3 external input)

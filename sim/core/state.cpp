@@ -2,8 +2,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <cxxabi.h>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string_view>
@@ -26,6 +29,17 @@ struct TrackedObject {
     InterfaceCaster caster;
     const std::type_info* type;
 };
+
+// The name a class has in the library's own code: the compiler's name for it
+// spelt out, without the namespaces.
+std::string class_name(const std::type_info& type) {
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> spelt(
+        abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), std::free);
+    const std::string name = status == 0 && spelt ? spelt.get() : type.name();
+    const std::size_t scope = name.rfind("::");
+    return scope == std::string::npos ? name : name.substr(scope + 2);
+}
 
 // The live library objects by address. Calls look up the identity of the
 // object they act on every time, so the identities found last are kept in a
@@ -60,6 +74,16 @@ public:
     }
 
     std::size_t size() const { return objects_.size(); }
+
+    // Identity and type of every object, oldest first.
+    std::vector<std::pair<std::uint64_t, const std::type_info*>> by_ident() const {
+        std::vector<std::pair<std::uint64_t, const std::type_info*>> found;
+        found.reserve(objects_.size());
+        for (const auto& [address, object] : objects_) found.emplace_back(object.ident, object.type);
+        std::sort(found.begin(), found.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        return found;
+    }
 
 private:
     struct Recent {
@@ -349,6 +373,20 @@ std::size_t live_objects() {
     return s.objects.size();
 }
 
+std::vector<LiveObject> live_idents() {
+    std::vector<std::pair<std::uint64_t, const std::type_info*>> found;
+    {
+        State& s = state();
+        std::lock_guard<std::mutex> lock(s.objects_mutex);
+        found = s.objects.by_ident();
+    }
+    // Names are spelt out after the lock is released: they allocate.
+    std::vector<LiveObject> live;
+    live.reserve(found.size());
+    for (const auto& [ident, type] : found) live.push_back(LiveObject{ident, class_name(*type)});
+    return live;
+}
+
 void* interface_of(const void* address, const std::type_info& interface) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.objects_mutex);
@@ -440,7 +478,8 @@ void script_raise(const std::string& operation, int status) {
 
 // Power-on: no scripts, an empty journal that records again, every board
 // back to its first state.
-void reset() {
+void reset(const std::string& clock) {
+    const bool virtual_clock = clock::is_virtual_name(clock);
     State& s = state();
     std::vector<std::function<void()>> hooks;
     {
@@ -452,7 +491,7 @@ void reset() {
     }
     // Hooks stop board threads that may journal, so they run unlocked.
     for (auto& hook : hooks) hook();
-    clock::reset();
+    clock::reset(virtual_clock);
     std::lock_guard<std::mutex> lock(s.calls_mutex);
     s.journal.clear();
 }

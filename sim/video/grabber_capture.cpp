@@ -388,7 +388,8 @@ bool Device::deliver_one(bool drawn) {
     lines_ += frame_lines_;
     events_ |= kFrameDone;
     next_index_ = (next_index_ + 1) % ring_.size();
-    move_encoder(encoder_speed);
+    move_encoder(encoder_steps.empty() ? encoder_speed
+                                       : encoder_steps[(frame - 1) % encoder_steps.size()]);
     raise_event(kEventFrame);
     return true;
 }

@@ -124,6 +124,12 @@ void grabber_set_encoder_speed(const void* board, long long pulses_per_frame) {
     access.device->encoder_speed = static_cast<int>(pulses_per_frame);
 }
 
+void grabber_set_encoder_steps(const void* board, const std::vector<long long>& steps) {
+    for (long long pulses : steps) check_pulses(pulses);
+    grabber::Access access = open_device(board, Feature::Encoder);
+    access.device->encoder_steps.assign(steps.begin(), steps.end());
+}
+
 void grabber_move_encoder(const void* board, long long pulses) {
     check_pulses(pulses);
     grabber::Access access = open_device(board, Feature::Encoder);

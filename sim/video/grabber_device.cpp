@@ -73,6 +73,7 @@ void Device::power_on() {
     trigger_masked_ = false;
     for (int e = 0; e < kBoardEvents; ++e) event_count_[e] = cancel_count_[e] = 0;
     encoder_speed = 100;
+    encoder_steps.clear();
     serial = SerialLine();
     signal = true;
     user_frames.reset();

@@ -128,6 +128,10 @@ public:
     std::map<unsigned, unsigned> registers;
     EncoderCounters encoder;
     int encoder_speed = 100;   // pulses per captured frame (vktsim can change it)
+    // Pulses per frame that replace encoder_speed when not empty: frame n of
+    // a capture moves the encoder by encoder_steps[(n - 1) mod their count],
+    // so a recorded line's counts come back frame by frame.
+    std::vector<int> encoder_steps;
     SerialLine serial;
     bool signal = true;        // a camera signal reaches the input (set_signal)
     PreparedRows prepared;     // the model's test pattern, ready to copy

@@ -170,6 +170,88 @@ _VideoTextName: TypeAlias = Literal[
 ]
 
 
+# Names each grabber's set_param writes; the other names of its table are
+# read-only, refused by set_param with status 1 (NotSupported).
+_KTX21SetName: TypeAlias = Literal[
+    "Width", "Height", "OffsetW", "OffsetH", "OffsetMode", "OffsetTrgW", "OffsetTrgH",
+    "Timeout", "Version", "SendCommandEnable", "SendCommandWaitTime", "Configuration",
+    "BitWidth", "RBReverse", "TapCount", "Force8", "LineSensorEnable", "EncoderMode",
+    "ScanMode", "DvalEnable", "PackingMode", "Alignment16", "FormatType", "XReverse",
+    "YReverse", "YStep", "Arrangement", "HighSpeed", "BlankingTime", "CC1Enable", "CC1Mode",
+    "CC1Positive", "CC2Enable", "CC2Mode", "CC2Positive", "CC3Enable", "CC3Mode", "CC3Positive",
+    "CC4Enable", "CC4Mode", "CC4Positive", "EXPEnable", "EXPMode", "EXPPositive", "AutoTrigger",
+    "ExternalTrigger", "InTriggerOrEnable", "ExTriggerOrEnable", "ExposureTime",
+    "TriggerBetaTime", "TriggerDelayTime", "TriggerCycleTime", "TriggerRetry",
+    "TriggerMaskTime", "ExtTriggerSrc", "Assert", "Negate", "TriggerMaskTimeMode",
+    "TriggerMode", "SimTrigger", "ENCSampling", "ENCStart", "ENCComp1", "ENCInit", "ENCDir",
+    "ENCSwapAB", "SIORxMode", "SIOTxMode", "SIOBaudRate", "SIORxBufSize", "SIOTxBufSize",
+    "SIOOption", "SIOSendMode", "SIOTimeout", "ENCInputCH", "PGRunMode", "PGStart", "ENCComp2",
+    "CameraName", "CameraMaker", "CameraMode", "SIOSTX", "SIOETX", "SIORETX"
+]
+
+_KTX22SetName: TypeAlias = Literal[
+    "Width", "Height", "OffsetMode", "OffsetW", "OffsetH", "OffsetTrgW", "OffsetTrgH",
+    "Timeout", "Version", "SendCommandEnable", "SendCommandWaitTime", "Configuration",
+    "BitWidth", "RBReverse", "TapCount", "Force8", "LineSensorEnable", "ScanMode", "DvalEnable",
+    "PackingMode", "Alignment16", "FormatType", "XReverse", "YReverse", "YStep", "Arrangement",
+    "CC1Enable", "CC1Mode", "CC1Positive", "CC2Enable", "CC2Mode", "CC2Positive", "CC3Enable",
+    "CC3Mode", "CC3Positive", "CC4Enable", "CC4Mode", "CC4Positive", "EXPEnable", "EXPMode",
+    "EXPPositive", "ExternalTrigger", "IntTriggerChSel", "ExtTriggerChSel", "ExtTriggerSrc",
+    "ExtInControlMode", "Assert", "Negate", "EncoderMode", "ExposureTime", "TriggerBetaTime",
+    "TriggerDelayTime", "TriggerCycleTime", "TriggerRetry", "TriggerMaskTime",
+    "TriggerRetryMode", "TriggerMaskMode", "TriggerMode", "ENCSampling", "ENCStart", "ENCComp1",
+    "ENCResetSource", "ENCDir", "ENCSwapAB", "ENCSignalSource", "SIOBaudRate", "SIOOption",
+    "SIOSendMode", "SIOTimeout", "PoCLControl", "ENCIn0Termination", "ENCIn1Termination",
+    "EncoderActMode", "PLLReconfig", "ClearTriggerMaskMode", "GrabEnableSelector", "ENCComp2",
+    "CameraName", "CameraMaker", "CameraMode", "SIOSTX", "SIOETX", "SIORETX"
+]
+
+_MR250SetName: TypeAlias = Literal[
+    "TriggerMode", "VideoOffset", "FieldDetection", "ExposureTime", "ShutterPrecision", "Width",
+    "Height", "OffsetW", "OffsetH", "OffsetTrgW", "OffsetTrgH", "Timeout", "Version",
+    "NormalModeWaitTime", "CameraTriggerSyncMode", "TriggerSharingMode",
+    "TriggerSharingChannel", "SyncMode", "HCycle", "VCycle", "VCycleTrg", "HDWidth", "VDWidth",
+    "ClampStart", "ClampEnd", "VideoDelay", "SyncPhase", "SyncTerminate", "PllVDW", "PllRDW",
+    "PllOD", "TriggerSyncMode", "TriggerLogic", "TriggerIndexLogic", "TriggerInputPin",
+    "TriggerReadyWait", "TriggerVDDelay", "TriggerIndexTimeout", "TriggerDelay",
+    "TriggerDelaySelect", "ExpEnable", "ExpLogic", "ExpStop", "SimTriggerIn", "SimTriggerEx",
+    "CameraName", "CameraMaker", "CameraMode"
+]
+
+# The digital-I/O boards' tables: names get_param reads (numbers, but the
+# SN2200's text ones) and names set_param writes.
+_SNR11GetName: TypeAlias = Literal[
+    "INTEnable", "INTEdge", "INTStatus", "DeviceID", "DeviceType", "DriverVersion", "Timeout",
+    "Version", "DIEnable", "DIEdge", "DIWaitEnable"
+]
+
+_SNR11SetName: TypeAlias = Literal[
+    "INTEnable", "INTEdge", "Timeout", "DIWaitMode", "INTWaitEnable", "Version", "DIEnable",
+    "DIEdge", "DIWaitEnable"
+]
+
+_SN2200IntName: TypeAlias = Literal[
+    "DINoiseFilterTime", "DeviceID", "DeviceType", "DriverVersion", "FpgaVersion", "Timeout",
+    "DIEnable", "DIEdge", "DIWaitEnable"
+]
+
+_SN2200SetName: TypeAlias = Literal[
+    "DINoiseFilterTime", "Timeout", "Version", "DIEnable", "DIEdge", "DIWaitEnable"
+]
+
+_TK560GetName: TypeAlias = Literal[
+    "INTEnable", "INTEdge", "DINoiseFilterWidth", "DINoiseFilterScale", "INTNoiseFilterWidth",
+    "INTNoiseFilterScale", "INTStatus", "DeviceID", "DeviceType", "DriverVersion",
+    "FpgaVersion", "Timeout", "DIWaitMode", "INTWaitEnable", "Version", "DIEnable", "DIEdge",
+    "DIWaitEnable"
+]
+
+_TK560SetName: TypeAlias = Literal[
+    "INTEnable", "INTEdge", "DINoiseFilterWidth", "DINoiseFilterScale", "INTNoiseFilterWidth",
+    "INTNoiseFilterScale", "Timeout", "DIWaitMode", "INTWaitEnable", "Version", "DIEnable",
+    "DIEdge", "DIWaitEnable"
+]
+
 # ---- event codes --------------------------------------------------------------------
 
 class EventStatus(enum.Enum):

@@ -11,10 +11,12 @@ TypeError for an object of the wrong kind) and change nothing then.
 """
 
 import enum
+import os
 from collections.abc import Sequence
 from typing import ClassVar, NoReturn, Self, SupportsIndex, TypeAlias, TypeVar
 
 import unit
+from vkt.recording import Recording
 
 # The metaclass pybind11 gives every class it registers
 # (pybind11_builtins.pybind11_type).
@@ -260,14 +262,22 @@ def script(
     status ("raises= takes a status the library defines, 0 to 15, not 99");
     TypeError for a status that is neither an ``ExStatus`` nor an int (bool
     included)."""
-def reset() -> None:
-    """Brings every simulated board, script and the journal back to power-on."""
+def reset(clock: str = "real") -> None:
+    """Brings every simulated board, script and the journal back to power-on,
+    with ``now_ms()`` at 0 on the clock named ("real" or "virtual", as
+    ``set_clock`` takes): on the virtual clock it stays exactly 0 until the
+    test moves it. Raises ValueError for another clock, and changes nothing
+    then."""
 def ident(obj: object) -> int:
     """The identity number of the library object behind ``obj``, as the journal
     records it. Raises TypeError for an object that wraps none, ValueError
     for one the simulated library did not make."""
 def live_objects() -> int:
     """How many library objects exist: made and not yet destroyed."""
+def live_idents() -> dict[int, str]:
+    """The library objects that exist, oldest first: each identity (as
+    ``ident`` tells it) with the name of the library's class of the object
+    (``{3: "CxKTX21", 4: "CxImage"}``)."""
 
 _Interface = TypeVar(
     "_Interface", IxModule, IxDeviceModule, IxRegister, IxVideoControl, IxDIO, IxIndexedDIO
@@ -317,6 +327,12 @@ def serial_received(board: _Grabber) -> bytes:
 def set_encoder_speed(board: _Grabber, pulses_per_frame: _Int) -> None:
     """Encoder pulses per captured frame, -1000000 to 1000000 (100 at
     power-on; KTX21, KTX22)."""
+def set_encoder_steps(board: _Grabber, steps: Sequence[_Int] | None) -> None:
+    """Encoder pulses frame by frame instead of a constant speed: frame n of
+    a capture moves the encoder by ``steps[(n - 1) % len(steps)]``, each
+    -1000000 to 1000000; None or an empty list brings the constant speed
+    (``set_encoder_speed``) back (KTX21, KTX22). Raises ValueError for a step
+    out of range and changes nothing then."""
 def move_encoder(board: _Grabber, pulses: _Int) -> None:
     """Moves the encoder by ``pulses`` now, -1000000 to 1000000 (negative:
     backwards; KTX21, KTX22)."""
@@ -352,3 +368,15 @@ def set_frames(board: _Grabber, frames: Sequence[object] | None) -> None:
     cycling; None (or ``reset()``) brings the test pattern back. Raises
     TypeError or ValueError, naming what was expected and given, for
     anything that does not fit, and changes nothing then."""
+def replay(board: _Grabber, recording: Recording | str | os.PathLike[str]) -> None:
+    """Makes a simulated grabber play back a recording (``vkt.recording``; a
+    path is loaded first): writes the recorded camera settings its table
+    lets be written, hands the recorded frames to ``set_frames`` (frame n of
+    every later capture is recorded frame n, cycling), and, on a board with
+    an encoder, puts the encoder at the first frame's recorded count and sets
+    ``set_encoder_steps`` so that each later frame arrives with its recorded
+    count. Raises ValueError ("not a valid recording: ...") for a bad or
+    truncated recording or one of another model, TypeError for an object of
+    another kind, OSError for a file it cannot read, RuntimeError (the
+    library's status) for a setting the board refuses; the board is left as
+    it was then."""

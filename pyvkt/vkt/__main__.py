@@ -1,0 +1,6 @@
+"""`python -m vkt`: the command-line tool."""
+import sys
+
+from vkt.cli import main
+
+sys.exit(main())

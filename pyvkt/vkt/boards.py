@@ -1,0 +1,432 @@
+"""Boards by model name, their settings by name, and captures into images.
+
+Shared by the command line and the viewer.
+
+The settings tables. `unit` checks every name against its own tables, but
+exposes none of them at run time: they are documented in the typed stubs
+installed beside the module (`unit-stubs/__init__.pyi`), one ``Literal``
+alias per model and direction (``_KTX21IntName``, ``_KTX21TextName``,
+``_KTX21SetName``, ...). This module reads those aliases (once, with `ast`)
+instead of keeping a copy of its own, so the tools, the type checker and the
+documentation share one source; the test suite checks the aliases against
+what the module accepts. Whether a setting is writable comes from the same
+place (the ``Set`` alias): probing by writing would change the board.
+"""
+from __future__ import annotations
+
+import ast
+import dataclasses
+import functools
+import pathlib
+import re
+import sys
+import time
+from collections.abc import Callable, Iterator
+from typing import Literal, TypeAlias, Union
+
+import unit
+import vktsim
+
+GRABBER_MODELS = ("KTX21", "KTX22", "MR250", "Video")
+DIO_MODELS = ("SNR11", "SN2200", "TK560")
+MODELS = DIO_MODELS + GRABBER_MODELS
+
+Grabber: TypeAlias = Union[unit.KTX21, unit.KTX22, unit.MR250]
+DioBoard: TypeAlias = Union[unit.SNR11, unit.SN2200, unit.TK560]
+Device: TypeAlias = Union[Grabber, DioBoard, unit.Video]
+Param: TypeAlias = Union[unit.KTX21Param, unit.KTX22Param, unit.MR250Param, unit.Video,
+                         unit.SNR11Param, unit.SN2200Param, unit.TK560Param]
+Value: TypeAlias = Union[int, str]
+Kind: TypeAlias = Literal["int", "text"]
+
+
+class BoardError(Exception):
+    """A request the tools refuse before the library is asked (a model that
+    does not exist, a value of the wrong kind)."""
+
+
+@dataclasses.dataclass(frozen=True)
+class Setting:
+    """One row of a board's settings table."""
+    name: str
+    kind: Kind
+    readable: bool
+    writable: bool
+
+
+_CODE = re.compile(r"^Code:(\d+) ")
+
+
+def library_status(error: BaseException) -> int | None:
+    """The status of a library error raised through `unit` ("Code:<status>
+    Line:..."), or None for any other error."""
+    match = _CODE.match(str(error))
+    return int(match.group(1)) if isinstance(error, RuntimeError) and match else None
+
+
+def describe_error(error: BaseException) -> str:
+    """One line for a person: a library error with its status name and the
+    module's text, anything else as its text."""
+    status = library_status(error)
+    if status is None:
+        return str(error) or type(error).__name__
+    names = {int(member): name for name, member in vktsim.ExStatus.__members__.items()}
+    if status not in names:
+        return "status %d: %s" % (status, error)
+    return "%s (%d): %s" % (names[status], status, error)
+
+
+# ---- the name tables, from the installed stubs ---------------------------------------
+
+def _stub_path() -> pathlib.Path:
+    """The stub of `unit`: beside the module, as installed and in a build tree."""
+    beside = pathlib.Path(unit.__file__).parent / "unit-stubs" / "__init__.pyi"
+    if beside.is_file():
+        return beside
+    for entry in sys.path:
+        candidate = pathlib.Path(entry or ".") / "unit-stubs" / "__init__.pyi"
+        if candidate.is_file():
+            return candidate
+    raise BoardError("the settings tables are missing: no unit-stubs/__init__.pyi beside %s"
+                     % unit.__file__)
+
+
+def _literal_names(node: ast.expr) -> list[str]:
+    if not (isinstance(node, ast.Subscript) and isinstance(node.value, ast.Name)
+            and node.value.id == "Literal"):
+        return []
+    items = node.slice.elts if isinstance(node.slice, ast.Tuple) else [node.slice]
+    return [item.value for item in items
+            if isinstance(item, ast.Constant) and isinstance(item.value, str)]
+
+
+@functools.cache
+def _aliases() -> dict[str, list[str]]:
+    """Every ``Literal`` alias of the stub, by alias name."""
+    tree = ast.parse(_stub_path().read_text(encoding="utf-8"))
+    aliases: dict[str, list[str]] = {}
+    for node in tree.body:
+        if isinstance(node, ast.AnnAssign) and isinstance(node.target, ast.Name) \
+                and node.value is not None:
+            aliases[node.target.id] = _literal_names(node.value)
+    return aliases
+
+
+@functools.cache
+def settings_table(model: str) -> tuple[Setting, ...]:
+    """The settings of a model's table in the library's order: readable
+    names first, then the write-only ones. For "Video" pass the model of the
+    board it drives (see `table_model`)."""
+    if model not in MODELS or model == "Video":
+        raise BoardError("no settings table for %r" % model)
+    aliases = _aliases()
+    ints = aliases.get("_%sIntName" % model, []) + aliases.get("_%sGetName" % model, [])
+    texts = aliases.get("_%sTextName" % model, [])
+    writable = set(aliases.get("_%sSetName" % model, []))
+    readable = ints + texts
+    rows = [Setting(name, "text" if name in texts else "int", True, name in writable)
+            for name in readable]
+    rows += [Setting(name, "int", False, True)
+             for name in aliases.get("_%sSetName" % model, []) if name not in readable]
+    if not rows:
+        raise BoardError("the stub of unit at %s documents no settings of %s"
+                         % (_stub_path(), model))
+    return tuple(rows)
+
+
+# ---- opening boards ---------------------------------------------------------------------
+
+@dataclasses.dataclass
+class Board:
+    """An open board: its model, the board object and the object its settings
+    are read and written through. Close it (or use it as a context manager)."""
+    model: str
+    device: Device
+    param: Param
+
+    @property
+    def table_model(self) -> str:
+        """The model whose settings table applies (a Video's board model)."""
+        if isinstance(self.device, unit.Video):
+            return str(self.device.device_type.name)
+        return self.model
+
+    @property
+    def settings(self) -> tuple[Setting, ...]:
+        return settings_table(self.table_model)
+
+    @property
+    def is_grabber(self) -> bool:
+        return self.model in GRABBER_MODELS
+
+    def close(self) -> None:
+        """Ends any capture and releases the board."""
+        device = self.device
+        if isinstance(device, unit.Video):
+            controller = device.controller
+            if isinstance(controller, (unit.KTX21, unit.KTX22, unit.MR250)):
+                controller.close()
+            return
+        device.close()
+
+    def __enter__(self) -> Board:
+        return self
+
+    def __exit__(self, *exc: object) -> None:
+        self.close()
+
+
+def _check_model(model: str, allowed: tuple[str, ...]) -> None:
+    if model not in allowed:
+        raise BoardError("unknown model %r: one of %s" % (model, ", ".join(allowed)))
+
+
+def open_dio(model: str, id: int = 0) -> Board:
+    """Opens digital-I/O board `id` of a model ("SNR11", "SN2200", "TK560").
+    Library errors (no board, busy) raise RuntimeError from `unit`."""
+    _check_model(model, DIO_MODELS)
+    if model == "SNR11":
+        snr11 = unit.SNR11()
+        snr11.open(id)
+        return Board(model, snr11, unit.SNR11Param.from_(snr11))
+    if model == "SN2200":
+        sn2200 = unit.SN2200()
+        sn2200.open(id)
+        return Board(model, sn2200, unit.SN2200Param.from_(sn2200))
+    tk560 = unit.TK560()
+    tk560.open(id)
+    return Board(model, tk560, unit.TK560Param.from_(tk560))
+
+
+def _grabber_from_file(model: str, path: str, id: int | None, ch: int | None) -> Device:
+    openers: dict[str, Callable[..., Device]] = {
+        "KTX21": unit.KTX21.from_file, "KTX22": unit.KTX22.from_file,
+        "MR250": unit.MR250.from_file, "Video": unit.Video.from_file}
+    if id is None and ch is None:
+        return openers[model](path)
+    return openers[model](path, id or 0, ch or 0)
+
+
+def _grabber_by_id(model: str, id: int, ch: int) -> Grabber:
+    if model == "Video":
+        raise BoardError("a Video board opens from a camera file (--camera-file)")
+    board: Grabber = {"KTX21": unit.KTX21, "KTX22": unit.KTX22, "MR250": unit.MR250}[model]()
+    board.open(id, ch)
+    return board
+
+
+def param_of(device: Device) -> Param:
+    if isinstance(device, unit.KTX21):
+        return unit.KTX21Param.from_(device)
+    if isinstance(device, unit.KTX22):
+        return unit.KTX22Param.from_(device)
+    if isinstance(device, unit.MR250):
+        return unit.MR250Param.from_(device)
+    if isinstance(device, unit.Video):
+        return device
+    raise BoardError("not a grabber: %r" % (device,))
+
+
+def open_grabber(model: str, id: int | None = None, ch: int | None = None,
+                 camera_file: str | None = None) -> Board:
+    """Opens a grabber ("KTX21", "KTX22", "MR250", "Video") from a camera file
+    (board `id` channel `ch` if given, else the library's default board), or
+    by `id`/`ch` without one. Library errors raise RuntimeError from `unit`."""
+    _check_model(model, GRABBER_MODELS)
+    if camera_file is not None:
+        device = _grabber_from_file(model, camera_file, id, ch)
+    else:
+        device = _grabber_by_id(model, id or 0, ch or 0)
+    return Board(model, device, param_of(device))
+
+
+def open_board(model: str, id: int | None = None, ch: int | None = None,
+               camera_file: str | None = None) -> Board:
+    """Either kind of board by model name (`ch` and `camera_file` are for
+    grabbers only)."""
+    _check_model(model, MODELS)
+    if model in DIO_MODELS:
+        if ch is not None or camera_file is not None:
+            raise BoardError("%s is a digital-I/O board: it has no channel or camera file"
+                             % model)
+        return open_dio(model, id or 0)
+    return open_grabber(model, id, ch, camera_file)
+
+
+# ---- settings -----------------------------------------------------------------------------
+
+def get_setting(board: Board, name: str) -> Value:
+    """A setting's value as the library answers it."""
+    value: object = board.param.get_param(name)
+    if not isinstance(value, (int, str)):
+        raise BoardError("%s answered %r for %s" % (board.model, value, name))
+    return value
+
+
+def convert_value(board: Board, name: str, text: str) -> Value:
+    """A value given as text in the kind the board's table gives the setting:
+    an integer (decimal, 0x hex, 0b, 0o) or the text itself. A name outside the
+    table passes unchanged (a number if it reads as one), so that the library
+    gives its own answer to it."""
+    row = next((s for s in board.settings if s.name == name), None)
+    if row is not None and row.kind == "text":
+        return text
+    try:
+        return int(text, 0)
+    except ValueError:
+        if row is None:
+            return text
+        raise BoardError("%s takes an integer, not %r" % (name, text)) from None
+
+
+def write_setting(board: Board, name: str, value: Value) -> None:
+    """Writes a setting. The digital-I/O boards take integers only. Refusals
+    of the library raise RuntimeError from `unit`."""
+    param = board.param
+    if isinstance(param, (unit.SNR11Param, unit.SN2200Param, unit.TK560Param)):
+        if isinstance(value, str):
+            raise BoardError("%s takes an integer, not %r" % (name, value))
+        param.set_param(name, value)
+    else:
+        param.set_param(name, value)
+
+
+def set_setting(board: Board, name: str, text: str) -> Value:
+    """Writes a setting from its text form (see `convert_value`); returns the
+    value written. Refusals of the library raise RuntimeError from `unit`."""
+    value = convert_value(board, name, text)
+    write_setting(board, name, value)
+    return value
+
+
+def read_settings(board: Board) -> list[tuple[Setting, Value | BaseException]]:
+    """Every readable setting with its value, or the error reading it gave."""
+    rows: list[tuple[Setting, Value | BaseException]] = []
+    for setting in board.settings:
+        if not setting.readable:
+            continue
+        try:
+            rows.append((setting, get_setting(board, setting.name)))
+        except RuntimeError as error:
+            rows.append((setting, error))
+    return rows
+
+
+# ---- images and captures -----------------------------------------------------------------
+
+@dataclasses.dataclass(frozen=True)
+class Geometry:
+    """What a grabber's frames look like."""
+    width: int
+    height: int
+    depth: int  # bits per sample: 8 or 16
+
+
+def geometry(board: Board) -> Geometry:
+    """Width, height and sample depth of the board's frames (more than 8 bits
+    per pixel are captured into 16-bit images)."""
+    width, height = get_setting(board, "Width"), get_setting(board, "Height")
+    if not isinstance(width, int) or not isinstance(height, int):
+        raise BoardError("%s answered a text for its frame size" % board.model)
+    names = {s.name for s in board.settings}
+    bits: Value = 8
+    if "BitWidth" in names:
+        bits = get_setting(board, "BitWidth")
+    elif "ImageDepth" in names:
+        bits = get_setting(board, "ImageDepth")
+    return Geometry(width, height, 16 if isinstance(bits, int) and bits > 8 else 8)
+
+
+def allocate_images(board: Board, count: int) -> list[vktsim.Image]:
+    """`count` images that fit the board's frames."""
+    shape = geometry(board)
+    return [vktsim.Image(shape.width, shape.height, 1, shape.depth) for _ in range(count)]
+
+
+def grabber_of(board: Board) -> Grabber:
+    """The grabber object that captures (a Video's board)."""
+    device = board.device
+    if isinstance(device, unit.Video):
+        device = device.controller  # type: ignore[assignment]
+    if not isinstance(device, (unit.KTX21, unit.KTX22, unit.MR250)):
+        raise BoardError("%s does not capture frames" % board.model)
+    return device
+
+
+def encoder_count(board: Board) -> int:
+    """The board's encoder count now (0 for a model without an encoder)."""
+    grabber = grabber_of(board)
+    if isinstance(grabber, unit.KTX21):
+        return unit.KTX21Encoder.from_(grabber).total_counter()
+    if isinstance(grabber, unit.KTX22):
+        record = unit.TxKTX22EncoderStatus()
+        unit.KTX22Encoder.from_(grabber).encoder_status(record)
+        return record.encoder_counter
+    return 0
+
+
+@dataclasses.dataclass(frozen=True)
+class Frame:
+    """One captured frame: its number, the encoder count read when it arrived,
+    milliseconds since the capture started, and its samples (a copy)."""
+    number: int
+    encoder_count: int
+    timestamp_ms: float
+    pixels: bytes
+
+
+def _software_triggered(board: Board) -> bool:
+    """Whether the camera takes a frame only on a software trigger (mode 1)."""
+    return any(s.name == "TriggerMode" for s in board.settings) \
+        and get_setting(board, "TriggerMode") == 1
+
+
+def _wait_for_frame(board: Board, grabber: Grabber, index: int, triggered: bool) -> int:
+    """Waits until frame `index` (from 0) of the running capture is in and
+    returns its number; fires the software trigger first if the camera needs
+    it. The KTX22 reports single frames as board events only."""
+    if triggered:
+        grabber.force_trigger()
+    if not isinstance(grabber, unit.KTX22):
+        grabber.wait_status(index + 1)
+        return grabber.query_status(index).last_frame_no
+    timeout = get_setting(board, "Timeout")
+    timeout = min(max(timeout, 1), 60000) if isinstance(timeout, int) else 60000
+    while grabber.query_status().total_frame_count <= index:
+        if not grabber.wait_event(0, timeout, 0):
+            raise BoardError("KTX22: frame %d did not arrive within %d ms" % (index, timeout))
+    if triggered:
+        grabber.clear_trigger_mask()
+    # The KTX22 tells no image's frame number; frame n goes to image n - 1 of
+    # a ring with room for every frame.
+    return index + 1
+
+
+def capture(board: Board, count: int,
+            clock: Callable[[], float] = time.monotonic) -> Iterator[Frame]:
+    """Captures `count` frames into a ring of as many images and yields each
+    frame as it arrives (a camera in software-trigger mode is triggered for
+    each). The encoder count is read when the wait for the frame returns:
+    with a camera faster than this loop it may be that of a later frame. The board is stopped and the ring unlocked when the iteration
+    ends, early or not. Library errors (a time-out, a lost signal) raise
+    RuntimeError from `unit`."""
+    if count < 1:
+        raise BoardError("a capture takes at least one frame, not %d" % count)
+    grabber = grabber_of(board)
+    triggered = _software_triggered(board)
+    ring = allocate_images(board, count)
+    grabber.lock(ring)
+    try:
+        grabber.num = count
+        started = clock()
+        grabber.start()
+        try:
+            for index in range(count):
+                number = _wait_for_frame(board, grabber, index, triggered)
+                arrived = clock()
+                yield Frame(number, encoder_count(board), (arrived - started) * 1000.0,
+                            bytes(memoryview(ring[index])))
+        finally:
+            grabber.stop()
+    finally:
+        grabber.unlock()

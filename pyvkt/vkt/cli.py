@@ -1,0 +1,400 @@
+"""The `vkt` command line: look at boards without writing a program.
+
+Every subcommand exits 0 on success; a failure (a library error, a bad
+argument, a file that cannot be written) ends with one line
+"vkt: error: ..." on stderr and a non-zero status, never a traceback.
+"""
+from __future__ import annotations
+
+import argparse
+import contextlib
+import json
+import pathlib
+import signal
+import sys
+import time
+import struct
+import zlib
+from collections.abc import Sequence
+from typing import IO, TextIO
+
+import unit
+
+from vkt import boards, recording
+
+# Exit statuses: 1 a failure of the board or library, 2 a bad command line
+# (argparse's own), 130 interrupted.
+EXIT_FAILURE = 1
+
+# Board ids and channels are probed upward from 0 until the library answers
+# "no such board" (NoDevice) or "no such channel"; these caps and a time
+# budget bound the probing whatever a library answers.
+MAX_IDS = 16
+MAX_CHANNELS = 8
+NO_DEVICE, INVALID_ARGUMENT, DEVICE_BUSY = 6, 3, 5
+IDENTITY_NAMES = ("DeviceType", "DeviceID", "Channel", "Version", "DriverVersion",
+                  "FpgaVersion", "DriverVersionName", "FpgaVersionName")
+
+
+class Failure(Exception):
+    """A failure reported as "vkt: error: <text>" with exit status 1."""
+
+
+# ---- list ------------------------------------------------------------------------------
+
+def _identity(board: boards.Board) -> dict[str, boards.Value]:
+    readable = {s.name for s in board.settings if s.readable}
+    found: dict[str, boards.Value] = {}
+    for name in IDENTITY_NAMES:
+        if name in readable:
+            with contextlib.suppress(RuntimeError):
+                found[name] = boards.get_setting(board, name)
+    return found
+
+
+def _probe(model: str, id: int, ch: int | None) -> tuple[str, dict[str, boards.Value]]:
+    """What one id (and channel) answers: "ok" with its identity, "busy",
+    or the status that ends the probing ("none" for no such board, "no-channel")."""
+    try:
+        board = boards.open_board(model, id, ch)
+    except RuntimeError as error:
+        status = boards.library_status(error)
+        if status == DEVICE_BUSY:
+            return "busy", {}
+        if status == NO_DEVICE:
+            return "none", {}
+        if status == INVALID_ARGUMENT:
+            return "no-channel", {}
+        raise
+    with board:
+        return "ok", _identity(board)
+
+
+def find_boards(models: Sequence[str], budget_s: float) -> tuple[list[dict[str, object]], bool]:
+    """Every board that answers, per model; and whether the time budget ran out
+    before every id and channel was tried."""
+    deadline = time.monotonic() + budget_s
+    found: list[dict[str, object]] = []
+    for model in models:
+        channels: list[int | None] = [None] if model in boards.DIO_MODELS \
+            else list(range(MAX_CHANNELS))
+        for id in range(MAX_IDS):
+            answered = False
+            for ch in channels:
+                if time.monotonic() > deadline:
+                    return found, True
+                state, identity = _probe(model, id, ch)
+                if state in ("none", "no-channel"):
+                    break
+                answered = True
+                entry: dict[str, object] = {"model": model, "id": id}
+                if ch is not None:
+                    entry["ch"] = ch
+                entry["state"] = state
+                entry.update(identity)
+                found.append(entry)
+            if not answered:
+                break
+    return found, False
+
+
+def cmd_list(args: argparse.Namespace, out: TextIO) -> int:
+    models = [m for m in boards.MODELS if m != "Video"]
+    found, cut = find_boards(models, args.timeout)
+    if args.json:
+        json.dump({"boards": found, "complete": not cut}, out, indent=2)
+        out.write("\n")
+    elif not found:
+        out.write("no boards found\n")
+    else:
+        rows = [[str(e["model"]), str(e["id"]), str(e.get("ch", "-")), str(e["state"]),
+                 " ".join("%s=%s" % (k, v) for k, v in e.items()
+                          if k not in ("model", "id", "ch", "state"))] for e in found]
+        _table(out, ["MODEL", "ID", "CH", "STATE", "IDENTITY"], rows)
+    if cut:
+        sys.stderr.write("vkt: probing stopped after %.1f s; the list may be incomplete\n"
+                         % args.timeout)
+    return 0
+
+
+# ---- params ------------------------------------------------------------------------------
+
+def _table(out: TextIO, header: list[str], rows: list[list[str]]) -> None:
+    widths = [max(len(r[i]) for r in [header] + rows) for i in range(len(header))]
+    for row in [header] + rows:
+        out.write("  ".join(cell.ljust(w) for cell, w in zip(row, widths)).rstrip() + "\n")
+
+
+def _open(args: argparse.Namespace) -> boards.Board:
+    return boards.open_board(args.model, args.id, getattr(args, "ch", None),
+                             getattr(args, "camera_file", None))
+
+
+def cmd_params(args: argparse.Namespace, out: TextIO) -> int:
+    with _open(args) as board:
+        if args.set is not None:
+            name, text = args.set
+            value = boards.set_setting(board, name, text)
+            if args.json:
+                json.dump({name: value}, out)
+                out.write("\n")
+            else:
+                out.write("%s = %s\n" % (name, value))
+            return 0
+        rows = boards.read_settings(board)
+    if args.json:
+        json.dump({"model": board.model, "settings": [
+            {"name": s.name, "kind": s.kind, "writable": s.writable,
+             **({"error": boards.describe_error(v)} if isinstance(v, BaseException)
+                else {"value": v})} for s, v in rows]}, out, indent=2, ensure_ascii=False)
+        out.write("\n")
+        return 0
+    _table(out, ["NAME", "VALUE", "KIND", "ACCESS"], [
+        [s.name, ("error: " + boards.describe_error(v)) if isinstance(v, BaseException)
+         else _printable(str(v)), s.kind, "rw" if s.writable else "ro"] for s, v in rows])
+    return 0
+
+
+def _printable(text: str) -> str:
+    """A value on one line of the table: control characters as escapes."""
+    return "".join(c if c.isprintable() else c.encode("unicode_escape").decode("ascii")
+                   for c in text)
+
+
+# ---- grab ----------------------------------------------------------------------------------
+
+def _png_chunk(kind: bytes, data: bytes) -> bytes:
+    body = kind + data
+    return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+
+def png_bytes(width: int, height: int, depth: int, pixels: bytes) -> bytes:
+    """A grey PNG of 8 or 16 bits per pixel from samples row after row (16-bit
+    samples little-endian, as the image class holds them)."""
+    if depth == 16:
+        swapped = bytearray(pixels)
+        swapped[0::2], swapped[1::2] = pixels[1::2], pixels[0::2]
+        pixels = bytes(swapped)
+    stride = width * depth // 8
+    raw = b"".join(b"\0" + pixels[y * stride:(y + 1) * stride] for y in range(height))
+    header = struct.pack(">IIBBBBB", width, height, depth, 0, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + _png_chunk(b"IHDR", header) \
+        + _png_chunk(b"IDAT", zlib.compress(raw, 6)) + _png_chunk(b"IEND", b"")
+
+
+class Progress:
+    """A progress bar on a terminal; nothing when the stream is not one."""
+
+    def __init__(self, stream: IO[str], total: int) -> None:
+        self.stream, self.total = stream, total
+        self.shown = stream.isatty()
+
+    def update(self, done: int) -> None:
+        if not self.shown:
+            return
+        width = 30
+        filled = width * done // self.total
+        self.stream.write("\r[%s%s] %d/%d frames" % ("#" * filled, "." * (width - filled),
+                                                      done, self.total))
+        if done == self.total:
+            self.stream.write("\n")
+        self.stream.flush()
+
+
+def cmd_grab(args: argparse.Namespace, out: TextIO) -> int:
+    if args.n < 1:
+        raise Failure("-n takes at least 1 frame, not %d" % args.n)
+    folder = pathlib.Path(args.output)
+    folder.mkdir(parents=True, exist_ok=True)
+    with _open(args) as board:
+        shape = boards.geometry(board)
+        table_model = board.table_model   # a Video records the model it drives
+        settings = {s.name: v for s, v in boards.read_settings(board)
+                    if not isinstance(v, BaseException)}
+        progress = Progress(sys.stderr, args.n)
+        frames: list[boards.Frame] = []
+        for frame in boards.capture(board, args.n):
+            frames.append(frame)
+            progress.update(len(frames))
+    digits = max(4, len(str(args.n - 1)))
+    for index, frame in enumerate(frames):
+        name = "frame_%0*d.png" % (digits, index)
+        (folder / name).write_bytes(png_bytes(shape.width, shape.height, shape.depth,
+                                              frame.pixels))
+    recorded = recording.Recording(
+        model=table_model, settings=settings, width=shape.width, height=shape.height,
+        depth=shape.depth, frames=[f.pixels for f in frames],
+        frame_numbers=[f.number for f in frames],
+        encoder_counts=[f.encoder_count for f in frames],
+        timestamps_ms=[f.timestamp_ms for f in frames])
+    target = folder / ("recording" + recording.SUFFIX)
+    recording.save(target, recorded)
+    out.write("%d frames of %dx%d, %d bits, saved in %s (recording %s)\n" % (
+        len(frames), shape.width, shape.height, shape.depth, folder, target.name))
+    return 0
+
+
+# ---- io ------------------------------------------------------------------------------------
+
+def _dio(board: boards.Board) -> boards.DioBoard:
+    device = board.device
+    if not isinstance(device, (unit.SNR11, unit.SN2200, unit.TK560)):
+        raise Failure("%s has no digital lines" % board.model)
+    return device
+
+
+def _line_setting(text: str) -> tuple[int, bool]:
+    line, sep, level = text.partition("=")
+    if not sep or not line.strip().isdigit() or level.strip() not in ("0", "1"):
+        raise argparse.ArgumentTypeError("expected LINE=0 or LINE=1, not %r" % text)
+    return int(line), level.strip() == "1"
+
+
+def _lines(word: int) -> str:
+    return " ".join(format(word, "032b")[i:i + 8] for i in range(0, 32, 8))
+
+
+def cmd_io(args: argparse.Namespace, out: TextIO) -> int:
+    with _open(args) as board:
+        dio = _dio(board)
+        for line, level in args.set or []:
+            dio.write(line, level)
+        inputs, outputs = dio.read(), dio.write_status()
+        if args.json:
+            json.dump({"model": board.model, "id": args.id or 0, "inputs": inputs,
+                       "outputs": outputs}, out)
+            out.write("\n")
+        else:
+            out.write("inputs  0x%08X  %s\noutputs 0x%08X  %s\n" % (
+                inputs, _lines(inputs), outputs, _lines(outputs)))
+        out.flush()
+        if args.watch:
+            _watch(dio, inputs, out, args.interval, args.json)
+    return 0
+
+
+def _watch(dio: boards.DioBoard, last: int, out: TextIO, interval: float,
+           as_json: bool) -> None:
+    """Prints each change of the inputs until interrupted (Ctrl-C)."""
+    started = time.monotonic()
+    with contextlib.suppress(KeyboardInterrupt):
+        while True:
+            time.sleep(interval)
+            now = dio.read()
+            if now == last:
+                continue
+            at = time.monotonic() - started
+            if as_json:
+                json.dump({"t": round(at, 3), "inputs": now, "rose": now & ~last,
+                           "fell": last & ~now}, out)
+                out.write("\n")
+            else:
+                out.write("%9.3f s  inputs 0x%08X  rose 0x%08X  fell 0x%08X\n" % (
+                    at, now, now & ~last, last & ~now))
+            out.flush()
+            last = now
+
+
+# ---- view ----------------------------------------------------------------------------------
+
+def cmd_view(args: argparse.Namespace, out: TextIO) -> int:
+    try:
+        from vkt import viewer  # type: ignore[attr-defined, unused-ignore]
+    except ImportError as error:
+        raise Failure("the viewer is not installed (%s)" % error) from None
+    if args.host != "127.0.0.1":
+        sys.stderr.write("vkt: warning: the viewer is reachable from other machines at %s\n"
+                         % args.host)
+
+    def announce(url: str) -> None:
+        out.write(url + "\n")
+        out.flush()
+
+    with contextlib.suppress(KeyboardInterrupt):
+        viewer.serve(args.host, args.port, announce)
+    return 0
+
+
+# ---- the parser -----------------------------------------------------------------------------
+
+def _board_options(parser: argparse.ArgumentParser, models: Sequence[str],
+                   channel: bool) -> None:
+    parser.add_argument("model", choices=models, metavar="MODEL",
+                        help="board model: %s" % ", ".join(models))
+    parser.add_argument("--id", type=int, default=None, help="board id (default 0)")
+    if channel:
+        parser.add_argument("--ch", type=int, default=None,
+                            help="channel of a grabber (default 0)")
+
+
+def build_parser() -> argparse.ArgumentParser:
+    parser = argparse.ArgumentParser(
+        prog="vkt", description="Look at frame grabbers and digital-I/O boards.")
+    commands = parser.add_subparsers(dest="command", required=True, metavar="COMMAND")
+
+    listing = commands.add_parser("list", help="list the boards that answer",
+                                  description="Lists every board that answers, per model, "
+                                  "with its device type, id and versions.")
+    listing.add_argument("--json", action="store_true", help="print JSON")
+    listing.add_argument("--timeout", type=float, default=10.0,
+                         help="seconds the probing may take at most (default 10)")
+    listing.set_defaults(run=cmd_list)
+
+    params = commands.add_parser("params", help="show or change a board's settings",
+                                 description="Prints every readable setting of a board, "
+                                 "or writes one with --set NAME VALUE.")
+    _board_options(params, boards.MODELS, channel=True)
+    params.add_argument("--camera-file", help="open a grabber with this camera file")
+    params.add_argument("--set", nargs=2, metavar=("NAME", "VALUE"),
+                        help="write one setting (an integer or a text, as the table says)")
+    params.add_argument("--json", action="store_true", help="print JSON")
+    params.set_defaults(run=cmd_params)
+
+    grab = commands.add_parser("grab", help="capture frames into a folder",
+                               description="Captures N frames into DIR as PNG images "
+                               "(frame_0000.png, ...; 16-bit PNG for deeper cameras) and "
+                               "the recording of them (recording.npz).")
+    _board_options(grab, boards.GRABBER_MODELS, channel=True)
+    grab.add_argument("--camera-file", required=True, help="camera file to apply")
+    grab.add_argument("-n", type=int, default=1, help="number of frames (default 1)")
+    grab.add_argument("-o", "--output", required=True, metavar="DIR", help="output folder")
+    grab.set_defaults(run=cmd_grab)
+
+    io = commands.add_parser("io", help="read and drive digital lines",
+                             description="Prints the inputs and outputs of a digital-I/O "
+                             "board; --set drives output lines, --watch prints input "
+                             "changes until Ctrl-C.")
+    _board_options(io, boards.DIO_MODELS, channel=False)
+    io.add_argument("--set", action="append", type=_line_setting, metavar="LINE=0|1",
+                    help="drive output LINE (0 to 31) low or high; may be repeated")
+    io.add_argument("--watch", action="store_true", help="print input changes until Ctrl-C")
+    io.add_argument("--interval", type=float, default=0.05,
+                    help="seconds between reads while watching (default 0.05)")
+    io.add_argument("--json", action="store_true", help="print JSON")
+    io.set_defaults(run=cmd_io)
+
+    view = commands.add_parser("view", help="start the live viewer",
+                               description="Serves the live viewer and prints its address "
+                               "(with its access token) on one line.")
+    view.add_argument("--port", type=int, default=0, help="port (default: a free one)")
+    view.add_argument("--host", default="127.0.0.1",
+                      help="address to listen on (default 127.0.0.1; anything else exposes "
+                      "the viewer to the network)")
+    view.set_defaults(run=cmd_view)
+    return parser
+
+
+def main(argv: Sequence[str] | None = None, out: TextIO | None = None) -> int:
+    """Runs the command line; returns the exit status."""
+    args = build_parser().parse_args(argv)
+    stream = out if out is not None else sys.stdout
+    try:
+        status: int = args.run(args, stream)
+        return status
+    except (RuntimeError, boards.BoardError, OSError, Failure) as error:
+        sys.stderr.write("vkt: error: %s\n" % boards.describe_error(error).replace("\n", " "))
+        return EXIT_FAILURE
+    except KeyboardInterrupt:
+        sys.stderr.write("vkt: interrupted\n")
+        return 128 + signal.SIGINT
+

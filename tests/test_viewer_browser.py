@@ -1,0 +1,236 @@
+"""The live viewer in a real browser: Debian's headless Chromium driven by
+Selenium through Debian's chromedriver (nothing downloads a browser). The
+page is checked against what the simulated library received (the journal)
+and against numpy's figures for the frames the test supplied.
+
+Without Chromium, its driver or Selenium these tests are skipped, unless
+VKT_REQUIRE_BROWSER=1 (set by tools/stage_browser.sh), where that fails.
+"""
+import os
+import pathlib
+import shutil
+import time
+
+import numpy as np
+import pytest
+
+import vktsim
+from viewer_support import Viewer, camera_file
+
+CHROMIUM = "/usr/bin/chromium"
+CHROMEDRIVER = "/usr/bin/chromedriver"
+ARTIFACTS = pathlib.Path(os.environ.get(
+    "VKT_ARTIFACTS", pathlib.Path(__file__).resolve().parent.parent / "build-artifacts"))
+
+
+def _missing():
+    try:
+        import selenium  # noqa: F401
+    except ImportError:
+        return "selenium is not installed (pip install the test extra)"
+    for path in (CHROMIUM, CHROMEDRIVER):
+        if not shutil.which(path):
+            return "%s is missing (apt-get install chromium chromium-driver)" % path
+    return None
+
+
+@pytest.fixture(scope="module")
+def browser():
+    missing = _missing()
+    if missing:
+        if os.environ.get("VKT_REQUIRE_BROWSER") == "1":
+            pytest.fail(missing)
+        pytest.skip(missing)
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    options = webdriver.ChromeOptions()
+    options.binary_location = CHROMIUM
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu",
+                     "--disable-dev-shm-usage", "--window-size=1400,900"):
+        options.add_argument(argument)
+    driver = webdriver.Chrome(service=Service(executable_path=CHROMEDRIVER), options=options)
+    driver.set_page_load_timeout(30)
+    yield driver
+    driver.quit()
+
+
+@pytest.fixture
+def viewer(tmp_path):
+    running = Viewer(tmp_path)
+    yield running
+    running.close()
+
+
+@pytest.fixture
+def page(browser, viewer):
+    browser.get(viewer.url)
+    until(browser, lambda: browser.find_element("id", "board-name").text == "no board open")
+    return browser
+
+
+def until(browser, condition, seconds=10.0):
+    """Waits until ``condition()`` is true (the page works asynchronously)."""
+    deadline = time.monotonic() + seconds
+    while True:
+        value = condition()
+        if value:
+            return value
+        assert time.monotonic() < deadline, "the page did not get there in %s s" % seconds
+        time.sleep(0.05)
+
+
+def element(browser, selector):
+    return browser.find_element("css selector", selector)
+
+
+def replace_text(field, text):
+    """Types ``text`` over a field's value and commits it with Enter (a
+    clear() would commit the empty field first)."""
+    from selenium.webdriver.common.keys import Keys
+    field.send_keys(Keys.CONTROL + "a")
+    field.send_keys(text + Keys.ENTER)
+
+
+def open_board(browser, model, path="", board_id=0):
+    from selenium.webdriver.support.select import Select
+    Select(element(browser, "#model")).select_by_visible_text(model)
+    field = element(browser, "#camera-file")
+    field.clear()
+    if path:
+        field.send_keys(path)
+    number = element(browser, "#board-id")
+    number.clear()
+    number.send_keys(str(board_id))
+    element(browser, "#open").click()
+    until(browser, lambda: element(browser, "#board-name").text.startswith(model))
+    until(browser, lambda: browser.find_elements("css selector", "#settings tbody tr"))
+
+
+def start_and_wait_for_frames(browser):
+    element(browser, "#start").click()
+    until(browser, lambda: element(browser, "#frame-number").text not in ("", "-"))
+
+
+def test_the_page_needs_its_token(browser, viewer):
+    browser.get(viewer.url.split("?")[0])
+    assert "refused: the token" in browser.find_element("tag name", "body").text
+    browser.get(viewer.url)
+    assert browser.title == "vkt live viewer"
+
+
+def test_frames_pixel_values_and_statistics_match_the_frames(page, viewer, tmp_path):
+    rng = np.random.default_rng(3)
+    frame = rng.integers(0, 256, (48, 64), dtype=np.uint8)
+    open_board(page, "KTX21", camera_file(tmp_path))
+    vktsim.set_frames(viewer.session.board.device, [frame])
+    start_and_wait_for_frames(page)
+    element(page, "#zoom-one").click()
+    from selenium.webdriver.common.action_chains import ActionChains
+    canvas = element(page, "#image")
+    for x, y in [(10, 5), (40, 30), (60, 44)]:
+        offset_x = x + 0.5 - canvas.size["width"] / 2
+        offset_y = y + 0.5 - canvas.size["height"] / 2
+        ActionChains(page).move_to_element_with_offset(canvas, int(offset_x),
+                                                       int(offset_y)).perform()
+        pixel = until(page, lambda: element(page, "#pixel").get_attribute("data-value") and
+                      element(page, "#pixel"))
+        seen_x, seen_y = int(pixel.get_attribute("data-x")), int(pixel.get_attribute("data-y"))
+        assert abs(seen_x - x) <= 1 and abs(seen_y - y) <= 1
+        assert int(pixel.get_attribute("data-value")) == frame[seen_y, seen_x]
+    shown = {name: float(element(page, "#stat-" + name).text)
+             for name in ("min", "max", "mean", "std")}
+    assert shown["min"] == frame.min() and shown["max"] == frame.max()
+    assert shown["mean"] == pytest.approx(frame.mean(), abs=0.0015)
+    assert shown["std"] == pytest.approx(frame.std(), abs=0.0015)
+    until(page, lambda: float(element(page, "#fps").text) > 0)
+    element(page, "#stop").click()
+    until(page, lambda: not viewer.session.capturing)
+
+
+def test_editing_a_setting_reaches_the_library_and_a_refusal_shows(page, viewer, tmp_path):
+    open_board(page, "KTX21", camera_file(tmp_path))
+    vktsim.clear_journal()
+    field = element(page, '#settings tr[data-name="ExposureTime"] input')
+    replace_text(field, "777")
+    param = vktsim.ident(viewer.session.board.param)
+    until(page, lambda: ("CxKTX21Param::SetParam", (param, b"ExposureTime", 777, 0x100000008))
+          in vktsim.journal())
+    field = element(page, '#settings tr[data-name="TriggerMode"] input')
+    replace_text(field, "9")
+    error = until(page, lambda: element(
+        page, '#settings tr[data-name="TriggerMode"] td.error').text)
+    assert error.startswith("InvalidArgument (3): Code:3 Line:")
+    assert error.endswith(" Function:CxKTX21Param::SetParam: TriggerMode 9 is out of range "
+                          "0..2 File:sim/core/state.cpp")
+    until(page, lambda: field.get_attribute("value") == "0")
+    assert element(page, '#settings tr[data-name="DeviceID"] input').get_attribute("readonly")
+
+
+def test_clicking_an_output_switches_the_line_and_inputs_show(page, viewer):
+    vktsim.set_inputs("SN2200", 2, 0x1)
+    open_board(page, "SN2200", board_id=2)
+    until(page, lambda: element(page, "#in-0").get_attribute("data-level") == "1")
+    element(page, "#out-3").click()
+    until(page, lambda: vktsim.outputs("SN2200", 2) == 0x8)
+    until(page, lambda: element(page, "#out-3").get_attribute("data-level") == "1")
+    vktsim.set_inputs("SN2200", 2, 0x4)
+    until(page, lambda: element(page, "#in-2").get_attribute("data-level") == "1")
+    assert element(page, "#in-0").get_attribute("data-level") == "0"
+
+
+def test_a_lost_signal_shows_in_the_page(page, viewer, tmp_path):
+    open_board(page, "KTX21", camera_file(tmp_path, Timeout=200))
+    start_and_wait_for_frames(page)
+    vktsim.set_signal(viewer.session.board.device, False)
+    text = until(page, lambda: element(page, "#errors").text)
+    assert "Code:7 time-out: no frame for 200 ms" in text
+    vktsim.set_signal(viewer.session.board.device, True)
+    number = int(element(page, "#frame-number").text)
+    until(page, lambda: int(element(page, "#frame-number").text) > number)
+
+
+def test_a_screenshot_for_a_person(page, viewer, tmp_path):
+    open_board(page, "KTX21", camera_file(tmp_path, Width=640, Height=480))
+    y, x = np.mgrid[0:480, 0:640]
+    scene = (96 + 80 * np.sin(x / 37.0) * np.cos(y / 23.0) + (x + y) / 20).astype(np.uint8)
+    vktsim.set_frames(viewer.session.board.device, [scene])
+    start_and_wait_for_frames(page)
+    until(page, lambda: float(element(page, "#fps").text) > 40)
+    from selenium.webdriver.common.action_chains import ActionChains
+    ActionChains(page).move_to_element_with_offset(element(page, "#image"), 40, -30).perform()
+    until(page, lambda: element(page, "#pixel").get_attribute("data-value"))
+    ARTIFACTS.mkdir(parents=True, exist_ok=True)
+    target = ARTIFACTS / "viewer.png"
+    assert page.save_screenshot(str(target))
+    print("screenshot of the viewer:", target)
+    assert target.stat().st_size > 10000
+
+
+def test_the_page_shows_large_frames_at_video_rate(page, viewer, tmp_path):
+    """1024 x 1024 8-bit frames at 50 frames/s: the page draws at least 25 of
+    them a second (frames/s counted by the page itself)."""
+    open_board(page, "KTX21", camera_file(tmp_path, Width=1024, Height=1024))
+    start_and_wait_for_frames(page)
+    time.sleep(3)
+    rates = []
+    for _ in range(5):
+        rates.append(int(element(page, "#shown-fps").text))
+        time.sleep(0.5)
+    print("frames/s drawn by the page:", rates)
+    assert max(rates) >= 25, rates
+
+
+def test_a_snapshot_is_the_frame_as_png(page, viewer, tmp_path):
+    from PIL import Image
+    downloads = tmp_path / "downloads"
+    downloads.mkdir()
+    page.execute_cdp_cmd("Browser.setDownloadBehavior",
+                         {"behavior": "allow", "downloadPath": str(downloads)})
+    frame = np.random.default_rng(5).integers(0, 256, (48, 64), dtype=np.uint8)
+    open_board(page, "KTX21", camera_file(tmp_path))
+    vktsim.set_frames(viewer.session.board.device, [frame])
+    start_and_wait_for_frames(page)
+    element(page, "#snapshot").click()
+    saved = until(page, lambda: list(downloads.glob("snapshot-frame-*.png")))
+    with Image.open(saved[0]) as image:
+        np.testing.assert_array_equal(np.asarray(image.convert("L")), frame)
