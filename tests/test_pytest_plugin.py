@@ -318,6 +318,22 @@ def readme_example(name):
 
 
 README_EXAMPLES = ["test_conveyor.py", "test_line_timing.py"]
+STATION = pathlib.Path(__file__).resolve().parent.parent / "examples" / "test_inspection_station.py"
+
+
+def test_the_readme_shows_the_example_test_file_as_it_is():
+    assert readme_example(STATION.name) == STATION.read_text()
+
+
+def test_the_example_test_file_passes():
+    # Run where it lies: it reads the camera file beside it.
+    options = ["-p", "no:cacheprovider", "-q"]
+    if not plugin_installed():
+        options += ["-p", "vktsim_pytest"]
+    result = subprocess.run([sys.executable, "-m", "pytest", *options, str(STATION)],
+                            cwd=STATION.parent, capture_output=True, text=True, timeout=120)
+    assert result.returncode == 0, result.stdout + result.stderr
+    assert outcome(result).startswith("3 passed")
 
 
 @pytest.mark.parametrize("name", README_EXAMPLES)
@@ -411,7 +427,7 @@ def test_the_typed_fixture_runs(user_run):
     assert outcome(result).startswith("1 passed")
 
 
-@pytest.mark.parametrize("name", README_EXAMPLES)
+@pytest.mark.parametrize("name", README_EXAMPLES + [STATION.name])
 def test_the_readme_examples_pass_mypy_strict(tmp_path, mypy_cache, name):
     result = run_mypy(tmp_path, readme_example(name), mypy_cache)
     assert result.returncode == 0, result.stdout + result.stderr

@@ -6,7 +6,7 @@ import pytest
 
 import unit
 import vktsim
-from grabber_support import small_camera, write_camera_file
+from grabber_support import SMALL_CAMERAS, small_camera, write_camera_file
 
 MODELS = ["KTX21", "KTX22", "MR250"]
 
@@ -221,3 +221,36 @@ def test_a_closed_board_refuses_frames(tmp_path):
     board.close()
     with pytest.raises(ValueError, match="the MR250 board is not open"):
         vktsim.set_frames(board, frames_for(1))
+
+
+# ---- a camera that changes while the frames are read ------------------------------------------
+
+@pytest.mark.parametrize("model, setting, value, camera", [
+    ("KTX21", "Width", 8, "8x8 at 8 bits"), ("KTX22", "Height", 4, "16x4 at 8 bits"),
+    ("KTX21", "BitWidth", 12, "16x8 at 16 bits"), ("MR250", "Width", 32, "32x8 at 8 bits"),
+])
+def test_frames_that_no_longer_fit_when_they_are_handed_over_are_refused(
+        tmp_path, model, setting, value, camera):
+    # The frames are read from Python before they reach the board; a program
+    # whose frame sequence reconfigures the camera meanwhile gets them refused
+    # against the camera as it is then, not taken at the old size.
+    board = small_camera(tmp_path, model, *((0, 0) if model == "MR250" else ()))
+    pattern = capture(board, 1, ring=1)
+    param = getattr(unit, model + "Param").from_(board)
+    frames = frames_for(2)
+
+    class Reconfiguring:
+        def __len__(self):
+            return len(frames)
+
+        def __getitem__(self, index):
+            if index == len(frames) - 1:
+                param.set_param(setting, value)
+            return frames[index]
+
+    with pytest.raises(ValueError, match="^the frames are 16x8 at 8 bits; the camera gives %s$"
+                       % camera):
+        vktsim.set_frames(board, Reconfiguring())
+    # Nothing was taken: back at the old size the camera gives its test pattern.
+    param.set_param(setting, SMALL_CAMERAS[model].get(setting, 8))
+    np.testing.assert_array_equal(capture(board, 1, ring=1)[1], pattern[1])

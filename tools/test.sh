@@ -54,6 +54,10 @@ echo "== stress suite, sanitizer build"
 PYTHONPATH="$PWD/build-sanitize/python" \
   run_sanitized "$PY" -m tests.stress all --calls 5000 --jobs 2 --per-call 0.5
 
+# ---- coverage build with its floor (tools/stage_coverage.sh)
+echo "== coverage"
+bash tools/stage_coverage.sh
+
 # ---- system-library build: the sanitizer build's library, headers and vktsim
 # installed into a prefix as a maker's SDK would be, and unit built against
 # them with VKT_USE_SYSTEM_LIBRARY=ON (only unit is compiled here).

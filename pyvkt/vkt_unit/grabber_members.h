@@ -35,28 +35,38 @@ void def_from_file(py::class_<Board, Options...>& cls) {
         cls.def_static("from_file", [](const char* camerafile, int option) {
             return std::make_unique<Board>(Board::FromFile(camerafile, option));
         }, py::arg("camerafile"), py::arg("option") = -1);
+        // A Python str (or bytes) always takes the narrow overload registered
+        // before this one, so nothing from Python reaches the wide one; it is
+        // registered because the library offers both. GCOVR_EXCL_START
         cls.def_static("from_file", [](const wchar_t* camerafile, int option) {
             return std::make_unique<Board>(Board::FromFile(camerafile, option));
         }, py::arg("camerafile"), py::arg("option") = -1);
+        // GCOVR_EXCL_STOP
         cls.def_static("from_file", [](const char* camerafile, int id, int ch, int option) {
             return std::make_unique<Board>(Board::FromFile(camerafile, id, ch, option));
         }, py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1);
+        // Wide, not reached from Python (see above). GCOVR_EXCL_START
         cls.def_static("from_file", [](const wchar_t* camerafile, int id, int ch, int option) {
             return std::make_unique<Board>(Board::FromFile(camerafile, id, ch, option));
         }, py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1);
+        // GCOVR_EXCL_STOP
     } else {
         cls.def_static("from_file", [](const char* camerafile) {
             return std::make_unique<Board>(Board::FromFile(camerafile));
         }, py::arg("camerafile"));
+        // Wide, not reached from Python (see above). GCOVR_EXCL_START
         cls.def_static("from_file", [](const wchar_t* camerafile) {
             return std::make_unique<Board>(Board::FromFile(camerafile));
         }, py::arg("camerafile"));
+        // GCOVR_EXCL_STOP
         cls.def_static("from_file", [](const char* camerafile, int id, int ch) {
             return std::make_unique<Board>(Board::FromFile(camerafile, id, ch));
         }, py::arg("camerafile"), py::arg("id"), py::arg("ch"));
+        // Wide, not reached from Python (see above). GCOVR_EXCL_START
         cls.def_static("from_file", [](const wchar_t* camerafile, int id, int ch) {
             return std::make_unique<Board>(Board::FromFile(camerafile, id, ch));
         }, py::arg("camerafile"), py::arg("id"), py::arg("ch"));
+        // GCOVR_EXCL_STOP
     }
 }
 

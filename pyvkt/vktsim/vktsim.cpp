@@ -5,6 +5,8 @@
 #include <pybind11/stl.h>
 
 #include <cstring>
+#include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -405,6 +407,70 @@ auto on_grabber(py::handle board, Control control) {
     }
 }
 
+// ---- serial responders ------------------------------------------------------------------
+
+// A Python object kept by the library: released with the interpreter lock
+// held, and never after the interpreter has gone (a board freed at exit).
+std::shared_ptr<py::object> kept(py::object obj) {
+    return std::shared_ptr<py::object>(new py::object(std::move(obj)), [](py::object* held) {
+        if (!Py_IsInitialized()) return;   // the interpreter took its objects with it
+        py::gil_scoped_acquire acquire;
+        delete held;
+    });
+}
+
+std::string type_name(py::handle obj) { return Py_TYPE(obj.ptr())->tp_name; }
+
+// A reply as the library takes it: bytes, or None for no reply.
+std::optional<std::string> reply_of(py::handle reply, const char* what) {
+    if (reply.is_none()) return std::nullopt;
+    if (!py::isinstance<py::bytes>(reply)) {
+        throw py::type_error(std::string(what) + " is a " + type_name(reply) + "; expected bytes or None");
+    }
+    return reply.cast<std::string>();
+}
+
+// A mapping is copied as it is now: request bytes to reply bytes (or None).
+vkt::sim::SerialResponder mapping_responder(py::handle mapping) {
+    std::map<std::string, std::optional<std::string>> replies;
+    for (py::handle key : py::iter(mapping)) {
+        if (!py::isinstance<py::bytes>(key)) {
+            throw py::type_error("a request is a " + type_name(key) + "; expected bytes");
+        }
+        replies[key.cast<std::string>()] = reply_of(mapping[key], "a reply");
+    }
+    return [replies = std::move(replies)](const std::string& request) -> std::optional<std::string> {
+        const auto found = replies.find(request);
+        return found == replies.end() ? std::nullopt : found->second;
+    };
+}
+
+// A callable is called in the thread of the library call that completed the
+// request, which holds the interpreter lock; what it raises reaches that
+// call unchanged.
+vkt::sim::SerialResponder callable_responder(py::handle callable) {
+    return [held = kept(py::reinterpret_borrow<py::object>(callable))](const std::string& request) {
+        py::gil_scoped_acquire acquire;
+        const py::object reply = (*held)(py::bytes(request));
+        return reply_of(reply, "the responder's reply");
+    };
+}
+
+void on_serial(py::handle board, py::handle responder, int delay_ms) {
+    vkt::sim::SerialResponder answer;
+    if (PyCallable_Check(responder.ptr())) {
+        answer = callable_responder(responder);
+    } else if (py::isinstance(responder, py::module_::import("collections.abc").attr("Mapping"))) {
+        answer = mapping_responder(responder);
+    } else if (!responder.is_none()) {
+        throw py::type_error("responder is a " + type_name(responder) +
+                             "; expected a mapping of requests to replies, a callable, or None");
+    }
+    on_grabber(board, [&](const void* target) {
+        vkt::sim::grabber_on_serial(target, std::move(answer), delay_ms);
+    });
+}
+
 void register_grabber_controls(py::module_& m) {
     using namespace vkt::sim;
     m.def("feed_serial", [](py::handle board, const py::bytes& data) {
@@ -423,6 +489,10 @@ void register_grabber_controls(py::module_& m) {
             grabber_set_encoder_steps(target, steps.value_or(std::vector<long long>{}));
         });
     }, "board"_a, "steps"_a);
+    m.def("set_encoder_rate", [](py::handle board, double pulses_per_ms) {
+        on_grabber(board, [&](const void* target) { grabber_set_encoder_rate(target, pulses_per_ms); });
+    }, "board"_a, "pulses_per_ms"_a);
+    m.def("on_serial", &on_serial, "board"_a, "responder"_a, "delay_ms"_a = 0);
     m.def("move_encoder", [](py::handle board, long long pulses) {
         on_grabber(board, [&](const void* target) { grabber_move_encoder(target, pulses); });
     }, "board"_a, "pulses"_a);
@@ -453,7 +523,6 @@ void register_clock(py::module_& m) {
     }, "ms"_a);
 }
 
-std::string type_name(py::handle obj) { return Py_TYPE(obj.ptr())->tp_name; }
 
 // Whether a buffer's samples are unsigned integers of `bytes` bytes in this
 // machine's order.

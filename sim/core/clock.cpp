@@ -42,15 +42,21 @@ State& state() {
 
 TimePoint real_now(const State& s) { return Steady::now() + Duration(s.offset.load()); }
 
+// The flip happens while no thread of the library acts on the real clock
+// (switch_mutex); the sources are told afterwards, with it let go, since a
+// board's worker holds its board's lock while it waits for the flip.
 void switch_to(State& s, bool to_virtual) {
     std::lock_guard<std::mutex> lock(s.sources_mutex);
     if (s.is_virtual == to_virtual) return;
-    if (to_virtual) {
-        s.virtual_now = real_now(s).time_since_epoch().count();
-    } else {
-        s.offset = s.virtual_now.load() - Steady::now().time_since_epoch().count();
+    {
+        std::unique_lock<std::shared_mutex> flip(switch_mutex());
+        if (to_virtual) {
+            s.virtual_now = real_now(s).time_since_epoch().count();
+        } else {
+            s.offset = s.virtual_now.load() - Steady::now().time_since_epoch().count();
+        }
+        s.is_virtual = to_virtual;
     }
-    s.is_virtual = to_virtual;
     for (Timed* source : s.sources) source->clock_changed();
 }
 
@@ -70,6 +76,22 @@ void step(State& s, TimePoint until) {
     for (Timed* source : s.sources) source->deliver_due(moment);
 }
 
+// Moves virtual time to `until` at once, every source delivering what falls
+// due on the way, in its own order. The sources' parts are independent of
+// each other (no board's delivery reads another's), so each may deliver its
+// whole stretch in one go, and what does not need drawing one by one is
+// counted (frames that later frames overwrite): the cost follows what
+// happens, not how long it takes.
+void step_through(State& s, TimePoint until) {
+    std::lock_guard<std::mutex> lock(s.sources_mutex);
+    if (!s.is_virtual) return;
+    if (until.time_since_epoch().count() > s.virtual_now) {
+        s.virtual_now = until.time_since_epoch().count();
+    }
+    const TimePoint moment{Duration(s.virtual_now.load())};
+    for (Timed* source : s.sources) source->deliver_due(moment);
+}
+
 }  // namespace
 
 TimePoint now() {
@@ -79,6 +101,18 @@ TimePoint now() {
 }
 
 bool is_virtual() { return state().is_virtual; }
+
+std::shared_mutex& switch_mutex() {
+    static std::shared_mutex* instance = new std::shared_mutex;   // never destroyed, like the state
+    return *instance;
+}
+
+void sleep_real_until(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+                      TimePoint until) {
+    State& s = state();
+    if (s.is_virtual) return;
+    changed.wait_until(lock, until - Duration(s.offset.load()));
+}
 
 void add(Timed& source) {
     State& s = state();
@@ -113,8 +147,11 @@ void reset(bool to_virtual) {
     s.epoch = now().time_since_epoch().count();
     if (!to_virtual) return;
     std::lock_guard<std::mutex> lock(s.sources_mutex);
-    s.virtual_now = s.epoch.load();
-    s.is_virtual = true;
+    {
+        std::unique_lock<std::shared_mutex> flip(switch_mutex());
+        s.virtual_now = s.epoch.load();
+        s.is_virtual = true;
+    }
     for (Timed* source : s.sources) source->clock_changed();
 }
 
@@ -148,9 +185,7 @@ void advance(double milliseconds) {
     }
     const auto target = clock::now() + std::chrono::duration_cast<clock::Duration>(
                                            std::chrono::duration<double, std::milli>(milliseconds));
-    do {
-        clock::step(s, target);
-    } while (clock::is_virtual() && clock::now() < target);
+    clock::step_through(s, target);
 }
 
 }  // namespace vkt::sim

@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 
 namespace vkt::sim::clock {
@@ -46,7 +47,10 @@ void remove(Timed& source);
 
 // Sleeps on `changed` until `until` or a notification, with `lock` released
 // meanwhile. On the virtual clock nothing sleeps: time moves on to the first
-// thing due before `until` (delivering it) or to `until`.
+// thing due before `until` (delivering it) or to `until`. Only the test's
+// own thread calls this (a blocking call of the library): a thread of the
+// library's own uses on_real_clock and sleep_real_until, which never move
+// the virtual clock.
 void sleep_until(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
                  TimePoint until);
 
@@ -60,6 +64,27 @@ bool wait_until(std::unique_lock<std::mutex>& lock, std::condition_variable& cha
     }
     return true;
 }
+
+// Held shared while a thread of the library's own acts on the real clock; a
+// switch of clocks takes it exclusively, so that the switch happens either
+// before such a thread decides or after it has acted, never in between.
+std::shared_mutex& switch_mutex();
+
+// Runs `work(now)` with the clock held real, if it is real; false (and
+// nothing run) on the virtual clock. `work` must not sleep.
+template <class Work>
+bool on_real_clock(Work work) {
+    std::shared_lock<std::shared_mutex> hold(switch_mutex());
+    if (is_virtual()) return false;
+    work(now());
+    return true;
+}
+
+// Like sleep_until on the real clock; on the virtual clock it returns at
+// once and moves nothing. A switch of clocks wakes the sleeper through
+// Timed::clock_changed, so the caller decides afresh.
+void sleep_real_until(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+                      TimePoint until);
 
 // Time counted afresh from now (vktsim.reset()): on the real clock, or on the
 // virtual one standing at exactly that moment.

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -112,6 +113,17 @@ VKT_API void grabber_set_encoder_speed(const void* board, long long pulses_per_f
 VKT_API void grabber_set_encoder_steps(const void* board, const std::vector<long long>& steps);
 // Moves the encoder by `pulses` at once.
 VKT_API void grabber_move_encoder(const void* board, long long pulses);
+// The encoder moves with time at `pulses_per_ms` (-1000000 to 1000000, kept
+// to 0.001 pulse per ms; negative: backwards; 0 stops it), besides its motion
+// per frame: after t ms floor(rate x t) pulses have moved, exactly.
+VKT_API void grabber_set_encoder_rate(const void* board, double pulses_per_ms);
+// What answers each request (the bytes the board sent, up to and including
+// a CR or LF) instead of the built-in camera: the reply, or nothing. Its
+// reply arrives `delay_ms` (0 to 60000) after the request. An empty function
+// brings the built-in camera back. Whatever the responder throws reaches the
+// library call that completed the request.
+using SerialResponder = std::function<std::optional<std::string>(const std::string& request)>;
+VKT_API void grabber_on_serial(const void* board, SerialResponder responder, int delay_ms);
 // Board event `event` (0 frame, 1 capture end, 2 trigger, 3 external input)
 // occurs `delay_ms` (0 to 60000) from now; with `cancel`, the waits for it
 // are cancelled then instead.

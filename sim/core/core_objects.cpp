@@ -120,9 +120,9 @@ CxImage::CxImage(int width, int height, int channels, int depth)
         size *= static_cast<std::size_t>(factor);
     }
     pixels_ = new (std::nothrow) unsigned char[size]();
-    if (pixels_ == nullptr) {
+    if (pixels_ == nullptr) {  // GCOVR_EXCL_START: only when the machine has no memory left
         sim::fail(ExStatus::OutOfResources, kOperation, "no memory for the pixels");
-    }
+    }  // GCOVR_EXCL_STOP
     sim::track(this);
 }
 

@@ -236,9 +236,9 @@ void Device::ensure_worker(const char* op) {
     if (worker_quit_) fail(ExStatus::DeviceBusy, op, "the board is being reset");
     try {
         worker_ = std::thread(&Device::serve, this);
-    } catch (const std::system_error&) {
+    } catch (const std::system_error&) {  // GCOVR_EXCL_START: only when the system has no thread left
         fail(ExStatus::OutOfResources, op, "no thread for the board");
-    }
+    }  // GCOVR_EXCL_STOP
 }
 
 // The worker needs the mutex to finish, so it is released meanwhile.
@@ -256,6 +256,9 @@ void Device::stop_worker(std::unique_lock<std::mutex>& lock) {
 // On the real clock: sleeps until the next thing falls due and delivers it.
 // A camera faster than the machine keeps it busy; the lock is let go after
 // every round, so that the board's callers (and halt) are not shut out.
+// The worker never moves the virtual clock: whether the clock is real is
+// decided together with what is done on it (clock::on_real_clock), and its
+// sleep on the real clock ends when the clocks are switched.
 void Device::serve() {
 #ifdef __linux__
     // Frames may be microseconds apart: no timer slack on the worker's sleeps.
@@ -263,17 +266,31 @@ void Device::serve() {
 #endif
     std::unique_lock<std::mutex> lock(mutex);
     while (!worker_quit_) {
-        const auto due = clock::is_virtual() ? std::nullopt : next_due_locked();
-        if (!due) {
+        std::optional<TimePoint> sleep_to;
+        bool idle = true;
+        clock::on_real_clock([&](TimePoint now) { serve_round(now, sleep_to, idle); });
+        if (idle) {
             changed.wait(lock);
-        } else if (clock::now() < *due) {
-            clock::sleep_until(lock, changed, *due);
+        } else if (sleep_to) {
+            clock::sleep_real_until(lock, changed, *sleep_to);
         } else {
-            deliver_due_locked(clock::now());
             lock.unlock();
             std::this_thread::yield();
             lock.lock();
         }
+    }
+}
+
+// One decision of the worker on the real clock at `now`: nothing to do
+// (idle), a sleep until something falls due, or a round delivered.
+void Device::serve_round(TimePoint now, std::optional<TimePoint>& sleep_to, bool& idle) {
+    const auto due = next_due_locked();
+    idle = !due;
+    if (!due) return;
+    if (now < *due) {
+        sleep_to = due;
+    } else {
+        deliver_due_locked(now, true);
     }
 }
 
@@ -282,9 +299,11 @@ std::optional<TimePoint> Device::next_due() {
     return next_due_locked();
 }
 
+// The virtual clock delivers everything due by `now`, each frame on its own
+// schedule, however long the stretch of time.
 void Device::deliver_due(TimePoint now) {
     std::lock_guard<std::mutex> lock(mutex);
-    deliver_due_locked(now);
+    deliver_due_locked(now, false);
 }
 
 void Device::clock_changed() {
@@ -310,23 +329,37 @@ std::optional<TimePoint> Device::next_frame_due() const {
     return triggers_.front();
 }
 
-std::optional<TimePoint> Device::next_due_locked() const {
-    std::optional<TimePoint> due = next_frame_due();
-    if (!timed_.empty() && (!due || timed_.begin()->first < *due)) due = timed_.begin()->first;
+// Scheduled events and responder replies still to come.
+std::optional<TimePoint> Device::next_timed_due() const {
+    std::optional<TimePoint> due;
+    if (!timed_.empty()) due = timed_.begin()->first;
+    if (!serial.replies.empty() && (!due || serial.replies.begin()->first < *due)) {
+        due = serial.replies.begin()->first;
+    }
     return due;
 }
 
-// Scheduled events due by `now`, in time order, and one round of the frames
-// due by then among them.
-void Device::deliver_due_locked(TimePoint now) {
+std::optional<TimePoint> Device::next_due_locked() const {
+    std::optional<TimePoint> due = next_frame_due();
+    const std::optional<TimePoint> timed = next_timed_due();
+    if (timed && (!due || *timed < *due)) due = timed;
+    return due;
+}
+
+// Scheduled events and replies due by `now`, in time order (before a frame
+// due at the same time), and the frames due by then among them.
+void Device::deliver_due_locked(TimePoint now, bool one_round) {
     bool frames_delivered = false;
     for (;;) {
-        const std::optional<TimePoint> frame_at = frames_delivered ? std::nullopt : next_frame_due();
-        const bool event_due = !timed_.empty() && timed_.begin()->first <= now;
-        if (event_due && (!frame_at || timed_.begin()->first <= *frame_at)) {
-            fire_next_timed_event();
+        const std::optional<TimePoint> frame_at =
+            one_round && frames_delivered ? std::nullopt : next_frame_due();
+        const std::optional<TimePoint> timed_at = next_timed_due();
+        const bool timed_due = timed_at && *timed_at <= now;
+        if (timed_due && (!frame_at || *timed_at <= *frame_at)) {
+            fire_next_timed();
         } else if (frame_at && *frame_at <= now) {
-            deliver_frames_due(now);
+            // Frames strictly before the next timed thing, which comes first.
+            deliver_frames_due(timed_due ? *timed_at - clock::Duration(1) : now, !one_round);
             frames_delivered = true;
         } else {
             return;
@@ -335,31 +368,39 @@ void Device::deliver_due_locked(TimePoint now) {
 }
 
 // Frames that fell due while the worker was held up are delivered together;
-// the largest such round is the schedule peak.
-void Device::deliver_frames_due(TimePoint now) {
+// the largest such round is the schedule peak. Frames delivered on schedule
+// (the virtual clock) each came at their own time: a round of them counts as
+// one, except triggers that fell due at the same moment.
+void Device::deliver_frames_due(TimePoint now, bool on_schedule) {
     unsigned due = 0;
     if (trigger_mode_ == 0) {
         const auto late = now - next_due_;
-        due = static_cast<unsigned>(std::min<long long>(late / period_ + 1, 1 << 20));
+        due = static_cast<unsigned>(std::min<long long>(late / period_ + 1, 1 << 30));
         next_due_ += period_ * due;
-    } else {
-        for (; !triggers_.empty() && triggers_.front() <= now; ++due) triggers_.pop_front();
+        return deliver(due, on_schedule);
     }
-    deliver(due);
+    const TimePoint first = triggers_.front();
+    for (; !triggers_.empty() && triggers_.front() <= now; ++due) {
+        if (on_schedule && triggers_.front() != first) break;
+        triggers_.pop_front();
+    }
+    deliver(due, false);
 }
 
-void Device::deliver(unsigned due) {
+void Device::deliver(unsigned due, bool on_schedule) {
     // Without a camera signal triggered frames are lost.
     if (!signal) return;
     // A round ends early at the frame count asked for (SetNum) or at an abort
     // after frames; only the frames that really come are weighed for drawing.
     if (limit_ != 0) due = std::min(due, limit_ > total_ ? limit_ - total_ : 0u);
     if (abort_at_ != 0) due = std::min(due, abort_at_ > total_ ? abort_at_ - total_ : 0u);
-    int delivered = 0;
-    for (unsigned i = 0; i < due && running(); ++i) {
-        // Frames that later frames of this round overwrite in the ring are
-        // counted but not drawn.
-        if (!deliver_one(due - i <= ring_.size())) break;
+    // Frames that later frames of this round overwrite in the ring are
+    // counted but not drawn; the capture cannot end among them, since the
+    // round was cut at its end.
+    const unsigned undrawn = due > ring_.size() ? due - static_cast<unsigned>(ring_.size()) : 0u;
+    unsigned delivered = count_undrawn(undrawn);
+    for (unsigned i = delivered; i < due && running(); ++i) {
+        if (!deliver_one()) break;
         ++delivered;
         if (limit_ != 0 && total_ >= limit_) {
             end_phase(Phase::Finished, kFinished);
@@ -367,30 +408,80 @@ void Device::deliver(unsigned due) {
             end_phase(Phase::Aborted, kAborted);
         }
     }
-    peak_ = std::max(peak_, delivered);
+    peak_ = std::max(peak_, saturated(on_schedule ? std::min(delivered, 1u) : delivered));
     changed.notify_all();
 }
 
-bool Device::deliver_one(bool drawn) {
+// Counts `frames` frames into the ring without drawing them, at a cost that
+// does not grow with their number. A frame that a later one overwrites
+// undrawn still needs its image alive: no frame is counted into a destroyed
+// image, and the capture ends at the first that would be.
+unsigned Device::count_undrawn(unsigned frames) {
+    if (frames == 0) return 0;
+    const std::size_t reach = std::min<std::size_t>(frames, ring_.size());
+    for (std::size_t j = 0; j < reach; ++j) {
+        const LockedImage& slot = ring_[(next_index_ + j) % ring_.size()];
+        if (!with_live_object(slot.address, slot.ident, [] {})) {
+            record_frames(static_cast<unsigned>(j));
+            end_phase(Phase::Aborted, kImageLost | kAborted);
+            return static_cast<unsigned>(j);
+        }
+    }
+    record_frames(frames);
+    return frames;
+}
+
+// The next `frames` frames are in: counts, frame numbers of the images they
+// went to, the encoder's motion and the frame events.
+void Device::record_frames(unsigned frames) {
+    if (frames == 0) return;
+    const std::size_t size = ring_.size();
+    for (std::size_t j = frames > size ? frames - size : 0; j < frames; ++j) {
+        ring_[(next_index_ + j) % size].frame_no = total_ + static_cast<unsigned>(j) + 1u;
+    }
+    total_ += frames;
+    lines_ += static_cast<long long>(frames) * frame_lines_;
+    events_ |= kFrameDone;
+    next_index_ = (next_index_ + frames) % size;
+    move_encoder_for_frames(total_ - frames, frames);
+    event_count_[kEventFrame] += frames;
+    changed.notify_all();
+}
+
+// The encoder's motion for `frames` frames after frame `before`: the speed
+// per frame, or the steps a replay gave (frame n moves steps[(n - 1) mod
+// their count]). Steps that all go one way move as one sum, at a cost that
+// does not grow with the frames; steps that change direction move frame by
+// frame, since the sampling remainder carried from one pulse to the next
+// depends on the direction of each move.
+void Device::move_encoder_for_frames(unsigned before, unsigned frames) {
+    if (encoder_steps.empty()) {
+        move_encoder(static_cast<long long>(encoder_speed) * frames);
+        return;
+    }
+    const std::size_t count = encoder_steps.size();
+    const bool forwards = std::all_of(encoder_steps.begin(), encoder_steps.end(), [](int s) { return s >= 0; });
+    const bool backwards = std::all_of(encoder_steps.begin(), encoder_steps.end(), [](int s) { return s <= 0; });
+    if (!forwards && !backwards) {
+        for (unsigned f = 0; f < frames; ++f) move_encoder(encoder_steps[(before + f) % count]);
+        return;
+    }
+    long long cycle = 0;
+    for (int step : encoder_steps) cycle += step;
+    long long pulses = cycle * static_cast<long long>(frames / count);
+    for (unsigned f = 0; f < frames % count; ++f) pulses += encoder_steps[(before + f) % count];
+    move_encoder(pulses);
+}
+
+bool Device::deliver_one() {
     LockedImage& slot = ring_[next_index_];
     const unsigned frame = total_ + 1;
-    // A frame that a later one overwrites undrawn still needs its image
-    // alive: no frame is counted into a destroyed image.
-    const bool alive = with_live_object(slot.address, slot.ident, [&] {
-        if (drawn) draw(*slot.image, frame);
-    });
+    const bool alive = with_live_object(slot.address, slot.ident, [&] { draw(*slot.image, frame); });
     if (!alive) {
         end_phase(Phase::Aborted, kImageLost | kAborted);
         return false;
     }
-    slot.frame_no = frame;
-    total_ = frame;
-    lines_ += frame_lines_;
-    events_ |= kFrameDone;
-    next_index_ = (next_index_ + 1) % ring_.size();
-    move_encoder(encoder_steps.empty() ? encoder_speed
-                                       : encoder_steps[(frame - 1) % encoder_steps.size()]);
-    raise_event(kEventFrame);
+    record_frames(1);
     return true;
 }
 

@@ -262,7 +262,7 @@ void serial_write_byte(const SerialCompanion& sio, Value self, const void* state
     Call call(op.c_str(), {std::move(self), number(static_cast<unsigned char>(byte))});
     if (call.scripted()) return;
     Access line = open_line(sio, state, op.c_str());
-    line.device->serial_send(&byte, 1);
+    line.device->serial_send(line.lock, &byte, 1);
 }
 
 char serial_read_byte(const SerialCompanion& sio, Value self, const void* state) {
@@ -286,7 +286,7 @@ void serial_write(const SerialCompanion& sio, Value self, const void* state, con
     if (call.scripted()) return;
     if (text == nullptr) fail(ExStatus::InvalidArgument, op.c_str(), "no text given");
     Access line = open_line(sio, state, op.c_str());
-    line.device->serial_send(text, std::strlen(text));
+    line.device->serial_send(line.lock, text, std::strlen(text));
 }
 
 int serial_read(const SerialCompanion& sio, Value self, const void* state, char* buffer,
@@ -314,7 +314,7 @@ void serial_set_camera_mode(const SerialCompanion& sio, Value self, const void* 
     Access line = open_line(sio, state, op.c_str());
     // The library words the mode as the camera's own command.
     const std::string command = "MODE=" + std::string(mode) + "\r";
-    line.device->serial_send(command.data(), command.size());
+    line.device->serial_send(line.lock, command.data(), command.size());
 }
 
 void serial_purge(const SerialCompanion& sio, Value self, const void* state) {

@@ -4,6 +4,7 @@
 // Each control takes whatever board object the caller holds (a board of any
 // model, or a Video driving one) and acts on the board behind it, so that a
 // test reads the same whichever model it drives.
+#include <cmath>
 #include <stdexcept>
 
 #include "core/companion_link.h"
@@ -74,6 +75,7 @@ grabber::Access open_device(const void* object, Feature feature) {
     if (!device) throw std::invalid_argument(not_open);
     std::unique_lock<std::mutex> lock(device->mutex);
     if (!device->opened) throw std::invalid_argument(not_open);
+    device->catch_up_encoder();
     return grabber::Access{std::move(device), std::move(lock)};
 }
 
@@ -134,6 +136,23 @@ void grabber_move_encoder(const void* board, long long pulses) {
     check_pulses(pulses);
     grabber::Access access = open_device(board, Feature::Encoder);
     access.device->move_encoder(pulses);
+}
+
+void grabber_set_encoder_rate(const void* board, double pulses_per_ms) {
+    if (!std::isfinite(pulses_per_ms) || pulses_per_ms < -kEncoderLimit || pulses_per_ms > kEncoderLimit) {
+        throw std::invalid_argument("an encoder rate must be within -1000000..1000000 pulses per ms");
+    }
+    const long long pulses_per_second = std::llround(pulses_per_ms * 1000.0);
+    grabber::Access access = open_device(board, Feature::Encoder);
+    access.device->set_encoder_rate(pulses_per_second);
+}
+
+void grabber_on_serial(const void* board, SerialResponder responder, int delay_ms) {
+    if (delay_ms < 0 || delay_ms > kLatestEvent) {
+        throw std::invalid_argument("a reply comes 0 to 60000 ms after its request");
+    }
+    grabber::Access access = open_device(board, Feature::SerialLine);
+    access.device->set_responder(std::move(responder), std::chrono::milliseconds(delay_ms));
 }
 
 void grabber_schedule_event(const void* board, int event, int delay_ms, bool cancel) {

@@ -2,6 +2,7 @@
 // and who uses them, power-on state and the encoder counters.
 #include "video/grabber_device.h"
 
+#include <algorithm>
 #include <climits>
 #include <tuple>
 #include <cstdlib>
@@ -74,6 +75,8 @@ void Device::power_on() {
     for (int e = 0; e < kBoardEvents; ++e) event_count_[e] = cancel_count_[e] = 0;
     encoder_speed = 100;
     encoder_steps.clear();
+    encoder_rate_ = 0;
+    rate_rest_ = 0;
     serial = SerialLine();
     signal = true;
     user_frames.reset();
@@ -86,6 +89,7 @@ void Device::power_on() {
 
 void Device::close_locked() {
     serial.opened = false;
+    serial.replies.clear();
     settings.set_number_unchecked("SIOOpenFlag", 0);
     ring_.clear();
     opened = false;
@@ -129,14 +133,40 @@ void Device::move_encoder(long long pulses) {
     encoder.total += step;
     const long long comp1 = settings.number("ENCComp1");
     if (comp1 > 0) {
-        // Times the relative counter passes a multiple of ENCComp1.
-        encoder.match += static_cast<unsigned>((encoder.rel % comp1 + counted) / comp1);
+        // Times the relative count passes a multiple of ENCComp1.
+        const auto period = static_cast<unsigned long long>(comp1);
+        encoder.match += static_cast<unsigned>(
+            (encoder.rel_pulses % period + static_cast<unsigned long long>(counted)) / period);
     }
-    encoder.rel += static_cast<unsigned>(counted);
+    encoder.rel_pulses += static_cast<unsigned long long>(counted);
+    encoder.rel = static_cast<unsigned>(encoder.rel_pulses);
     if (encoder.abs_running) {
         encoder.abs += step;
         wrap_abs(encoder, static_cast<unsigned long long>(settings.number("ENCComp2")));
     }
+}
+
+// The motion is counted in whole pulses from the time the rate was set, the
+// part of a pulse carried over (in pulse-ticks of the steady clock), so that
+// however often it is counted, floor(rate x time) pulses have moved: exact
+// on the virtual clock, with no drift.
+void Device::catch_up_encoder() {
+    if (encoder_rate_ == 0) return;   // no clock read on the calls of a still encoder
+    const TimePoint now = clock::now();
+    if (now <= rate_since_) return;
+    constexpr long long kTicksPerSecond = clock::Duration::period::den / clock::Duration::period::num;
+    const __int128 moved = static_cast<__int128>(encoder_rate_) * (now - rate_since_).count() + rate_rest_;
+    rate_since_ = now;
+    rate_rest_ = static_cast<long long>(moved % kTicksPerSecond);
+    move_encoder(static_cast<long long>(moved / kTicksPerSecond));
+}
+
+void Device::set_encoder_rate(long long pulses_per_second) {
+    catch_up_encoder();
+    rate_since_ = clock::now();
+    // The part of a pulse carries over while the encoder keeps its direction.
+    if (pulses_per_second == 0 || (encoder_rate_ < 0) != (pulses_per_second < 0)) rate_rest_ = 0;
+    encoder_rate_ = pulses_per_second;
 }
 
 void Device::start_abs(bool start, long long initial) {
@@ -153,6 +183,8 @@ Access access_device(std::shared_ptr<Device> device, const char* op, bool need_o
     if (!device) fail(ExStatus::NotOpened, op, "the board is not open");
     std::unique_lock<std::mutex> lock(device->mutex);
     if (need_open && !device->opened) fail(ExStatus::NotOpened, op, "the board is not open");
+    // Whatever the call reads of the encoder is up to date.
+    device->catch_up_encoder();
     return Access{std::move(device), std::move(lock)};
 }
 

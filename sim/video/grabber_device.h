@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "core/clock.h"
+#include "core/control.h"
 #include "core/state.h"
 #include "video/grabber_model.h"
 #include "vkt/vkt.h"
@@ -72,6 +74,10 @@ struct LockedImage {
 struct EncoderCounters {
     long long total = 0;
     unsigned rel = 0;
+    // Pulses the relative counter has counted, never wrapping: the match
+    // counter's crossings are judged on it, so that they do not depend on
+    // how the motion was cut into moves.
+    unsigned long long rel_pulses = 0;
     unsigned match = 0;
     long long abs = 0;
     bool abs_running = false;
@@ -84,6 +90,9 @@ struct EncoderCounters {
 
 struct SerialLine {
     bool opened = false;
+    SerialResponder responder;             // empty: the built-in camera answers
+    clock::Duration reply_delay{};
+    std::multimap<TimePoint, std::string> replies;   // responder replies not yet arrived
     std::deque<char> rx;      // camera to board, waiting to be read
     std::string command;      // what the camera has received of the current line
     std::string received;     // everything the camera received, for vktsim
@@ -181,10 +190,17 @@ public:
 
     // Encoder (grabber_device.cpp); nothing moves on a model without one.
     void move_encoder(long long pulses);
+    // vktsim: the encoder moves `pulses_per_second` with time, from now on.
+    void set_encoder_rate(long long pulses_per_second);
+    // Moves the encoder by what its rate made it move since the last call.
+    void catch_up_encoder();
     void start_abs(bool start, long long initial);
 
     // Serial line (grabber_serial.cpp).
-    void serial_send(const char* data, std::size_t size);
+    // A responder is called with `lock` let go, so that it may use the
+    // library itself; whatever it throws reaches the caller.
+    void serial_send(std::unique_lock<std::mutex>& lock, const char* data, std::size_t size);
+    void set_responder(SerialResponder responder, clock::Duration delay);
     void serial_feed(const std::string& bytes);
     bool serial_read_byte(std::unique_lock<std::mutex>& lock, char& byte);
     int serial_read(std::unique_lock<std::mutex>& lock, char* buffer, int count);
@@ -205,19 +221,28 @@ private:
 
     std::optional<TimePoint> next_due_locked() const;
     std::optional<TimePoint> next_frame_due() const;
-    void deliver_due_locked(TimePoint now);
-    void deliver_frames_due(TimePoint now);
-    void fire_next_timed_event();
+    // `one_round`: the real clock's worker, which lets go of the lock after
+    // each round of frames; otherwise everything due by `now` is delivered.
+    void deliver_due_locked(TimePoint now, bool one_round);
+    void deliver_frames_due(TimePoint now, bool on_schedule);
+    std::optional<TimePoint> next_timed_due() const;
+    void fire_next_timed();
+    void serve_round(TimePoint now, std::optional<TimePoint>& sleep_to, bool& idle);
     void end_phase(Phase phase, unsigned event);
     void ensure_worker(const char* op);
     void stop_worker(std::unique_lock<std::mutex>& lock);
     void serve();
-    void deliver(unsigned frames);
-    bool deliver_one(bool draw);
+    void deliver(unsigned frames, bool on_schedule);
+    unsigned count_undrawn(unsigned frames);
+    void record_frames(unsigned frames);
+    void move_encoder_for_frames(unsigned before, unsigned frames);
+    bool deliver_one();
     void draw(CxImage& image, unsigned frame);
     std::string ring_problem() const;
     void camera_receives(char byte);
     void camera_answers(const std::string& line);
+    void respond(std::unique_lock<std::mutex>& lock, const std::string& request);
+    void receive_reply(const std::string& reply);
 
     std::vector<LockedImage> ring_;
     Phase phase_ = Phase::Idle;
@@ -243,6 +268,11 @@ private:
     std::multimap<TimePoint, std::pair<int, bool>> timed_;
     std::thread worker_;
     bool worker_quit_ = false;
+    // set_encoder_rate: pulses per second, the time the rate's motion was
+    // last counted to, and the part of a pulse (in pulse-ticks) counted since.
+    long long encoder_rate_ = 0;
+    TimePoint rate_since_{};
+    long long rate_rest_ = 0;
 
 public:
     int num = 0;       // SetNum: frames per capture, 0 for continuous

@@ -66,7 +66,16 @@ void Device::schedule_event(int event, int delay_ms, bool cancel) {
     changed.notify_all();
 }
 
-void Device::fire_next_timed_event() {
+// The earliest scheduled event or responder reply (the event first at the
+// same time).
+void Device::fire_next_timed() {
+    if (!serial.replies.empty() &&
+        (timed_.empty() || serial.replies.begin()->first < timed_.begin()->first)) {
+        const auto reply = serial.replies.begin();
+        receive_reply(reply->second);
+        serial.replies.erase(reply);
+        return;
+    }
     const auto first = timed_.begin();
     const auto [event, cancel] = first->second;
     timed_.erase(first);

@@ -1,5 +1,7 @@
 // The camera on the serial line of a simulated grabber: it echoes what it
-// receives and answers a few commands, each line ended by CR or LF.
+// receives and answers a few commands, each line ended by CR or LF. A test
+// may put a responder of its own in its place (vktsim.on_serial), which
+// answers each line (no echo) at once or after a delay.
 //
 //   ID?        -> the camera name          EXP?  -> the exposure time (us)
 //   EXP=<us>   -> OK, or ERR if refused    MODE? -> the camera mode
@@ -29,9 +31,59 @@ std::size_t rx_room(const Device& device) {
 
 }  // namespace
 
-void Device::serial_send(const char* data, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) camera_receives(data[i]);
+void Device::serial_send(std::unique_lock<std::mutex>& lock, const char* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        const char byte = data[i];
+        if (!serial.responder) {
+            camera_receives(byte);
+            continue;
+        }
+        if (serial.received.size() >= kReceivedLimit) serial.received.erase(0, kReceivedLimit / 2);
+        serial.received += byte;
+        const bool line_end = byte == '\r' || byte == '\n';
+        // A request longer than the camera's line buffer keeps its start and its end.
+        if (line_end || serial.command.size() < kCommandLimit) serial.command += byte;
+        if (line_end) {
+            std::string request;
+            request.swap(serial.command);
+            respond(lock, request);
+        }
+    }
     changed.notify_all();
+}
+
+// The responder runs with the board let go (it may call the library, this
+// board included) and a copy of it held, so that it may also replace itself.
+void Device::respond(std::unique_lock<std::mutex>& lock, const std::string& request) {
+    const SerialResponder responder = serial.responder;
+    std::optional<std::string> reply;
+    lock.unlock();
+    try {
+        reply = responder(request);
+    } catch (...) {
+        lock.lock();
+        throw;
+    }
+    lock.lock();
+    // A reply to a line closed (or a board reset) meanwhile is lost.
+    if (!reply || !serial.opened) return;
+    if (serial.reply_delay == clock::Duration::zero()) return receive_reply(*reply);
+    ensure_worker("vktsim");
+    serial.replies.emplace(clock::now() + serial.reply_delay, std::move(*reply));
+}
+
+// A reply arrives: what the receive buffer has room for waits to be read.
+void Device::receive_reply(const std::string& reply) {
+    for (char c : reply) {
+        if (rx_room(*this) > 0) serial.rx.push_back(c);
+    }
+    changed.notify_all();
+}
+
+void Device::set_responder(SerialResponder responder, clock::Duration delay) {
+    serial.responder = std::move(responder);
+    serial.reply_delay = delay;
+    serial.command.clear();
 }
 
 void Device::camera_receives(char byte) {
@@ -68,9 +120,7 @@ void Device::camera_answers(const std::string& line) {
         reply = "OK";
     }
     reply += '\r';
-    for (char c : reply) {
-        if (rx_room(*this) > 0) serial.rx.push_back(c);
-    }
+    receive_reply(reply);
 }
 
 void Device::serial_feed(const std::string& bytes) {

@@ -61,6 +61,8 @@ class VktSim:
     feed_serial = staticmethod(vktsim.feed_serial)
     serial_received = staticmethod(vktsim.serial_received)
     set_encoder_speed = staticmethod(vktsim.set_encoder_speed)
+    set_encoder_rate = staticmethod(vktsim.set_encoder_rate)
+    on_serial = staticmethod(vktsim.on_serial)
     move_encoder = staticmethod(vktsim.move_encoder)
     raise_event = staticmethod(vktsim.raise_event)
     cancel_event = staticmethod(vktsim.cancel_event)
@@ -69,6 +71,8 @@ class VktSim:
     now_ms = staticmethod(vktsim.now_ms)
     advance = staticmethod(vktsim.advance)
     set_frames = staticmethod(vktsim.set_frames)
+    set_encoder_steps = staticmethod(vktsim.set_encoder_steps)
+    replay = staticmethod(vktsim.replay)
 
 def pytest_addoption(parser: pytest.Parser) -> None:
     """Registers the ini option ``vkt_sim_clock``."""
