@@ -138,3 +138,8 @@ bash tools/check_vkt_cli.sh build-wheel/venv
 # ---- the live viewer in headless Chromium (installs chromium when missing)
 stage "viewer in headless Chromium"
 bash tools/stage_browser.sh
+
+# ---- documentation site: built with every sample run, warnings as errors,
+# and tested in headless Chromium
+echo "== documentation site"
+bash tools/stage_docs.sh

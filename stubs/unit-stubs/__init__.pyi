@@ -274,6 +274,12 @@ class EventStatus(enum.Enum):
     ABORT = 4
     """The wait was aborted."""
     __members__: ClassVar[dict[str, Self]]
+    @property
+    def name(self) -> str:
+        """The member's name, as it is written above."""
+    @property
+    def value(self) -> int:
+        """The member's value."""
     def __int__(self) -> int:
         """The member's value."""
     def __index__(self) -> int:

@@ -105,6 +105,12 @@ class ExDevice(enum.Enum):
     SN2200 = 16
     TK560 = 32
     __members__: ClassVar[dict[str, Self]]
+    @property
+    def name(self) -> str:
+        """The member's name, as it is written above."""
+    @property
+    def value(self) -> int:
+        """The member's value."""
     def __int__(self) -> int:
         """The member's value."""
     def __index__(self) -> int:
@@ -147,6 +153,12 @@ class ExStatus(enum.Enum):
     NotRunning = 15
     """The operation needs a running capture."""
     __members__: ClassVar[dict[str, Self]]
+    @property
+    def name(self) -> str:
+        """The member's name, as it is written above."""
+    @property
+    def value(self) -> int:
+        """The member's value."""
     def __int__(self) -> int:
         """The member's value."""
     def __index__(self) -> int:

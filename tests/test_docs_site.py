@@ -1,0 +1,211 @@
+"""The built documentation site (tools/docs.sh builds it into docs/_build/html).
+
+Every public name of ``unit`` and ``vktsim`` must be in the built reference,
+no page may load anything from outside, and in Debian's headless Chromium the
+index and a reference page open and the search box finds ``wait_event``. The
+tests of the built site are skipped when it has not been built, unless
+VKT_REQUIRE_DOCS_SITE=1 (set by tools/stage_docs.sh), where that fails. The
+test file the testing guide shows runs in any case.
+"""
+import inspect
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+import zlib
+
+import pytest
+
+import unit
+import vktsim
+
+REPO = pathlib.Path(__file__).resolve().parent.parent
+SITE = REPO / "docs" / "_build" / "html"
+SCREENSHOTS = REPO / "docs" / "_build" / "screenshots"
+CHROMIUM = "/usr/bin/chromium"
+CHROMEDRIVER = "/usr/bin/chromedriver"
+
+
+def _require(missing):
+    if missing:
+        if os.environ.get("VKT_REQUIRE_DOCS_SITE") == "1":
+            pytest.fail(missing)
+        pytest.skip(missing)
+
+
+@pytest.fixture(scope="module")
+def site():
+    _require(None if (SITE / "index.html").is_file() else
+             "the site is not built (bash tools/docs.sh)")
+    return SITE
+
+
+def documented_names(site):
+    """The Python objects of the built reference, from its inventory."""
+    data = (site / "objects.inv").read_bytes()
+    compressed = data.split(b"\n", 4)[4]
+    names = {}
+    for line in zlib.decompress(compressed).decode().splitlines():
+        found = re.match(r"(\S+) py:\w+ -?\d+ (\S+)", line)
+        if found:
+            uri = found.group(2)
+            names[found.group(1)] = uri.replace("$", found.group(1))
+    return names
+
+
+def public_names(module):
+    """(name, names it may be documented under) of every public name of a
+    module, its classes and their members; a member may be documented on the
+    class it is inherited from. Members that only Python's built-in classes
+    define (``unit.Exception.args``) are Python's own documentation."""
+    for name in sorted(dir(module)):
+        if name.startswith("_"):
+            continue
+        full = "%s.%s" % (module.__name__, name)
+        yield full, {full}
+        value = getattr(module, name)
+        if not inspect.isclass(value):
+            continue
+        for member in sorted(dir(value)):
+            if member.startswith("_"):
+                continue
+            owners = [cls for cls in value.__mro__ if member in vars(cls)]
+            if all(cls.__module__ == "builtins" for cls in owners):
+                continue
+            yield "%s.%s" % (full, member), {
+                "%s.%s" % (full, member)} | {
+                "%s.%s.%s" % (cls.__module__, cls.__qualname__, member) for cls in owners}
+
+
+@pytest.mark.parametrize("module", [unit, vktsim], ids=lambda module: module.__name__)
+def test_every_public_name_is_in_the_reference(site, module):
+    names = documented_names(site)
+    missing = [name for name, accepted in public_names(module) if not accepted & names.keys()]
+    assert missing == []
+
+
+def test_every_reference_entry_leads_to_its_anchor(site):
+    names = documented_names(site)
+    pages = {}
+    absent = []
+    for name, uri in names.items():
+        page, _, anchor = uri.partition("#")
+        text = pages.setdefault(page, (site / page).read_text(encoding="utf-8"))
+        if anchor and 'id="%s"' % anchor not in text:
+            absent.append(name)
+    assert absent == []
+    assert len(names) > 400
+
+
+def test_nothing_is_loaded_from_outside(site):
+    loads = []
+    for path in sorted(site.rglob("*")):
+        if path.suffix not in (".html", ".css", ".js"):
+            continue
+        text = path.read_text(encoding="utf-8", errors="replace")
+        if path.suffix == ".html":
+            found = re.findall(r"""(?:src|href|action|data)\s*=\s*["']?\s*((?:https?:)?//[^"'\s>]+)""",
+                               text, re.IGNORECASE)
+        elif path.suffix == ".css":
+            found = re.findall(r"""(?:url\(\s*["']?|@import\s+["'])((?:https?:)?//[^"')\s]+)""",
+                               text, re.IGNORECASE)
+        else:
+            found = re.findall(r"""(?:fetch|import|open|src\s*=)\s*\(?\s*["'`]((?:https?:)?//[^"'`]+)""",
+                               text, re.IGNORECASE)
+        loads += ["%s: %s" % (path.relative_to(site), url) for url in found]
+    assert loads == []
+
+
+def test_the_test_file_the_testing_guide_shows_passes(tmp_path):
+    sample = REPO / "docs" / "samples" / "test_conveyor.py"
+    result = subprocess.run(
+        [sys.executable, "-m", "pytest", "-q", "-p", "vktsim_pytest", "-p", "no:cacheprovider",
+         "--rootdir", str(tmp_path), str(sample)],
+        cwd=tmp_path, capture_output=True, text=True, timeout=120)
+    assert result.returncode == 0, result.stdout + result.stderr
+    assert "3 passed" in result.stdout
+
+
+# ---- in headless Chromium
+
+def _browser_missing():
+    try:
+        import selenium  # noqa: F401
+    except ImportError:
+        return "selenium is not installed (pip install the docs extra)"
+    for path in (CHROMIUM, CHROMEDRIVER):
+        if not shutil.which(path):
+            return "%s is missing (apt-get install chromium chromium-driver)" % path
+    return None
+
+
+@pytest.fixture(scope="module")
+def browser(site):
+    _require(_browser_missing())
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    options = webdriver.ChromeOptions()
+    options.binary_location = CHROMIUM
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu",
+                     "--disable-dev-shm-usage", "--window-size=1280,900",
+                     "--allow-file-access-from-files"):
+        options.add_argument(argument)
+    driver = webdriver.Chrome(service=Service(executable_path=CHROMEDRIVER), options=options)
+    driver.set_page_load_timeout(30)
+    yield driver
+    driver.quit()
+
+
+def _open(browser, page):
+    browser.get((SITE / page).as_uri())
+
+
+def _screenshot(browser, name):
+    SCREENSHOTS.mkdir(parents=True, exist_ok=True)
+    browser.save_screenshot(str(SCREENSHOTS / name))
+
+
+def _wait_for(browser, condition, seconds=30):
+    from selenium.webdriver.support.ui import WebDriverWait
+    return WebDriverWait(browser, seconds).until(condition)
+
+
+def test_the_index_opens_and_lists_the_guides(browser):
+    _open(browser, "index.html")
+    assert "unit" in browser.title
+    links = [link.text for link in browser.find_elements("css selector", "div.body a")]
+    for title in ("Quick start", "Wait for a digital input", "API reference"):
+        assert title in links
+    _screenshot(browser, "index.png")
+
+
+def test_a_guide_opens_with_its_samples(browser):
+    _open(browser, "guides/capture-numpy.html")
+    blocks = browser.find_elements("css selector", "div.highlight pre")
+    assert any(">>> board.lock(ring)" in block.text for block in blocks)
+    _screenshot(browser, "guide.png")
+
+
+def test_a_reference_page_shows_its_members_and_statuses(browser):
+    _open(browser, "reference/api/unit/KTX22.html")
+    member = browser.find_element("id", "unit.KTX22.wait_event")
+    assert "wait_event" in member.text
+    description = member.find_element("xpath", "following-sibling::dd").text
+    assert "RuntimeError" in description
+    browser.execute_script("arguments[0].scrollIntoView()", member)
+    _screenshot(browser, "reference.png")
+
+
+def test_the_search_box_finds_wait_event(browser):
+    _open(browser, "index.html")
+    box = browser.find_element("css selector", "input[name=q]")
+    box.send_keys("wait_event")
+    box.submit()
+    _wait_for(browser, lambda driver: driver.find_elements(
+        "css selector", "#search-results li a[href*='wait_event']"))
+    found = [link.get_attribute("href") for link in browser.find_elements(
+        "css selector", "#search-results li a[href*='wait_event']")]
+    assert any(href.endswith("reference/api/unit/KTX22.html#unit.KTX22.wait_event")
+               for href in found)
