@@ -141,5 +141,5 @@ bash tools/stage_browser.sh
 
 # ---- documentation site: built with every sample run, warnings as errors,
 # and tested in headless Chromium
-echo "== documentation site"
+stage "documentation site"
 bash tools/stage_docs.sh
