@@ -181,3 +181,60 @@ def test_a_scripted_wait_record_comparison_answers_as_scripted(record, operator,
     result = one == other if operator == "==" else one != other
     assert result is bool(answer)
     assert [name for name, _ in vktsim.journal()] == ["Tx%s::operator%s" % (record, operator)]
+
+
+# ---- scripted failures of the overloads the stress table does not call -----------------------
+
+def _companions():
+    for board in ("KTX21", "KTX22"):
+        for kind in ("Param", "Encoder", "Sio"):
+            yield board + kind
+    yield "MR250Param"
+    for board in ("SNR11", "SN2200", "TK560"):
+        yield board + "Param"
+
+
+OVERLOADS = (
+    [("Cx%s::Controller" % name, name, "setattr(obj, 'controller', board)")
+     for name in _companions()]
+    + [("Cx%s::%s" % (board, op), board, call)
+       for board in ("SNR11", "SN2200", "TK560")
+       for op, call in (("Read", "obj.read(4)"), ("Write", "obj.write(4, True)"),
+                        ("WriteStatus", "obj.write_status(4)"))]
+    + [("Cx%s::%s" % (board, op), board, call)
+       for board in ("KTX21", "KTX22", "MR250")
+       for op, call in (("Validate", "obj.validate([image])"), ("Lock", "obj.lock([image])"))]
+    + [("Cx%s::%s" % (board, op), board, call)
+       for board in ("KTX21", "MR250")
+       for op, call in (("Abort", "obj.abort(1)"), ("QueryStatus", "obj.query_status(0)"))]
+    + [("CxKTX22::Wait", "KTX22", "obj.wait(5)"),
+       ("CxKTX22::QueryStatus", "KTX22", "obj.query_status(record)")])
+
+
+@pytest.mark.parametrize("operation, fixture_name, expression", OVERLOADS,
+                         ids=["%s-%s" % (row[0], row[2]) for row in OVERLOADS])
+def test_a_scripted_failure_of_an_overload_is_raised_as_is(operation, fixture_name, expression,
+                                                           cameras):
+    names = parts.fixture(fixture_name, cameras)
+    vktsim.clear_journal()
+    vktsim.script(operation, raises=vktsim.ExStatus.Timeout)
+    with pytest.raises(RuntimeError) as raised:
+        eval(expression, names)
+    assert re.fullmatch(r"Code:7 Line:-?\d+ Function:%s File:\S.*" % re.escape(operation),
+                        str(raised.value)), str(raised.value)
+    # The failing call was the last to reach the library: nothing ran after it.
+    assert vktsim.journal()[-1][0] == operation
+    names.clear()
+
+
+@pytest.mark.parametrize("name", list(_companions()))
+def test_a_scripted_reattachment_leaves_the_companion_where_it_was(name, cameras):
+    names = parts.fixture(name, cameras)
+    obj, board = names["obj"], names["board"]
+    vktsim.script("Cx%s::Controller" % name, value=None)
+    obj.controller = None                # answered by the script: still attached
+    assert obj.controller == board
+    obj.controller = None                # not scripted: detached
+    assert obj.controller is None
+    names.clear()
+    del obj, board
