@@ -238,3 +238,35 @@ def test_a_scripted_reattachment_leaves_the_companion_where_it_was(name, cameras
     assert obj.controller is None
     names.clear()
     del obj, board
+
+
+# ---- a scripted text or number for a setting read by name ---------------------------------------
+
+PARAMS = {"KTX21Param": "Width", "KTX22Param": "Width", "MR250Param": "Width",
+          "SNR11Param": "Timeout", "SN2200Param": "Timeout", "TK560Param": "Timeout"}
+
+
+@pytest.mark.parametrize("name", sorted(PARAMS))
+def test_a_scripted_text_for_a_number_setting_is_the_wrong_kind(name, cameras):
+    names = parts.fixture(name, cameras)
+    operation = "Cx%s::GetParam" % name
+    vktsim.script(operation, value=b"ab")
+    with pytest.raises(RuntimeError) as raised:
+        names["obj"].get_param(PARAMS[name])
+    assert re.fullmatch(r"Code:11 Line:\d+ Function:%s: scripted value does not fit the value "
+                        r"kind File:\S+" % operation, str(raised.value)), str(raised.value)
+    names.clear()
+
+
+@pytest.mark.parametrize("name", ["KTX21Param", "KTX22Param", "MR250Param"])
+@pytest.mark.parametrize("answer, seen", [(b"cam-7", "cam-7"), (1, None)])
+def test_a_scripted_camera_name_is_read_as_text(name, answer, seen, cameras):
+    names = parts.fixture(name, cameras)
+    operation = "Cx%s::GetParam" % name
+    vktsim.script(operation, value=answer)
+    if seen is None:                      # a number does not fit a text setting
+        with pytest.raises(RuntimeError, match=r"^Code:11 .*does not fit the value kind"):
+            names["obj"].get_param("CameraName")
+    else:
+        assert names["obj"].get_param("CameraName") == seen
+    names.clear()
