@@ -34,11 +34,14 @@ void board_gone(Board* board, void* handle) {
     free_handle(handle);
 }
 
+// `equal` tells operator== from operator!=: a scripted answer is the
+// operator's own result either way.
 template <class Board>
-bool board_equal(const char* op, const Board* self, const Board& other, void* a, void* b) {
+bool board_compare(const char* op, bool equal, const Board* self, const Board& other, void* a,
+                   void* b) {
     Call call(op, {sim::object(self), sim::object(&other)});
     if (call.scripted()) return call.number() != 0;
-    return dio::same_board(handle_of(a), handle_of(b));
+    return dio::same_board(handle_of(a), handle_of(b)) == equal;
 }
 
 template <class Record>
@@ -83,10 +86,10 @@ std::string path_of(const Text* path, const char* op) {
     }                                                                                         \
     Board::~Board() { board_gone(this, handle_); }                                            \
     bool Board::operator==(const Board& other) const {                                        \
-        return board_equal(#Board "::operator==", this, other, handle_, other.handle_);       \
+        return board_compare(#Board "::operator==", true, this, other, handle_, other.handle_); \
     }                                                                                         \
     bool Board::operator!=(const Board& other) const {                                        \
-        return !board_equal(#Board "::operator!=", this, other, handle_, other.handle_);      \
+        return board_compare(#Board "::operator!=", false, this, other, handle_, other.handle_); \
     }                                                                                         \
     void Board::Dispose() {                                                                   \
         Call call(#Board "::Dispose", {sim::object(this)});                                   \
@@ -197,12 +200,14 @@ sim::Value fields_of(const Record& record) {
                       sim::number(record.di)});
 }
 
+// As board_compare: `equal` tells the two operators apart.
 template <class Record>
-bool record_equal(const char* op, const Record& a, const Record& b) {
+bool record_compare(const char* op, bool equal, const Record& a, const Record& b) {
     Call call(op, {fields_of(a), fields_of(b)});
     if (call.scripted()) return call.number() != 0;
-    return a.event_status == b.event_status && a.di_event_status == b.di_event_status &&
-           a.di == b.di;
+    const bool same = a.event_status == b.event_status &&
+                      a.di_event_status == b.di_event_status && a.di == b.di;
+    return same == equal;
 }
 
 }  // namespace
@@ -215,10 +220,10 @@ bool record_equal(const char* op, const Record& a, const Record& b) {
                   {sim::number(event), sim::number(lines), sim::number(inputs)});             \
     }                                                                                         \
     bool Record::operator==(const Record& other) const {                                      \
-        return record_equal(#Record "::operator==", *this, other);                            \
+        return record_compare(#Record "::operator==", true, *this, other);                    \
     }                                                                                         \
     bool Record::operator!=(const Record& other) const {                                      \
-        return !record_equal(#Record "::operator!=", *this, other);                           \
+        return record_compare(#Record "::operator!=", false, *this, other);                   \
     }
 
 VKT_SIM_DIO_WAIT_RECORD(TxSN2200WaitStatus)

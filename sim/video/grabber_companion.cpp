@@ -47,15 +47,6 @@ std::uint64_t model_for(Kind kind) {
     return kind == Kind::Int32 ? kInt32Model : kind == Kind::UInt32 ? kUInt32Model : kTextModel;
 }
 
-bool answer_buffer(const Call& call, void* value, TxModel kind) {
-    switch (kind.Value()) {
-        case kInt32Model: return call.answer(static_cast<int*>(value));
-        case kUInt32Model: return call.answer(static_cast<unsigned int*>(value));
-        case kTextModel: return call.answer(static_cast<CxStringA*>(value));
-        default: return call.scripted();
-    }
-}
-
 // The setting `name` of the kind `kind`, or the library's error.
 const SettingInfo& setting_for(const Settings& settings, const char* name, const void* value,
                                TxModel kind, Filter filter, const char* op) {
@@ -128,7 +119,9 @@ Value buffer_value(const void* value, TxModel kind) {
 
 void get_param(const Call& call, const void* state, const Model& model, const char* name,
                void* value, TxModel kind, Filter filter) {
-    if (answer_buffer(call, value, kind)) return;
+    // A scripted value that does not fit the kind is the library's WrongKind
+    // error, as a text scripted for a number setting.
+    if (call.answer(value, kind)) return;
     Access board = linked(state, model, call.operation());
     const Settings& settings = board.device->settings;
     read_setting(*board.device, setting_for(settings, name, value, kind, filter, call.operation()),
