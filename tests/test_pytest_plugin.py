@@ -10,7 +10,8 @@ import textwrap
 
 import pytest
 
-from conftest import build_tool_env, example_env
+from conftest import build_tool_env
+from test_examples import example_env
 
 
 def plugin_installed():
