@@ -41,6 +41,11 @@ report_stages() {
 }
 trap report_stages EXIT
 
+# The whole suite runs in two worker processes (pytest-xdist), one per core of
+# the machines this runs on; each worker is a process of its own with its own
+# simulated library, as any test run is.
+PARALLEL=(-n 2)
+
 # The sanitizer runtimes, loaded first since Python itself is not
 # instrumented. LeakSanitizer checks the heap at the exit of every process;
 # Python allocates with malloc (PYTHONMALLOC) so that it sees the library
@@ -77,7 +82,7 @@ stage "sanitizer build (ASan+UBSan)"
   -DCMAKE_MAKE_PROGRAM="$PWD/.venv/bin/ninja" \
   -Dpybind11_DIR="$("$PY" -m pybind11 --cmakedir)" >/dev/null
 "$CMAKE" --build build-sanitize
-PYTHONPATH="$PWD/build-sanitize/python" run_sanitized "$PY" -m pytest -q tests
+PYTHONPATH="$PWD/build-sanitize/python" run_sanitized "$PY" -m pytest -q "${PARALLEL[@]}" tests
 
 # ---- stress suite on the sanitizer build (leaks judged by LeakSanitizer)
 stage "stress suite, sanitizer build"
@@ -117,7 +122,14 @@ library = loaded_device_library()
 print("unit loaded", library)
 assert str(library).startswith(sys.argv[1]), "not the SDK library"
 ' "$sdk/"
-PYTHONPATH="$PWD/build-system/unit/python:$sdk_python" run_sanitized "$PY" -m pytest -q tests
+# What differs from the sanitizer build is only how unit finds and links the
+# library, so the tests that look at the build and its library, and one suite
+# per family (each crossing into the library through every kind of call),
+# tell whether that works; the rest would repeat the sanitizer stage.
+PYTHONPATH="$PWD/build-system/unit/python:$sdk_python" run_sanitized "$PY" -m pytest -q \
+  "${PARALLEL[@]}" tests/test_build.py tests/test_surface.py tests/test_wide_paths.py \
+  tests/test_dio_boards.py tests/test_grabbers.py tests/test_video.py \
+  tests/test_device_functions.py tests/test_vktsim.py tests/test_robustness.py
 
 # ---- wheel: sdist, a wheel built from it, repaired to its manylinux tag,
 # installed into a fresh environment and tested there.
@@ -131,7 +143,7 @@ PATH="$PWD/.venv/bin:$PATH" "$PY" -m auditwheel repair --wheel-dir dist/repaired
 /usr/bin/python3 -m venv build-wheel/venv
 wheel="$(ls dist/repaired/*.whl)"
 build-wheel/venv/bin/python -m pip install --quiet --disable-pip-version-check "${wheel}[test]"
-build-wheel/venv/bin/python -m pytest -q tests
+build-wheel/venv/bin/python -m pytest -q "${PARALLEL[@]}" tests
 stage "the vkt command line from the installed wheel"
 bash tools/check_vkt_cli.sh build-wheel/venv
 
