@@ -14,7 +14,6 @@ import inspect
 import os
 import pathlib
 import re
-import shutil
 import subprocess
 import sys
 import zlib
@@ -24,11 +23,11 @@ import pytest
 import unit
 import vktsim
 
+import chromium_support
+
 REPO = pathlib.Path(__file__).resolve().parent.parent
 SITE = REPO / "docs" / "_build" / "html"
 SCREENSHOTS = REPO / "docs" / "_build" / "screenshots"
-CHROMIUM = "/usr/bin/chromium"
-CHROMEDRIVER = "/usr/bin/chromedriver"
 
 
 def _require(missing):
@@ -133,30 +132,10 @@ def test_the_test_file_the_testing_guide_shows_passes(tmp_path):
 
 # ---- in headless Chromium
 
-def _browser_missing():
-    try:
-        import selenium  # noqa: F401
-    except ImportError:
-        return "selenium is not installed (pip install the docs extra)"
-    for path in (CHROMIUM, CHROMEDRIVER):
-        if not shutil.which(path):
-            return "%s is missing (apt-get install chromium chromium-driver)" % path
-    return None
-
-
 @pytest.fixture(scope="module")
 def browser(site):
-    _require(_browser_missing())
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
-    options = webdriver.ChromeOptions()
-    options.binary_location = CHROMIUM
-    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu",
-                     "--disable-dev-shm-usage", "--window-size=1280,900",
-                     "--allow-file-access-from-files"):
-        options.add_argument(argument)
-    driver = webdriver.Chrome(service=Service(executable_path=CHROMEDRIVER), options=options)
-    driver.set_page_load_timeout(30)
+    _require(chromium_support.missing())
+    driver = chromium_support.start(1280, 900, "--allow-file-access-from-files")
     yield driver
     driver.quit()
 

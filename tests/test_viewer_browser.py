@@ -11,48 +11,27 @@ per run would only repeat this stage.
 """
 import os
 import pathlib
-import shutil
 import time
 
 import numpy as np
 import pytest
 
 import vktsim
+import chromium_support
 from viewer_support import Viewer, camera_file
 
-CHROMIUM = "/usr/bin/chromium"
-CHROMEDRIVER = "/usr/bin/chromedriver"
 ARTIFACTS = pathlib.Path(os.environ.get(
     "VKT_ARTIFACTS", pathlib.Path(__file__).resolve().parent.parent / "build-artifacts"))
-
-
-def _missing():
-    try:
-        import selenium  # noqa: F401
-    except ImportError:
-        return "selenium is not installed (pip install the test extra)"
-    for path in (CHROMIUM, CHROMEDRIVER):
-        if not shutil.which(path):
-            return "%s is missing (apt-get install chromium chromium-driver)" % path
-    return None
 
 
 @pytest.fixture(scope="module")
 def browser():
     if os.environ.get("VKT_REQUIRE_BROWSER") != "1":
         pytest.skip("run by tools/stage_browser.sh (VKT_REQUIRE_BROWSER=1)")
-    missing = _missing()
+    missing = chromium_support.missing()
     if missing:
         pytest.fail(missing)
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
-    options = webdriver.ChromeOptions()
-    options.binary_location = CHROMIUM
-    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu",
-                     "--disable-dev-shm-usage", "--window-size=1400,900"):
-        options.add_argument(argument)
-    driver = webdriver.Chrome(service=Service(executable_path=CHROMEDRIVER), options=options)
-    driver.set_page_load_timeout(30)
+    driver = chromium_support.start(1400, 900)
     yield driver
     driver.quit()
 

@@ -9,12 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 PY="$PWD/.venv/bin/python"
 
-if [ ! -x /usr/bin/chromium ] || [ ! -x /usr/bin/chromedriver ]; then
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  $SUDO apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q chromium chromium-driver
-fi
+bash tools/install_chromium.sh
 "$PY" -c "import selenium" 2>/dev/null || bash tools/setup.sh test
 
 export VKT_ARTIFACTS="$PWD/build-artifacts"

@@ -10,12 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 PY="$PWD/.venv/bin/python"
 
-if [ ! -x /usr/bin/chromium ] || [ ! -x /usr/bin/chromedriver ]; then
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  $SUDO apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q chromium chromium-driver
-fi
+bash tools/install_chromium.sh
 "$PY" -c "import selenium, autoapi, matplotlib" 2>/dev/null || bash tools/setup.sh docs
 
 bash tools/docs.sh
