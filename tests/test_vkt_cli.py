@@ -400,3 +400,12 @@ def test_view_without_the_viewer_fails_cleanly(monkeypatch, capsys):
     status, out = run("view")
     assert (status, out) == (1, "")
     assert error_line(capsys).startswith("vkt: error: the viewer is not installed (")
+
+
+def test_a_reader_that_goes_away_ends_the_output_quietly():
+    listing = subprocess.Popen([sys.executable, "-m", "vkt", "list"], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE)
+    listing.stdout.close()                      # as `vkt list | head -0` does
+    _, err = listing.communicate(timeout=120)
+    assert listing.returncode == 1
+    assert err == b""

@@ -9,6 +9,7 @@ from __future__ import annotations
 import argparse
 import contextlib
 import json
+import os
 import pathlib
 import signal
 import sys
@@ -390,7 +391,14 @@ def main(argv: Sequence[str] | None = None, out: TextIO | None = None) -> int:
     stream = out if out is not None else sys.stdout
     try:
         status: int = args.run(args, stream)
+        stream.flush()
         return status
+    except BrokenPipeError:
+        # The reader went away (`vkt list | head`): nothing more to say, and
+        # nothing left for the interpreter to flush at exit either.
+        with contextlib.suppress(OSError):
+            os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        return EXIT_FAILURE
     except (RuntimeError, boards.BoardError, OSError, Failure) as error:
         sys.stderr.write("vkt: error: %s\n" % boards.describe_error(error).replace("\n", " "))
         return EXIT_FAILURE
