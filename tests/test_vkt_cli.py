@@ -173,6 +173,21 @@ def test_params_set_writes_the_value_in_the_kind_of_the_table(name, text, sent):
     assert [args[1:3] for args in written] == [(name.encode(), sent)]
 
 
+def test_params_set_as_words_after_the_board():
+    status, out = run("params", "SNR11", "--id", "1", "set", "Timeout", "250")
+    assert (status, out) == (0, "Timeout = 250\n")
+    assert [args[1:3] for args in calls("CxSNR11Param::SetParam")] == [(b"Timeout", 250)]
+
+
+@pytest.mark.parametrize("words", [["set", "Timeout"], ["put", "Timeout", "1"],
+                                   ["set", "Timeout", "1", "2"]])
+def test_params_takes_only_set_name_value_after_the_board(words):
+    result = run_process("params", "SNR11", *words)
+    assert result.returncode == 2
+    assert "after the board only 'set NAME VALUE' may follow, not %r" % " ".join(words) \
+        in result.stderr
+
+
 def test_params_set_on_a_digital_board():
     status, out = run("params", "TK560", "--id", "1", "--set", "DIEdge", "0xFFFFFFFF", "--json")
     assert (status, json.loads(out)) == (0, {"DIEdge": 0xFFFFFFFF})

@@ -131,6 +131,15 @@ def _open(args: argparse.Namespace) -> boards.Board:
                              getattr(args, "camera_file", None))
 
 
+def _set_words(parser: argparse.ArgumentParser, args: argparse.Namespace,
+               words: list[str]) -> None:
+    """`params ... set NAME VALUE` is `--set NAME VALUE`; nothing else may follow."""
+    if len(words) != 3 or words[0] != "set" or args.set is not None:
+        parser.error("after the board only 'set NAME VALUE' may follow, not %r"
+                     % " ".join(words))
+    args.set = words[1:]
+
+
 def cmd_params(args: argparse.Namespace, out: TextIO) -> int:
     with _open(args) as board:
         if args.set is not None:
@@ -342,14 +351,16 @@ def build_parser() -> argparse.ArgumentParser:
     listing.set_defaults(run=cmd_list)
 
     params = commands.add_parser("params", help="show or change a board's settings",
+                                 usage="vkt params [-h] [--id ID] [--ch CH] [--camera-file "
+                                 "CAMERA_FILE] [--json] MODEL [set NAME VALUE | --set NAME VALUE]",
                                  description="Prints every readable setting of a board, "
-                                 "or writes one with --set NAME VALUE.")
+                                 "or writes one with set NAME VALUE (or --set NAME VALUE).")
     _board_options(params, boards.MODELS, channel=True)
     params.add_argument("--camera-file", help="open a grabber with this camera file")
     params.add_argument("--set", nargs=2, metavar=("NAME", "VALUE"),
                         help="write one setting (an integer or a text, as the table says)")
     params.add_argument("--json", action="store_true", help="print JSON")
-    params.set_defaults(run=cmd_params)
+    params.set_defaults(run=cmd_params, words=_set_words)
 
     grab = commands.add_parser("grab", help="capture frames into a folder",
                                description="Captures N frames into DIR as PNG images "
@@ -387,7 +398,14 @@ def build_parser() -> argparse.ArgumentParser:
 
 def main(argv: Sequence[str] | None = None, out: TextIO | None = None) -> int:
     """Runs the command line; returns the exit status."""
-    args = build_parser().parse_args(argv)
+    parser = build_parser()
+    # Words argparse leaves over: `params` takes `set NAME VALUE` after the
+    # board and its options; anything else is refused as argparse would.
+    args, words = parser.parse_known_args(argv)
+    if words:
+        if not hasattr(args, "words"):
+            parser.error("unrecognized arguments: %s" % " ".join(words))
+        args.words(parser, args, words)
     stream = out if out is not None else sys.stdout
     try:
         status: int = args.run(args, stream)
