@@ -92,6 +92,15 @@ def test_list_reports_a_board_open_elsewhere_as_busy():
     board.close()
 
 
+def test_list_shows_a_board_that_fails_to_open_and_goes_on():
+    vktsim.script("CxTK560::Open", raises=14)
+    status, out = run("list", "--json")
+    assert status == 0
+    tk560 = [b for b in json.loads(out)["boards"] if b["model"] == "TK560"]
+    assert [b["state"] for b in tk560] == ["error", "ok", "ok", "ok"]
+    assert tk560[0]["error"].startswith("OutOfResources (14): Code:14 ")
+
+
 def test_list_says_so_when_no_board_answers(capsys):
     for operation in ("CxSNR11::Open", "CxSN2200::Open", "CxTK560::Open", "CxKTX21::Open",
                       "CxKTX22::Open", "CxMR250::Open"):

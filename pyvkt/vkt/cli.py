@@ -55,7 +55,8 @@ def _identity(board: boards.Board) -> dict[str, boards.Value]:
 
 def _probe(model: str, id: int, ch: int | None) -> tuple[str, dict[str, boards.Value]]:
     """What one id (and channel) answers: "ok" with its identity, "busy",
-    or the status that ends the probing ("none" for no such board, "no-channel")."""
+    "error" with the library's error, or what ends the probing ("none" for no
+    such board, "no-channel")."""
     try:
         board = boards.open_board(model, id, ch)
     except RuntimeError as error:
@@ -66,7 +67,7 @@ def _probe(model: str, id: int, ch: int | None) -> tuple[str, dict[str, boards.V
             return "none", {}
         if status == INVALID_ARGUMENT:
             return "no-channel", {}
-        raise
+        return "error", {"error": boards.describe_error(error)}
     with board:
         return "ok", _identity(board)
 
