@@ -92,6 +92,15 @@ def test_list_reports_a_board_open_elsewhere_as_busy():
     board.close()
 
 
+def test_list_shows_a_board_that_fails_to_open_and_goes_on():
+    vktsim.script("CxTK560::Open", raises=14)
+    status, out = run("list", "--json")
+    assert status == 0
+    tk560 = [b for b in json.loads(out)["boards"] if b["model"] == "TK560"]
+    assert [b["state"] for b in tk560] == ["error", "ok", "ok", "ok"]
+    assert tk560[0]["error"].startswith("OutOfResources (14): Code:14 ")
+
+
 def test_list_says_so_when_no_board_answers(capsys):
     for operation in ("CxSNR11::Open", "CxSN2200::Open", "CxTK560::Open", "CxKTX21::Open",
                       "CxKTX22::Open", "CxMR250::Open"):
@@ -171,6 +180,21 @@ def test_params_set_writes_the_value_in_the_kind_of_the_table(name, text, sent):
     assert out == "%s = %s\n" % (name, sent.decode() if isinstance(sent, bytes) else sent)
     written = calls("CxKTX21Param::SetParam")
     assert [args[1:3] for args in written] == [(name.encode(), sent)]
+
+
+def test_params_set_as_words_after_the_board():
+    status, out = run("params", "SNR11", "--id", "1", "set", "Timeout", "250")
+    assert (status, out) == (0, "Timeout = 250\n")
+    assert [args[1:3] for args in calls("CxSNR11Param::SetParam")] == [(b"Timeout", 250)]
+
+
+@pytest.mark.parametrize("words", [["set", "Timeout"], ["put", "Timeout", "1"],
+                                   ["set", "Timeout", "1", "2"]])
+def test_params_takes_only_set_name_value_after_the_board(words):
+    result = run_process("params", "SNR11", *words)
+    assert result.returncode == 2
+    assert "after the board only 'set NAME VALUE' may follow, not %r" % " ".join(words) \
+        in result.stderr
 
 
 def test_params_set_on_a_digital_board():
@@ -400,3 +424,12 @@ def test_view_without_the_viewer_fails_cleanly(monkeypatch, capsys):
     status, out = run("view")
     assert (status, out) == (1, "")
     assert error_line(capsys).startswith("vkt: error: the viewer is not installed (")
+
+
+def test_a_reader_that_goes_away_ends_the_output_quietly():
+    listing = subprocess.Popen([sys.executable, "-m", "vkt", "list"], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE)
+    listing.stdout.close()                      # as `vkt list | head -0` does
+    _, err = listing.communicate(timeout=120)
+    assert listing.returncode == 1
+    assert err == b""

@@ -9,6 +9,7 @@ from __future__ import annotations
 import argparse
 import contextlib
 import json
+import os
 import pathlib
 import signal
 import sys
@@ -54,7 +55,8 @@ def _identity(board: boards.Board) -> dict[str, boards.Value]:
 
 def _probe(model: str, id: int, ch: int | None) -> tuple[str, dict[str, boards.Value]]:
     """What one id (and channel) answers: "ok" with its identity, "busy",
-    or the status that ends the probing ("none" for no such board, "no-channel")."""
+    "error" with the library's error, or what ends the probing ("none" for no
+    such board, "no-channel")."""
     try:
         board = boards.open_board(model, id, ch)
     except RuntimeError as error:
@@ -65,7 +67,7 @@ def _probe(model: str, id: int, ch: int | None) -> tuple[str, dict[str, boards.V
             return "none", {}
         if status == INVALID_ARGUMENT:
             return "no-channel", {}
-        raise
+        return "error", {"error": boards.describe_error(error)}
     with board:
         return "ok", _identity(board)
 
@@ -128,6 +130,15 @@ def _table(out: TextIO, header: list[str], rows: list[list[str]]) -> None:
 def _open(args: argparse.Namespace) -> boards.Board:
     return boards.open_board(args.model, args.id, getattr(args, "ch", None),
                              getattr(args, "camera_file", None))
+
+
+def _set_words(parser: argparse.ArgumentParser, args: argparse.Namespace,
+               words: list[str]) -> None:
+    """`params ... set NAME VALUE` is `--set NAME VALUE`; nothing else may follow."""
+    if len(words) != 3 or words[0] != "set" or args.set is not None:
+        parser.error("after the board only 'set NAME VALUE' may follow, not %r"
+                     % " ".join(words))
+    args.set = words[1:]
 
 
 def cmd_params(args: argparse.Namespace, out: TextIO) -> int:
@@ -341,14 +352,16 @@ def build_parser() -> argparse.ArgumentParser:
     listing.set_defaults(run=cmd_list)
 
     params = commands.add_parser("params", help="show or change a board's settings",
+                                 usage="vkt params [-h] [--id ID] [--ch CH] [--camera-file "
+                                 "CAMERA_FILE] [--json] MODEL [set NAME VALUE | --set NAME VALUE]",
                                  description="Prints every readable setting of a board, "
-                                 "or writes one with --set NAME VALUE.")
+                                 "or writes one with set NAME VALUE (or --set NAME VALUE).")
     _board_options(params, boards.MODELS, channel=True)
     params.add_argument("--camera-file", help="open a grabber with this camera file")
     params.add_argument("--set", nargs=2, metavar=("NAME", "VALUE"),
                         help="write one setting (an integer or a text, as the table says)")
     params.add_argument("--json", action="store_true", help="print JSON")
-    params.set_defaults(run=cmd_params)
+    params.set_defaults(run=cmd_params, words=_set_words)
 
     grab = commands.add_parser("grab", help="capture frames into a folder",
                                description="Captures N frames into DIR as PNG images "
@@ -386,11 +399,25 @@ def build_parser() -> argparse.ArgumentParser:
 
 def main(argv: Sequence[str] | None = None, out: TextIO | None = None) -> int:
     """Runs the command line; returns the exit status."""
-    args = build_parser().parse_args(argv)
+    parser = build_parser()
+    # Words argparse leaves over: `params` takes `set NAME VALUE` after the
+    # board and its options; anything else is refused as argparse would.
+    args, words = parser.parse_known_args(argv)
+    if words:
+        if not hasattr(args, "words"):
+            parser.error("unrecognized arguments: %s" % " ".join(words))
+        args.words(parser, args, words)
     stream = out if out is not None else sys.stdout
     try:
         status: int = args.run(args, stream)
+        stream.flush()
         return status
+    except BrokenPipeError:
+        # The reader went away (`vkt list | head`): nothing more to say, and
+        # nothing left for the interpreter to flush at exit either.
+        with contextlib.suppress(OSError):
+            os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        return EXIT_FAILURE
     except (RuntimeError, boards.BoardError, OSError, Failure) as error:
         sys.stderr.write("vkt: error: %s\n" % boards.describe_error(error).replace("\n", " "))
         return EXIT_FAILURE
