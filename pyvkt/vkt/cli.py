@@ -476,7 +476,8 @@ class _Version(argparse.Action):
 
     def __call__(self, parser: argparse.ArgumentParser, namespace: argparse.Namespace,
                  values: object, option_string: str | None = None) -> None:
-        parser.exit(message=version_text())
+        sys.stdout.write(version_text())
+        parser.exit()
 
 
 def version_text() -> str:
