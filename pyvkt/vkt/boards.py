@@ -314,18 +314,22 @@ def _checked_text(name: str, text: str) -> str:
 
 
 def convert_value(board: Board, name: str, text: str) -> Value:
-    """A value given as text for a writable setting of the board's table, in
-    the setting's kind: an integer (decimal, 0x hex, 0b, 0o) within the
-    setting's range, or the text itself. SettingError names the setting
-    otherwise; nothing reaches the library."""
-    row = _writable_row(board, name)
-    if row.kind == "text":
+    """A value given as text in the kind the board's table gives the setting:
+    an integer (decimal, 0x hex, 0b, 0o) within the setting's range, or the
+    text itself; SettingError names the setting otherwise. A name outside the
+    table passes unchanged (a number if it reads as one), so that the library
+    gives its own answer to it (`apply_settings` refuses such names first)."""
+    row = find_setting(board.table_model, name)
+    if row is not None and row.kind == "text":
         return _checked_text(name, text)
     try:
         value = int(text, 0)
     except ValueError:
+        if row is None:
+            return text
         raise SettingError("%s takes an integer, not %r" % (name, text)) from None
-    if row.low is not None and row.high is not None and not row.low <= value <= row.high:
+    if row is not None and row.low is not None and row.high is not None \
+            and not row.low <= value <= row.high:
         raise SettingError("%s takes an integer from %d to %d, not %s"
                            % (name, row.low, row.high, text))
     return value
