@@ -338,6 +338,8 @@ def test_model_names_in_any_case(argv, model):
      "argument --set: LINE is 0 to 31, not 99999999999999999999"),
     (["io", "SNR11", "--set", "32=1"], "argument --set: LINE is 0 to 31, not 32"),
     (["io", "SNR11", "--watch", "--count", "0"], "argument --count: 0 is not from 1 to "),
+    (["io", "SNR11", "--count", "1", "--interval", "1"],
+     "--interval, --count only apply with --watch"),
     (["view", "--port", "99999"], "argument --port: 99999 is not from 0 to 65535"),
     (["view", "--port", "-1"], "argument --port: -1 is not from 0 to 65535"),
     (["params", "SNR11", "--id", "99999999999999999999"],

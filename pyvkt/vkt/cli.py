@@ -328,7 +328,16 @@ def _drive(dio: boards.DioBoard, lines: list[tuple[int, bool]]) -> None:
 
 # What watching changes on the board, and puts back when it ends.
 WATCH_SETTINGS = ("Timeout", "DIEdge", "DIWaitEnable")
+WATCH_INTERVAL = 0.05
 ALL_LINES = 0xFFFFFFFF
+
+
+def _check_io(parser: argparse.ArgumentParser, args: argparse.Namespace) -> None:
+    given = [option for option, value in (("--interval", args.interval),
+                                          ("--count", args.count),
+                                          ("--duration", args.duration)) if value is not None]
+    if given and not args.watch:
+        parser.error("%s only apply with --watch" % ", ".join(given))
 
 
 def _watch(board: boards.Board, dio: boards.DioBoard, last: int, out: TextIO,
@@ -348,7 +357,8 @@ def _watch(board: boards.Board, dio: boards.DioBoard, last: int, out: TextIO,
     started = time.monotonic()
     changes = 0
     try:
-        param.set_param("Timeout", max(1, round(args.interval * 1000)))
+        interval = WATCH_INTERVAL if args.interval is None else args.interval
+        param.set_param("Timeout", max(1, round(interval * 1000)))
         param.set_param("DIWaitEnable", ALL_LINES)
         if isinstance(dio, unit.TK560):
             param.set_param("DIWaitMode", 0)    # each edge ends a wait
@@ -561,15 +571,15 @@ def build_parser() -> argparse.ArgumentParser:
     io.add_argument("--set", action="append", type=_line_setting, metavar="LINE=0|1",
                     help="drive output LINE (0 to 31) low or high; may be repeated")
     io.add_argument("--watch", action="store_true", help="print input changes until Ctrl-C")
-    io.add_argument("--interval", type=_seconds(0.001, 60), default=0.05,
+    io.add_argument("--interval", type=_seconds(0.001, 60), default=None,
                     help="while watching, the longest one wait on the board lasts: Ctrl-C "
-                    "is answered within it (0.001 to 60 s, default 0.05)")
+                    "is answered within it (0.001 to 60 s, default %g)" % WATCH_INTERVAL)
     io.add_argument("--count", type=_integer(1, INT32_MAX), default=None,
                     help="while watching, stop after this many changes")
     io.add_argument("--duration", type=_seconds(0, 31 * 24 * 3600), default=None,
                     help="while watching, stop after this many seconds")
     io.add_argument("--json", action="store_true", help="print JSON")
-    io.set_defaults(run=cmd_io)
+    io.set_defaults(run=cmd_io, check=_check_io)
 
     view = commands.add_parser("view", help="start the live viewer",
                                description="Serves the live viewer and prints its address "
@@ -593,6 +603,8 @@ def main(argv: Sequence[str] | None = None, out: TextIO | None = None) -> int:
         if not hasattr(args, "words"):
             parser.error("unrecognized arguments: %s" % " ".join(words))
         args.words(parser, args, words)
+    if hasattr(args, "check"):
+        args.check(parser, args)
     stream = out if out is not None else sys.stdout
     try:
         status: int = args.run(args, stream)
