@@ -1,11 +1,15 @@
 """The `vkt` command line: every subcommand's output, exit status and errors,
 run in-process (so the journal shows what reached the library) and as a
 user runs it (python -m vkt, in a process of its own)."""
+import doctest
 import io
 import json
 import pathlib
+import re
+import shlex
 import subprocess
 import sys
+import textwrap
 import types
 
 import numpy as np
@@ -681,3 +685,49 @@ def test_a_reader_that_goes_away_ends_the_output_quietly():
     _, err = listing.communicate(timeout=120)
     assert listing.returncode == 1
     assert err == b""
+
+
+# ---- the command-line guide shows what the commands print ---------------------------------
+
+GUIDE = pathlib.Path(__file__).resolve().parent.parent / "docs" / "guides" / "command-line.rst"
+# The guide's watch shows a pulse of 5 ms on line 0, 300 ms after the start.
+PULSE = [(300, 0x1, -1), (305, 0x0, -1)]
+
+
+def guide_commands():
+    """(command line, output shown) of every `$ vkt` command in the guide's
+    console blocks; grab and view are left out (a capture's files, a random
+    address)."""
+    found = []
+    for block in re.findall(r"\.\. code-block:: console\n\n((?:(?:   .*)?\n)+)",
+                            GUIDE.read_text(encoding="utf-8")):
+        text = textwrap.dedent(block).strip("\n")
+        for command in re.split(r"^(?=\$ )", text, flags=re.MULTILINE):
+            if command.strip():
+                first, _, shown = command.partition("\n")
+                if first.split()[2] not in ("grab", "view") or "99999" in first:
+                    found.append((first[2:], shown.rstrip("\n") + "\n"))
+    return found
+
+
+def timeless(text):
+    return re.sub(r'\d+\.\d+ s  |"t": [0-9.]+', "T", text)
+
+
+@pytest.mark.parametrize("line, shown", guide_commands(), ids=lambda value: value[:60])
+def test_the_guide_shows_what_the_command_prints(monkeypatch, capsys, line, shown):
+    monkeypatch.chdir(GUIDE.parent.parent.parent)
+    monkeypatch.setenv("COLUMNS", "80")
+    if "--watch" in line:
+        vktsim.set_clock("virtual")
+        vktsim.schedule_inputs("SNR11", 0, PULSE)
+    try:
+        status = cli.main(shlex.split(line)[1:], out=sys.stdout)
+    except SystemExit as exit:
+        status = exit.code
+    captured = capsys.readouterr()
+    printed = captured.out + captured.err
+    assert status == (0 if not captured.err else 2 if "usage:" in captured.err else 1)
+    checker = doctest.OutputChecker()
+    assert checker.check_output(timeless(shown), timeless(printed), doctest.ELLIPSIS), \
+        "%s printed:\n%s" % (line, printed)
