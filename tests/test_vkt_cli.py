@@ -1,6 +1,7 @@
 """The `vkt` command line: every subcommand's output, exit status and errors,
 run in-process (so the journal shows what reached the library) and as a
 user runs it (python -m vkt, in a process of its own)."""
+import _thread
 import doctest
 import io
 import json
@@ -10,6 +11,7 @@ import shlex
 import subprocess
 import sys
 import textwrap
+import threading
 import types
 
 import numpy as np
@@ -572,6 +574,25 @@ def test_io_watch_sees_both_edges_of_short_pulses(model, virtual_clock):
     assert edges[:-1] == [0xFFFFFFFF, 0xFFFFFFFE, 0xFFFFFFFF, 0xFFFFFFF9, 0xFFFFFFFB]
     assert written[-3:] == [(b"DIWaitEnable", 0), (b"DIEdge", 0xFFFFFFFF), (b"Timeout", 1000)]
     assert len(calls("Cx%s::Wait" % model)) <= 8
+
+
+def test_io_watch_catches_a_5_ms_pulse_between_two_of_its_time_outs():
+    # Real time: the pulse comes a second in and the watch's time-out is 1.5 s,
+    # so a watch that only read the lines at each time-out could not see it.
+    # Ctrl-C ends the watch once a wait after the pulse has timed out (had a
+    # loaded machine made the wait miss the falling edge, the read after that
+    # wait still shows it).
+    vktsim.schedule_inputs("SN2200", 0, [(1000, 0x10, -1), (1005, 0x0, -1)])
+    timer = threading.Timer(3.0, _thread.interrupt_main)
+    timer.start()
+    try:
+        status, out = run("io", "SN2200", "--watch", "--interval", "1.5")
+    finally:
+        timer.cancel()
+    assert status == 0
+    assert [line.split("inputs ")[1] for line in out.splitlines()[2:]] == [
+        "0x00000010  rose 0x00000010  fell 0x00000000",
+        "0x00000000  rose 0x00000000  fell 0x00000010"]
 
 
 def test_io_watch_as_json_for_a_time(virtual_clock):
