@@ -90,7 +90,8 @@ def installed_copy(tmp_path, keep_stubs):
     for module in (unit, vktsim):
         shutil.copy(module.__file__, site)
     beside = pathlib.Path(unit.__file__).parent
-    shutil.copytree(beside / "vkt_unit.libs", site / "vkt_unit.libs")
+    if (beside / "vkt_unit.libs").is_dir():     # not when built on a maker's library
+        shutil.copytree(beside / "vkt_unit.libs", site / "vkt_unit.libs")
     shutil.copytree(pathlib.Path(vkt.__file__).parent, site / "vkt",
                     ignore=shutil.ignore_patterns("__pycache__"))
     if keep_stubs:
