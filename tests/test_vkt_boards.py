@@ -14,6 +14,7 @@ import dio_tables
 import ktx21_tables
 import ktx22_tables
 import mr250_tables
+import vktsim
 from vkt import boards
 
 
@@ -172,3 +173,12 @@ def test_no_table_for_what_is_not_a_model(model):
 ])
 def test_errors_are_described_with_the_librarys_status_name(error, text):
     assert boards.describe_error(error) == text
+
+
+def test_a_name_the_library_cannot_take_is_refused_before_it():
+    with boards.open_board("SNR11") as board:
+        with pytest.raises(boards.SettingError, match="is no setting's name: it is not UTF-8"):
+            boards.get_setting(board, "\udcff")
+        with pytest.raises(boards.SettingError, match="is no setting's name: it is not UTF-8"):
+            boards.set_setting(board, "\udcff", "1")
+    assert [name for name, _ in vktsim.journal() if "Param::" in name] == ["CxSNR11Param::From"]

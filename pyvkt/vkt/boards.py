@@ -43,6 +43,12 @@ class BoardError(Exception):
     does not exist, a value of the wrong kind)."""
 
 
+class SettingError(BoardError):
+    """A setting that was not written: a name outside the board's table, a
+    read-only name, a value of the wrong kind or range, or the library's
+    refusal (then the text tells what was put back)."""
+
+
 @dataclasses.dataclass(frozen=True)
 class Setting:
     """One row of a board's settings table. An integer setting's value lies
@@ -280,18 +286,21 @@ def open_board(model: str, id: int | None = None, ch: int | None = None,
 
 # ---- settings -----------------------------------------------------------------------------
 
+def _checked_name(name: str) -> str:
+    """A name the library can be handed (it takes UTF-8 names only)."""
+    try:
+        name.encode("utf-8")
+    except UnicodeEncodeError:
+        raise SettingError("%r is no setting's name: it is not UTF-8" % name) from None
+    return name
+
+
 def get_setting(board: Board, name: str) -> Value:
     """A setting's value as the library answers it."""
-    value: object = board.param.get_param(name)
+    value: object = board.param.get_param(_checked_name(name))
     if not isinstance(value, (int, str)):
         raise BoardError("%s answered %r for %s" % (board.model, value, name))
     return value
-
-
-class SettingError(BoardError):
-    """A setting that was not written: a name outside the board's table, a
-    read-only name, a value of the wrong kind or range, or the library's
-    refusal (then the text tells what was put back)."""
 
 
 def _writable_row(board: Board, name: str) -> Setting:
@@ -319,7 +328,7 @@ def convert_value(board: Board, name: str, text: str) -> Value:
     text itself; SettingError names the setting otherwise. A name outside the
     table passes unchanged (a number if it reads as one), so that the library
     gives its own answer to it (`apply_settings` refuses such names first)."""
-    row = find_setting(board.table_model, name)
+    row = find_setting(board.table_model, _checked_name(name))
     if row is not None and row.kind == "text":
         return _checked_text(name, text)
     try:
