@@ -10,11 +10,11 @@ import sys
 
 import pytest
 
+import vktsim
 import dio_tables
 import ktx21_tables
 import ktx22_tables
 import mr250_tables
-import vktsim
 from vkt import boards
 
 
