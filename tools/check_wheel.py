@@ -1,7 +1,8 @@
 """Checks what a wheel carries: the two modules, exactly one copy of the
 device library (under its soname, the name the modules load), no pugixml
 (linked into the library), the pytest plugin, the typed stubs, the licence,
-and the tools package `vkt` with its console script. Prints the file list.
+and the tools package `vkt` (with the settings tables the build writes) and
+its console script. Prints the file list.
 Usage: check_wheel.py WHEEL"""
 import re
 import sys
@@ -25,7 +26,8 @@ def main(path):
         assert typed in names, typed
     assert any(re.fullmatch(r"[^/]+\.dist-info/licenses/LICENSE", n) for n in names), names
     for name in ("vkt/__init__.py", "vkt/__main__.py", "vkt/py.typed", "vkt/cli.py",
-                 "vkt/boards.py", "vkt/recording.py", "vkt/viewer/__init__.py",
+                 "vkt/boards.py", "vkt/_settings_tables.py", "vkt/recording.py",
+                 "vkt/viewer/__init__.py",
                  "vkt/viewer/server.py", "vkt/viewer/security.py", "vkt/viewer/session.py",
                  "vkt/viewer/capture.py", "vkt/viewer/static/index.html",
                  "vkt/viewer/static/app.js", "vkt/viewer/static/style.css"):

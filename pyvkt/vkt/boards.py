@@ -3,24 +3,22 @@
 Shared by the command line and the viewer.
 
 The settings tables. `unit` checks every name against its own tables, but
-exposes none of them at run time: they are documented in the typed stubs
-installed beside the module (`unit-stubs/__init__.pyi`), one ``Literal``
-alias per model and direction (``_KTX21IntName``, ``_KTX21TextName``,
-``_KTX21SetName``, ...). This module reads those aliases (once, with `ast`)
-instead of keeping a copy of its own, so the tools, the type checker and the
-documentation share one source; the test suite checks the aliases against
-what the module accepts. Whether a setting is writable comes from the same
-place (the ``Set`` alias): probing by writing would change the board.
+exposes none of them at run time: they are documented in its typed stub, and
+the build turns that documentation into plain data (the module
+`vkt._settings_tables`, written by tools/settings_tables.py), so the tools,
+the type checker and the documentation share one source, and the installed
+tools do not depend on any .pyi file or search path. Whether a setting is
+writable comes from the same place: probing by writing would change the
+board.
 """
 from __future__ import annotations
 
-import ast
 import dataclasses
 import functools
-import pathlib
+import importlib
 import re
-import sys
 import time
+import types
 from collections.abc import Callable, Iterator
 from typing import Literal, TypeAlias, Union
 
@@ -45,13 +43,23 @@ class BoardError(Exception):
     does not exist, a value of the wrong kind)."""
 
 
+class SettingError(BoardError):
+    """A setting that was not written: a name outside the board's table, a
+    read-only name, a value of the wrong kind or range, or the library's
+    refusal (then the text tells what was put back)."""
+
+
 @dataclasses.dataclass(frozen=True)
 class Setting:
-    """One row of a board's settings table."""
+    """One row of a board's settings table. An integer setting's value lies
+    from `low` to `high` (the library's signed or unsigned 32 bits); a text
+    setting has neither."""
     name: str
     kind: Kind
     readable: bool
     writable: bool
+    low: int | None = None
+    high: int | None = None
 
 
 _CODE = re.compile(r"^Code:(\d+) ")
@@ -76,40 +84,54 @@ def describe_error(error: BaseException) -> str:
     return "%s (%d): %s" % (names[status], status, error)
 
 
-# ---- the name tables, from the installed stubs ---------------------------------------
-
-def _stub_path() -> pathlib.Path:
-    """The stub of `unit`: beside the module, as installed and in a build tree."""
-    beside = pathlib.Path(unit.__file__).parent / "unit-stubs" / "__init__.pyi"
-    if beside.is_file():
-        return beside
-    for entry in sys.path:
-        candidate = pathlib.Path(entry or ".") / "unit-stubs" / "__init__.pyi"
-        if candidate.is_file():
-            return candidate
-    raise BoardError("the settings tables are missing: no unit-stubs/__init__.pyi beside %s"
-                     % unit.__file__)
+_FIELDS = re.compile(r"^Code:(\d+) Line:\d+ Function:(.*?) File:.*$", re.DOTALL)
 
 
-def _literal_names(node: ast.expr) -> list[str]:
-    if not (isinstance(node, ast.Subscript) and isinstance(node.value, ast.Name)
-            and node.value.id == "Literal"):
-        return []
-    items = node.slice.elts if isinstance(node.slice, ast.Tuple) else [node.slice]
-    return [item.value for item in items
-            if isinstance(item, ast.Constant) and isinstance(item.value, str)]
+@dataclasses.dataclass(frozen=True)
+class LibraryError:
+    """A library error raised through `unit`, taken apart: its status (with
+    the status's name), the function that raised it and its message (empty
+    when the library gave none)."""
+    status: int
+    status_name: str
+    function: str
+    message: str
+
+    def __str__(self) -> str:
+        head = "%s (%d)" % (self.status_name, self.status)
+        if self.message:
+            head += ": " + self.message
+        return head + (" [%s]" % self.function if self.function else "")
 
 
-@functools.cache
-def _aliases() -> dict[str, list[str]]:
-    """Every ``Literal`` alias of the stub, by alias name."""
-    tree = ast.parse(_stub_path().read_text(encoding="utf-8"))
-    aliases: dict[str, list[str]] = {}
-    for node in tree.body:
-        if isinstance(node, ast.AnnAssign) and isinstance(node.target, ast.Name) \
-                and node.value is not None:
-            aliases[node.target.id] = _literal_names(node.value)
-    return aliases
+def library_error(error: BaseException) -> LibraryError | None:
+    """The parts of a library error raised through `unit`, or None for any
+    other error. The library puts its message after the function's name
+    ("Function:CxKTX21Param::SetParam: Width 0 is out of range ...")."""
+    match = _FIELDS.match(str(error))
+    if not isinstance(error, RuntimeError) or match is None:
+        return None
+    status = int(match.group(1))
+    names = {int(member): name for name, member in vktsim.ExStatus.__members__.items()}
+    function, _, message = match.group(2).partition(": ")
+    return LibraryError(status, names.get(status, "status %d" % status), function,
+                        message.strip())
+
+
+# ---- the name tables, written by the build ----------------------------------------------
+
+def _generated() -> types.ModuleType:
+    """The module the build writes beside this one."""
+    try:
+        return importlib.import_module("vkt._settings_tables")
+    except ImportError:
+        raise BoardError("the settings tables are missing: this copy of vkt was not built "
+                         "(vkt/_settings_tables.py is written by the build)") from None
+
+
+def package_version() -> str:
+    """The version of the package these tools came with."""
+    return str(_generated().PACKAGE_VERSION)
 
 
 @functools.cache
@@ -117,21 +139,16 @@ def settings_table(model: str) -> tuple[Setting, ...]:
     """The settings of a model's table in the library's order: readable
     names first, then the write-only ones. For "Video" pass the model of the
     board it drives (see `table_model`)."""
-    if model not in MODELS or model == "Video":
+    tables: dict[str, tuple[tuple[str, Kind, bool, bool, int | None, int | None], ...]] = \
+        _generated().TABLES
+    if model not in tables:
         raise BoardError("no settings table for %r" % model)
-    aliases = _aliases()
-    ints = aliases.get("_%sIntName" % model, []) + aliases.get("_%sGetName" % model, [])
-    texts = aliases.get("_%sTextName" % model, [])
-    writable = set(aliases.get("_%sSetName" % model, []))
-    readable = ints + texts
-    rows = [Setting(name, "text" if name in texts else "int", True, name in writable)
-            for name in readable]
-    rows += [Setting(name, "int", False, True)
-             for name in aliases.get("_%sSetName" % model, []) if name not in readable]
-    if not rows:
-        raise BoardError("the stub of unit at %s documents no settings of %s"
-                         % (_stub_path(), model))
-    return tuple(rows)
+    return tuple(Setting(*row) for row in tables[model])
+
+
+def find_setting(model: str, name: str) -> Setting | None:
+    """The row of `name` in a model's table, or None."""
+    return next((s for s in settings_table(model) if s.name == name), None)
 
 
 # ---- opening boards ---------------------------------------------------------------------
@@ -174,6 +191,15 @@ class Board:
 
     def __exit__(self, *exc: object) -> None:
         self.close()
+
+
+def canonical_model(model: str, allowed: tuple[str, ...] = MODELS) -> str:
+    """The model's own spelling of a name given in any case ("ktx21",
+    "Snr11"); BoardError for a name that is none of `allowed`."""
+    found = next((name for name in allowed if name.casefold() == model.casefold()), None)
+    if found is None:
+        raise BoardError("unknown model %r: one of %s" % (model, ", ".join(allowed)))
+    return found
 
 
 def _check_model(model: str, allowed: tuple[str, ...]) -> None:
@@ -234,6 +260,11 @@ def open_grabber(model: str, id: int | None = None, ch: int | None = None,
     by `id`/`ch` without one. Library errors raise RuntimeError from `unit`."""
     _check_model(model, GRABBER_MODELS)
     if camera_file is not None:
+        try:
+            camera_file.encode("utf-8")
+        except UnicodeEncodeError:
+            # A name of undecodable bytes: the library takes UTF-8 paths only.
+            raise BoardError("the camera file's path is not UTF-8: %r" % camera_file) from None
         device = _grabber_from_file(model, camera_file, id, ch)
     else:
         device = _grabber_by_id(model, id or 0, ch or 0)
@@ -255,28 +286,62 @@ def open_board(model: str, id: int | None = None, ch: int | None = None,
 
 # ---- settings -----------------------------------------------------------------------------
 
+def _checked_name(name: str) -> str:
+    """A name the library can be handed (it takes UTF-8 names only)."""
+    try:
+        name.encode("utf-8")
+    except UnicodeEncodeError:
+        raise SettingError("%r is no setting's name: it is not UTF-8" % name) from None
+    return name
+
+
 def get_setting(board: Board, name: str) -> Value:
     """A setting's value as the library answers it."""
-    value: object = board.param.get_param(name)
+    value: object = board.param.get_param(_checked_name(name))
     if not isinstance(value, (int, str)):
         raise BoardError("%s answered %r for %s" % (board.model, value, name))
     return value
 
 
+def _writable_row(board: Board, name: str) -> Setting:
+    row = find_setting(board.table_model, name)
+    if row is None:
+        near = [s.name for s in board.settings if s.name.casefold() == name.casefold()]
+        hint = " (did you mean %s?)" % near[0] if near else ""
+        raise SettingError("%s has no setting %r%s" % (board.model, name, hint))
+    if not row.writable:
+        raise SettingError("%s is read-only on %s" % (name, board.model))
+    return row
+
+
+def _checked_text(name: str, text: str) -> str:
+    try:
+        text.encode("utf-8")
+    except UnicodeEncodeError:
+        raise SettingError("%s takes UTF-8 text, not %r" % (name, text)) from None
+    return text
+
+
 def convert_value(board: Board, name: str, text: str) -> Value:
     """A value given as text in the kind the board's table gives the setting:
-    an integer (decimal, 0x hex, 0b, 0o) or the text itself. A name outside the
+    an integer (decimal, 0x hex, 0b, 0o) within the setting's range, or the
+    text itself; SettingError names the setting otherwise. A name outside the
     table passes unchanged (a number if it reads as one), so that the library
-    gives its own answer to it."""
-    row = next((s for s in board.settings if s.name == name), None)
+    gives its own answer to it (`apply_settings` refuses such names first)."""
+    row = find_setting(board.table_model, _checked_name(name))
     if row is not None and row.kind == "text":
-        return text
+        return _checked_text(name, text)
     try:
-        return int(text, 0)
+        value = int(text, 0)
     except ValueError:
         if row is None:
             return text
-        raise BoardError("%s takes an integer, not %r" % (name, text)) from None
+        raise SettingError("%s takes an integer, not %r" % (name, text)) from None
+    if row is not None and row.low is not None and row.high is not None \
+            and not row.low <= value <= row.high:
+        raise SettingError("%s takes an integer from %d to %d, not %s"
+                           % (name, row.low, row.high, text))
+    return value
 
 
 def write_setting(board: Board, name: str, value: Value) -> None:
@@ -285,18 +350,77 @@ def write_setting(board: Board, name: str, value: Value) -> None:
     param = board.param
     if isinstance(param, (unit.SNR11Param, unit.SN2200Param, unit.TK560Param)):
         if isinstance(value, str):
-            raise BoardError("%s takes an integer, not %r" % (name, value))
+            raise SettingError("%s takes an integer, not %r" % (name, value))
         param.set_param(name, value)
     else:
         param.set_param(name, value)
 
 
 def set_setting(board: Board, name: str, text: str) -> Value:
-    """Writes a setting from its text form (see `convert_value`); returns the
-    value written. Refusals of the library raise RuntimeError from `unit`."""
+    """Writes one setting from its text form (see `convert_value`); returns
+    the value written. Refusals of the library raise RuntimeError from
+    `unit`."""
     value = convert_value(board, name, text)
     write_setting(board, name, value)
     return value
+
+
+def _refusal(board: Board, name: str, value: Value, error: RuntimeError) -> str:
+    parts = library_error(error)
+    return "%s = %s refused by %s: %s" % (name, _shown(value), board.model,
+                                          parts if parts is not None else error)
+
+
+def _shown(value: Value) -> str:
+    return repr(value) if isinstance(value, str) else str(value)
+
+
+def _put_back(board: Board, written: list[Setting], before: dict[str, Value]) -> str:
+    """Writes the settings of `written` back to their earlier values, last
+    first; says what it did."""
+    said: list[str] = []
+    for row in reversed(list(dict.fromkeys(written))):
+        if row.name not in before:
+            said.append("%s is write-only and could not be put back" % row.name)
+            continue
+        try:
+            write_setting(board, row.name, before[row.name])
+        except RuntimeError as error:
+            said.append("putting %s back failed: %s" % (
+                row.name, _refusal(board, row.name, before[row.name], error)))
+        else:
+            said.append("%s put back to %s" % (row.name, _shown(before[row.name])))
+    return "; ".join(said) if said else "nothing was changed"
+
+
+def apply_settings(board: Board, texts: list[tuple[str, str]]) -> list[tuple[str, Value]]:
+    """Writes settings given as (name, text) in order, all or none; returns
+    them as written. Every name and value is checked first (nothing is written
+    if one is wrong), and every readable one's value read. If the library then
+    refuses one, those already written are put back to the values they had
+    (a write-only setting cannot be, and the error says so); SettingError
+    names the refused setting, the library's status and message and what was
+    put back."""
+    plan = [(_writable_row(board, name), convert_value(board, name, text))
+            for name, text in texts]
+    before: dict[str, Value] = {}
+    for row, _ in plan:
+        if row.readable and row.name not in before:
+            try:
+                before[row.name] = get_setting(board, row.name)
+            except RuntimeError as error:
+                raise SettingError("%s could not be read before changing it, nothing was "
+                                   "changed: %s" % (row.name, library_error(error) or error)
+                                   ) from None
+    written: list[Setting] = []
+    for row, value in plan:
+        try:
+            write_setting(board, row.name, value)
+        except RuntimeError as error:
+            raise SettingError("%s; %s" % (_refusal(board, row.name, value, error),
+                                           _put_back(board, written, before))) from None
+        written.append(row)
+    return [(row.name, value) for row, value in plan]
 
 
 def read_settings(board: Board) -> list[tuple[Setting, Value | BaseException]]:

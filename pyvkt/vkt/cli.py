@@ -9,6 +9,7 @@ from __future__ import annotations
 import argparse
 import contextlib
 import json
+import math
 import os
 import pathlib
 import signal
@@ -16,7 +17,7 @@ import sys
 import time
 import struct
 import zlib
-from collections.abc import Sequence
+from collections.abc import Callable, Sequence
 from typing import IO, TextIO
 
 import unit
@@ -24,8 +25,10 @@ import unit
 from vkt import boards, recording
 
 # Exit statuses: 1 a failure of the board or library, 2 a bad command line
-# (argparse's own), 130 interrupted.
+# (argparse's own), 130 interrupted, 70 a fault of this program (a bug:
+# reported in one line too, never as a traceback).
 EXIT_FAILURE = 1
+EXIT_INTERNAL = 70
 
 # Board ids and channels are probed upward from 0 until the library answers
 # "no such board" (NoDevice) or "no such channel"; these caps and a time
@@ -35,6 +38,15 @@ MAX_CHANNELS = 8
 NO_DEVICE, INVALID_ARGUMENT, DEVICE_BUSY = 6, 3, 5
 IDENTITY_NAMES = ("DeviceType", "DeviceID", "Channel", "Version", "DriverVersion",
                   "FpgaVersion", "DriverVersionName", "FpgaVersionName")
+# Identity values some models answer as numbers and others as texts (the
+# KTX22's FpgaVersion is "0x0203", the KTX21's the number 258): the listing
+# gives them as texts on every model, numbers in hexadecimal, since a text
+# holds either without loss and a number cannot hold "2.0.1".
+TEXT_IDENTITY = ("DriverVersion", "FpgaVersion")
+# The lines a digital-I/O board has; and the bounds of the command line's
+# numbers (what the library's 32-bit ids take, a TCP port, seconds).
+DIO_LINES = 32
+INT32_MAX = 2**31 - 1
 
 
 class Failure(Exception):
@@ -50,7 +62,18 @@ def _identity(board: boards.Board) -> dict[str, boards.Value]:
         if name in readable:
             with contextlib.suppress(RuntimeError):
                 found[name] = boards.get_setting(board, name)
+    for name in TEXT_IDENTITY:
+        value = found.get(name)
+        if isinstance(value, int):
+            found[name] = _hex(value)
     return found
+
+
+def _hex(value: int) -> str:
+    """A version number as the boards that answer texts write it ("0x0203"):
+    an even count of hexadecimal digits, at least four."""
+    digits = max(4, len("%X" % value) + len("%X" % value) % 2)
+    return "0x%0*X" % (digits, value) if value >= 0 else str(value)
 
 
 def _probe(model: str, id: int, ch: int | None) -> tuple[str, dict[str, boards.Value]]:
@@ -134,23 +157,24 @@ def _open(args: argparse.Namespace) -> boards.Board:
 
 def _set_words(parser: argparse.ArgumentParser, args: argparse.Namespace,
                words: list[str]) -> None:
-    """`params ... set NAME VALUE` is `--set NAME VALUE`; nothing else may follow."""
-    if len(words) != 3 or words[0] != "set" or args.set is not None:
+    """`params ... set NAME VALUE` is `--set NAME VALUE` (and may be
+    repeated); nothing else may follow."""
+    if len(words) % 3 != 0 or any(words[i] != "set" for i in range(0, len(words), 3)):
         parser.error("after the board only 'set NAME VALUE' may follow, not %r"
                      % " ".join(words))
-    args.set = words[1:]
+    args.set = (args.set or []) + [words[i + 1:i + 3] for i in range(0, len(words), 3)]
 
 
 def cmd_params(args: argparse.Namespace, out: TextIO) -> int:
     with _open(args) as board:
-        if args.set is not None:
-            name, text = args.set
-            value = boards.set_setting(board, name, text)
+        if args.set:
+            written = boards.apply_settings(board, [(name, text) for name, text in args.set])
             if args.json:
-                json.dump({name: value}, out)
+                json.dump(dict(written), out, ensure_ascii=False)
                 out.write("\n")
             else:
-                out.write("%s = %s\n" % (name, value))
+                out.writelines("%s = %s\n" % (name, _printable(str(value)))
+                               for name, value in written)
             return 0
         rows = boards.read_settings(board)
     if args.json:
@@ -256,8 +280,11 @@ def _dio(board: boards.Board) -> boards.DioBoard:
 
 def _line_setting(text: str) -> tuple[int, bool]:
     line, sep, level = text.partition("=")
-    if not sep or not line.strip().isdigit() or level.strip() not in ("0", "1"):
+    line = line.strip()
+    if not sep or not (line.isascii() and line.isdigit()) or level.strip() not in ("0", "1"):
         raise argparse.ArgumentTypeError("expected LINE=0 or LINE=1, not %r" % text)
+    if int(line) >= DIO_LINES:
+        raise argparse.ArgumentTypeError("LINE is 0 to %d, not %s" % (DIO_LINES - 1, line))
     return int(line), level.strip() == "1"
 
 
@@ -268,8 +295,7 @@ def _lines(word: int) -> str:
 def cmd_io(args: argparse.Namespace, out: TextIO) -> int:
     with _open(args) as board:
         dio = _dio(board)
-        for line, level in args.set or []:
-            dio.write(line, level)
+        _drive(dio, args.set or [])
         inputs, outputs = dio.read(), dio.write_status()
         if args.json:
             json.dump({"model": board.model, "id": args.id or 0, "inputs": inputs,
@@ -280,30 +306,104 @@ def cmd_io(args: argparse.Namespace, out: TextIO) -> int:
                 inputs, _lines(inputs), outputs, _lines(outputs)))
         out.flush()
         if args.watch:
-            _watch(dio, inputs, out, args.interval, args.json)
+            _watch(board, dio, inputs, out, args)
     return 0
 
 
-def _watch(dio: boards.DioBoard, last: int, out: TextIO, interval: float,
-           as_json: bool) -> None:
-    """Prints each change of the inputs until interrupted (Ctrl-C)."""
+def _drive(dio: boards.DioBoard, lines: list[tuple[int, bool]]) -> None:
+    """Drives the lines in order, all or none: if the library refuses one,
+    the outputs go back to the word they were before."""
+    if not lines:
+        return
+    before = dio.write_status()
+    for line, level in lines:
+        try:
+            dio.write(line, level)
+        except RuntimeError as error:
+            dio.write(before)
+            raise Failure("line %d = %d refused: %s; the outputs were put back to 0x%08X"
+                          % (line, level, boards.library_error(error) or error, before)
+                          ) from None
+
+
+# What watching changes on the board, and puts back when it ends.
+WATCH_SETTINGS = ("Timeout", "DIEdge", "DIWaitEnable")
+WATCH_INTERVAL = 0.05
+ALL_LINES = 0xFFFFFFFF
+
+
+def _check_io(parser: argparse.ArgumentParser, args: argparse.Namespace) -> None:
+    given = [option for option, value in (("--interval", args.interval),
+                                          ("--count", args.count),
+                                          ("--duration", args.duration)) if value is not None]
+    if given and not args.watch:
+        parser.error("%s only apply with --watch" % ", ".join(given))
+
+
+def _watch(board: boards.Board, dio: boards.DioBoard, last: int, out: TextIO,
+           args: argparse.Namespace) -> None:
+    """Prints each change of the inputs until interrupted (Ctrl-C), or
+    `--count` changes or `--duration` seconds.
+
+    The board's own wait is used, in waits of `--interval` at most: an edge
+    ends it at once, however short the pulse, and Ctrl-C is answered between
+    two waits (a wait holds the interpreter). Each line waits for the edge
+    away from its level (rising where low, falling where high), so both
+    edges of a pulse are seen. The board's time-out, edges and wait mask are
+    put back afterwards."""
+    param = board.param
+    names = WATCH_SETTINGS + (("DIWaitMode",) if isinstance(dio, unit.TK560) else ())
+    saved = [(name, boards.get_setting(board, name)) for name in names]
     started = time.monotonic()
-    with contextlib.suppress(KeyboardInterrupt):
-        while True:
-            time.sleep(interval)
-            now = dio.read()
-            if now == last:
-                continue
-            at = time.monotonic() - started
-            if as_json:
-                json.dump({"t": round(at, 3), "inputs": now, "rose": now & ~last,
-                           "fell": last & ~now}, out)
-                out.write("\n")
-            else:
-                out.write("%9.3f s  inputs 0x%08X  rose 0x%08X  fell 0x%08X\n" % (
-                    at, now, now & ~last, last & ~now))
-            out.flush()
-            last = now
+    changes = 0
+    try:
+        interval = WATCH_INTERVAL if args.interval is None else args.interval
+        param.set_param("Timeout", max(1, round(interval * 1000)))
+        param.set_param("DIWaitEnable", ALL_LINES)
+        if isinstance(dio, unit.TK560):
+            param.set_param("DIWaitMode", 0)    # each edge ends a wait
+        edges = None
+        with contextlib.suppress(KeyboardInterrupt):
+            while args.count is None or changes < args.count:
+                if args.duration is not None and time.monotonic() - started >= args.duration:
+                    break
+                if edges != ~last & ALL_LINES:
+                    edges = ~last & ALL_LINES
+                    param.set_param("DIEdge", edges)
+                for now in (_wait_inputs(dio), dio.read()):
+                    if now is None or now == last or (args.count is not None
+                                                      and changes >= args.count):
+                        continue
+                    _print_change(out, time.monotonic() - started, now, last, args.json)
+                    changes, last = changes + 1, now
+    finally:
+        for name, value in reversed(saved):
+            try:
+                boards.write_setting(board, name, value)
+            except RuntimeError as error:
+                sys.stderr.write("vkt: warning: %s could not be put back to %s: %s\n"
+                                 % (name, value, boards.library_error(error) or error))
+
+
+def _wait_inputs(dio: boards.DioBoard) -> int | None:
+    """One wait of the board; the lines as they were at the edge that ended
+    it, where the board tells them (SN2200, TK560), else None."""
+    if isinstance(dio, unit.SNR11):
+        dio.wait()
+        return None
+    record = dio.wait()
+    return record.di if record.event_status == int(unit.EventStatus.DI) else None
+
+
+def _print_change(out: TextIO, at: float, now: int, last: int, as_json: bool) -> None:
+    if as_json:
+        json.dump({"t": round(at, 3), "inputs": now, "rose": now & ~last,
+                   "fell": last & ~now}, out)
+        out.write("\n")
+    else:
+        out.write("%9.3f s  inputs 0x%08X  rose 0x%08X  fell 0x%08X\n" % (
+            at, now, now & ~last, last & ~now))
+    out.flush()
 
 
 # ---- view ----------------------------------------------------------------------------------
@@ -328,38 +428,128 @@ def cmd_view(args: argparse.Namespace, out: TextIO) -> int:
 
 # ---- the parser -----------------------------------------------------------------------------
 
-def _board_options(parser: argparse.ArgumentParser, models: Sequence[str],
+def _model(models: tuple[str, ...]) -> Callable[[str], str]:
+    """A model name in any case, as the model spells it."""
+    def model(text: str) -> str:
+        try:
+            return boards.canonical_model(text, models)
+        except boards.BoardError:
+            raise argparse.ArgumentTypeError("invalid choice: %r (choose from %s)"
+                                             % (text, ", ".join(models))) from None
+    return model
+
+
+def _integer(low: int, high: int) -> Callable[[str], int]:
+    """An integer from `low` to `high` (decimal)."""
+    def integer(text: str) -> int:
+        try:
+            value = int(text)
+        except ValueError:
+            raise argparse.ArgumentTypeError("invalid integer: %r" % text) from None
+        if not low <= value <= high:
+            raise argparse.ArgumentTypeError("%s is not from %d to %d" % (text, low, high))
+        return value
+    return integer
+
+
+def _seconds(low: float, high: float) -> Callable[[str], float]:
+    """A number of seconds from `low` to `high`."""
+    def seconds(text: str) -> float:
+        try:
+            value = float(text)
+        except ValueError:
+            raise argparse.ArgumentTypeError("invalid number of seconds: %r" % text) from None
+        if not (math.isfinite(value) and low <= value <= high):
+            raise argparse.ArgumentTypeError("%s is not from %g to %g seconds"
+                                             % (text, low, high))
+        return value
+    return seconds
+
+
+def _board_options(parser: argparse.ArgumentParser, models: tuple[str, ...],
                    channel: bool) -> None:
-    parser.add_argument("model", choices=models, metavar="MODEL",
-                        help="board model: %s" % ", ".join(models))
-    parser.add_argument("--id", type=int, default=None, help="board id (default 0)")
+    parser.add_argument("model", type=_model(models), metavar="MODEL",
+                        help="board model, in any case: %s" % ", ".join(models))
+    parser.add_argument("--id", type=_integer(0, INT32_MAX), default=None,
+                        help="board id (default 0)")
     if channel:
-        parser.add_argument("--ch", type=int, default=None,
+        parser.add_argument("--ch", type=_integer(0, INT32_MAX), default=None,
                             help="channel of a grabber (default 0)")
+
+
+class _Version(argparse.Action):
+    """--version: the package's version and the device library's file."""
+
+    def __init__(self, option_strings: Sequence[str], dest: str, **kwargs: object) -> None:
+        super().__init__(option_strings, dest, nargs=0, default=argparse.SUPPRESS,
+                         help="print the versions of vkt and of the device library")
+
+    def __call__(self, parser: argparse.ArgumentParser, namespace: argparse.Namespace,
+                 values: object, option_string: str | None = None) -> None:
+        sys.stdout.write(version_text())
+        parser.exit()
+
+
+def version_text() -> str:
+    """Two lines: this package's version, and the device library this process
+    loaded (the simulated one beside the modules, or the maker's)."""
+    try:
+        package = boards.package_version()
+    except boards.BoardError:
+        package = "unknown (not built)"
+    library = loaded_library()
+    if library is None:
+        where = "not found in this process"
+    else:
+        bundled = library.parent.name == "vkt_unit.libs" \
+            and library.parent.parent == pathlib.Path(unit.__file__).resolve().parent
+        where = "%s (%s, %s)" % (library.name, library,
+                                 "the simulated library of this package" if bundled
+                                 else "installed on this machine")
+    return "vkt %s\ndevice library %s\n" % (package, where)
+
+
+def loaded_library() -> pathlib.Path | None:
+    """The device library file behind `unit` in this process (its real file,
+    whose name carries the library's version), from the process's map."""
+    with contextlib.suppress(OSError), open("/proc/self/maps", encoding="utf-8",
+                                            errors="replace") as maps:
+        for line in maps:
+            fields = line.split(None, 5)
+            if len(fields) == 6 and pathlib.Path(fields[5].strip()).name.startswith(
+                    "libvkt_unit.so"):
+                return pathlib.Path(fields[5].strip()).resolve()
+    return None
 
 
 def build_parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog="vkt", description="Look at frame grabbers and digital-I/O boards.")
+    parser.add_argument("--version", action=_Version)
     commands = parser.add_subparsers(dest="command", required=True, metavar="COMMAND")
 
     listing = commands.add_parser("list", help="list the boards that answer",
                                   description="Lists every board that answers, per model, "
                                   "with its device type, id and versions.")
     listing.add_argument("--json", action="store_true", help="print JSON")
-    listing.add_argument("--timeout", type=float, default=10.0,
-                         help="seconds the probing may take at most (default 10)")
+    listing.add_argument("--timeout", type=_seconds(0, 3600), default=10.0,
+                         help="seconds the probing may take at most (0 to 3600, default 10)")
     listing.set_defaults(run=cmd_list)
 
     params = commands.add_parser("params", help="show or change a board's settings",
                                  usage="vkt params [-h] [--id ID] [--ch CH] [--camera-file "
-                                 "CAMERA_FILE] [--json] MODEL [set NAME VALUE | --set NAME VALUE]",
+                                 "CAMERA_FILE] [--json] MODEL [set NAME VALUE | --set NAME VALUE]"
+                                 " ...",
                                  description="Prints every readable setting of a board, "
-                                 "or writes one with set NAME VALUE (or --set NAME VALUE).")
+                                 "or writes settings with set NAME VALUE (or --set NAME VALUE), "
+                                 "repeated for several: all are checked first and written in "
+                                 "order; if the board refuses one, those written before it "
+                                 "are put back.")
     _board_options(params, boards.MODELS, channel=True)
     params.add_argument("--camera-file", help="open a grabber with this camera file")
-    params.add_argument("--set", nargs=2, metavar=("NAME", "VALUE"),
-                        help="write one setting (an integer or a text, as the table says)")
+    params.add_argument("--set", nargs=2, action="append", metavar=("NAME", "VALUE"),
+                        help="write a setting (an integer or a text, as the table says); "
+                        "may be repeated")
     params.add_argument("--json", action="store_true", help="print JSON")
     params.set_defaults(run=cmd_params, words=_set_words)
 
@@ -381,15 +571,21 @@ def build_parser() -> argparse.ArgumentParser:
     io.add_argument("--set", action="append", type=_line_setting, metavar="LINE=0|1",
                     help="drive output LINE (0 to 31) low or high; may be repeated")
     io.add_argument("--watch", action="store_true", help="print input changes until Ctrl-C")
-    io.add_argument("--interval", type=float, default=0.05,
-                    help="seconds between reads while watching (default 0.05)")
+    io.add_argument("--interval", type=_seconds(0.001, 60), default=None,
+                    help="while watching, the longest one wait on the board lasts: Ctrl-C "
+                    "is answered within it (0.001 to 60 s, default %g)" % WATCH_INTERVAL)
+    io.add_argument("--count", type=_integer(1, INT32_MAX), default=None,
+                    help="while watching, stop after this many changes")
+    io.add_argument("--duration", type=_seconds(0, 31 * 24 * 3600), default=None,
+                    help="while watching, stop after this many seconds")
     io.add_argument("--json", action="store_true", help="print JSON")
-    io.set_defaults(run=cmd_io)
+    io.set_defaults(run=cmd_io, check=_check_io)
 
     view = commands.add_parser("view", help="start the live viewer",
                                description="Serves the live viewer and prints its address "
                                "(with its access token) on one line.")
-    view.add_argument("--port", type=int, default=0, help="port (default: a free one)")
+    view.add_argument("--port", type=_integer(0, 65535), default=0,
+                      help="port, 0 to 65535 (default 0: a free one)")
     view.add_argument("--host", default="127.0.0.1",
                       help="address to listen on (default 127.0.0.1; anything else exposes "
                       "the viewer to the network)")
@@ -407,6 +603,8 @@ def main(argv: Sequence[str] | None = None, out: TextIO | None = None) -> int:
         if not hasattr(args, "words"):
             parser.error("unrecognized arguments: %s" % " ".join(words))
         args.words(parser, args, words)
+    if hasattr(args, "check"):
+        args.check(parser, args)
     stream = out if out is not None else sys.stdout
     try:
         status: int = args.run(args, stream)
@@ -419,9 +617,17 @@ def main(argv: Sequence[str] | None = None, out: TextIO | None = None) -> int:
             os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
         return EXIT_FAILURE
     except (RuntimeError, boards.BoardError, OSError, Failure) as error:
-        sys.stderr.write("vkt: error: %s\n" % boards.describe_error(error).replace("\n", " "))
+        sys.stderr.write("vkt: error: %s\n" % _one_line(boards.describe_error(error)))
         return EXIT_FAILURE
     except KeyboardInterrupt:
         sys.stderr.write("vkt: interrupted\n")
         return 128 + signal.SIGINT
+    except Exception as error:  # noqa: BLE001 - a fault of ours, still one line
+        sys.stderr.write("vkt: internal error (please report it): %s: %s\n"
+                         % (type(error).__name__, _one_line(str(error))))
+        return EXIT_INTERNAL
+
+
+def _one_line(text: str) -> str:
+    return _printable(text.replace("\n", " "))
 

@@ -252,6 +252,10 @@ _TK560SetName: TypeAlias = Literal[
     "DIEdge", "DIWaitEnable"
 ]
 
+# Integer settings the library takes unsigned (0 to 4294967295) on every board
+# that has them; every other integer setting is signed 32-bit.
+_UIntName: TypeAlias = Literal["DIEnable", "DIEdge", "DIWaitEnable", "ENCComp2"]
+
 # ---- event codes --------------------------------------------------------------------
 
 class EventStatus(enum.Enum):
