@@ -140,7 +140,7 @@ def reach_warning(host: str) -> str | None:
     machines may reach the viewer and read its token on the way, since plain
     HTTP carries it unencrypted."""
     try:
-        addresses = {info[4][0] for info in socket.getaddrinfo(
+        addresses = {str(info[4][0]) for info in socket.getaddrinfo(
             host.strip("[]"), None, proto=socket.IPPROTO_TCP)}
     except (OSError, UnicodeError):
         addresses = set()

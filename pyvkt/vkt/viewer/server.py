@@ -273,12 +273,11 @@ class ViewerServer:
         self._accept_again = time.monotonic() + ACCEPT_PAUSE_SECONDS
 
     def _evict(self) -> bool:
-        """Closes the connection that has waited longest for its request."""
-        waiting = [c for c in self._waiting.values() if not c.closing] or \
-            list(self._waiting.values())
-        if not waiting:
+        """Closes a refused connection still being drained, else the one that
+        has waited longest for its request."""
+        if not self._waiting:
             return False
-        self._drop(min(waiting, key=lambda c: c.deadline))
+        self._drop(min(self._waiting.values(), key=lambda c: (not c.closing, c.deadline)))
         return True
 
     def _watch(self, connection: Connection) -> None:
@@ -312,7 +311,7 @@ class ViewerServer:
     def _advance(self, connection: Connection) -> None:
         """Hands a whole request to the handlers, or refuses a malformed one."""
         buffer = connection.buffer
-        while buffer[:1] in (b"\r", b"\n"):
+        while buffer.startswith((b"\r", b"\n")):
             del buffer[:1]  # empty lines before a request are allowed
         end = head_end(buffer)
         if end is None:
