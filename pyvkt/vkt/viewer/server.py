@@ -49,6 +49,7 @@ SPARE_DESCRIPTORS = 64
 REQUEST_SECONDS = 10.0
 WRITE_SECONDS = 10.0
 LINGER_SECONDS = 2.0
+STOP_SECONDS = 2.0
 ACCEPT_PAUSE_SECONDS = 0.1
 STATIC_TYPES = {
     "app.js": "text/javascript; charset=utf-8",
@@ -197,8 +198,11 @@ class ViewerServer:
         finally:
             for _ in workers:
                 self._work.put(None)
+            # A long poll ends within half a second; a handler stuck on a
+            # client that does not read is a daemon thread and is left behind.
+            deadline = time.monotonic() + STOP_SECONDS
             for worker in workers:
-                worker.join(self.write_seconds + 1)
+                worker.join(max(0.0, deadline - time.monotonic()))
             self._finish()
 
     def shutdown(self) -> None:
