@@ -136,12 +136,15 @@ def test_at_the_cap_the_longest_waiting_connection_makes_room(viewer):
 
 def test_beyond_the_cap_with_every_connection_answering_a_new_one_is_refused(viewer,
                                                                                monkeypatch):
-    monkeypatch.setattr(viewer_server, "FRAME_WAIT_SECONDS", 5.0)
+    monkeypatch.setattr(viewer_server, "FRAME_WAIT_SECONDS", 20.0)
     viewer.server.max_connections = 1
     waiting = socket.create_connection(("127.0.0.1", viewer.port), timeout=10)
     try:
         waiting.sendall(request(viewer, "GET", "/api/frame?after=0"))
-        time.sleep(0.5)  # the long poll is with a handler now
+        deadline = time.monotonic() + 10
+        while viewer.server._busy != 1:  # until the long poll is with a handler
+            assert time.monotonic() < deadline
+            time.sleep(0.01)
         data, closed = exchange(viewer.port, request(viewer, "GET", "/api/state"))
         assert answers(data) == [(503, {"error": "the viewer is busy: too many connections"})]
         assert closed
