@@ -91,10 +91,7 @@ function showFrame(frame) {
   const sizeChanged = !view.frame || view.frame.width !== frame.width ||
                       view.frame.height !== frame.height;
   view.frame = frame;
-  const counts = countValues(frame);
-  const stats = statistics(counts, frame.bits);
-  showDisplayWindow(frame.bits, stats);
-  paint(frame);
+  const stats = render(frame);
   if (sizeChanged && !view.userZoom) view.needsFit = true;
   fitWhenSized();
   draw();
@@ -103,16 +100,35 @@ function showFrame(frame) {
   showStatistics(stats);
 }
 
-// The count of every sample value, from which the statistics follow exactly.
-function countValues(frame) {
+// Draws the frame into the grey image and gives its statistics, which
+// follow exactly from the count of every sample value. The values are
+// counted while they are drawn, unless the display window follows the frame
+// and so needs its min and max first.
+function render(frame) {
+  if (frame.bits > 8 && view.window.auto) {
+    const stats = statistics(countValues(frame, newCounts(frame)), frame.bits);
+    showDisplayWindow(frame.bits, stats);
+    paint(frame, null);
+    return stats;
+  }
+  const stats = statistics(paint(frame, newCounts(frame)), frame.bits);
+  showDisplayWindow(frame.bits, stats);
+  return stats;
+}
+
+function newCounts(frame) {
+  return new Uint32Array(frame.samples.BYTES_PER_ELEMENT === 1 ? 256 : 65536);
+}
+
+function countValues(frame, counts) {
   const samples = frame.samples;
-  const counts = new Uint32Array(samples.BYTES_PER_ELEMENT === 1 ? 256 : 65536);
   for (let i = 0; i < samples.length; i++) counts[samples[i]]++;
   return counts;
 }
 
-// The image through a table from sample value to colour.
-function paint(frame) {
+// The image through a table from sample value to colour; the values
+// counted into `counts` on the way when given.
+function paint(frame, counts) {
   const { width, height, samples } = frame;
   if (view.grey.width !== width || view.grey.height !== height) {
     view.grey.width = width;
@@ -122,8 +138,17 @@ function paint(frame) {
   const image = context.createImageData(width, height);
   const rgba = new Uint32Array(image.data.buffer);
   const colours = colourTable(frame);
-  for (let i = 0; i < samples.length; i++) rgba[i] = colours[samples[i]];
+  if (counts) {
+    for (let i = 0; i < samples.length; i++) {
+      const v = samples[i];
+      counts[v]++;
+      rgba[i] = colours[v];
+    }
+  } else {
+    for (let i = 0; i < samples.length; i++) rgba[i] = colours[samples[i]];
+  }
   context.putImageData(image, 0, 0);
+  return counts;
 }
 
 const RED = 0xff0000ff;  // little-endian RGBA
@@ -195,8 +220,7 @@ function installDisplayWindow() {
 function redraw() {
   const frame = view.frame;
   if (!frame) return;
-  showDisplayWindow(frame.bits, statistics(countValues(frame), frame.bits));
-  paint(frame);
+  render(frame);
   draw();
 }
 
