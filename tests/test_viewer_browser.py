@@ -216,3 +216,153 @@ def test_a_snapshot_is_the_frame_as_png(page, viewer, tmp_path):
     saved = until(page, lambda: list(downloads.glob("snapshot-frame-*.png")))
     with Image.open(saved[0]) as image:
         np.testing.assert_array_equal(np.asarray(image.convert("L")), frame)
+
+
+def canvas_pixel(browser, selector_script, x, y):
+    """The RGB colour at ``x``, ``y`` of a canvas the script names."""
+    return browser.execute_script(
+        "const c = %s; return Array.from(c.getContext('2d').getImageData(%s, %s, 1, 1).data)"
+        ".slice(0, 3);" % (selector_script, x, y))
+
+
+def save_screenshot(browser, name):
+    ARTIFACTS.mkdir(parents=True, exist_ok=True)
+    target = ARTIFACTS / name
+    assert browser.save_screenshot(str(target))
+    print("screenshot of the viewer:", target)
+    assert target.stat().st_size > 10000
+
+
+@pytest.mark.parametrize("how", ["reloaded", "opened before"])
+def test_the_first_frame_is_fitted_once_the_image_area_has_a_size(browser, viewer, tmp_path,
+                                                                   how):
+    """The first frame comes before the board's state shows the image area:
+    it is fitted when the area gets its size, not to the hidden area."""
+    y, x = np.mgrid[0:480, 0:640]
+    scene = (60 + 150 * ((x // 80 + y // 80) % 2)).astype(np.uint8)
+    if how == "reloaded":
+        browser.get(viewer.url)
+        open_board(browser, "KTX21", camera_file(tmp_path, Width=640, Height=480))
+        vktsim.set_frames(viewer.session.board.device, [scene])
+        start_and_wait_for_frames(browser)
+        browser.refresh()
+    else:
+        viewer.open(model="KTX21", camera_file=camera_file(tmp_path, Width=640, Height=480))
+        vktsim.set_frames(viewer.session.board.device, [scene])
+        viewer.capture(True)
+        viewer.frame()
+        browser.get(viewer.url)
+    until(browser, lambda: element(browser, "#frame-number").text not in ("", "-"))
+    zoom = until(browser, lambda: element(browser, "#zoom-level").text)
+    assert zoom != "0 %" and int(zoom.split()[0]) > 10
+    width, height = browser.execute_script(
+        "const c = document.getElementById('image'); return [c.width, c.height];")
+    assert width > 100 and height > 100
+    centre = until(browser, lambda: max(canvas_pixel(
+        browser, "document.getElementById('image')", width // 2, height // 2)) and
+        canvas_pixel(browser, "document.getElementById('image')", width // 2, height // 2))
+    assert centre[0] in (60, 210)
+    if how == "reloaded":
+        save_screenshot(browser, "viewer-reload.png")
+    viewer.capture(False)
+
+
+TWELVE_BIT = (np.arange(48 * 64, dtype=np.uint16).reshape(48, 64) % 1001 + 1000)
+TWELVE_BIT[40:, 56:] = 4095
+
+
+def test_a_twelve_bit_camera_has_a_display_window_and_shows_saturation(page, viewer,
+                                                                       tmp_path):
+    open_board(page, "KTX22", camera_file(tmp_path, "KTX22", BitWidth=12))
+    vktsim.set_frames(viewer.session.board.device, [TWELVE_BIT])
+    start_and_wait_for_frames(page)
+    assert element(page, "#frame-size").text == "64 x 48, 12 bit"
+    until(page, lambda: element(page, "#display").is_displayed())
+    low, high = element(page, "#window-low"), element(page, "#window-high")
+    until(page, lambda: (low.get_attribute("value"), high.get_attribute("value"))
+          == ("1000", "4095"))
+    grey = "view.grey"
+    until(page, lambda: canvas_pixel(page, grey, 60, 44) == [255, 0, 0])
+    replace_text(low, "1000")
+    replace_text(high, "2000")
+    assert not element(page, "#window-auto").is_selected()
+    at_1500 = 500   # row 7, column 52: (7 * 64 + 52) % 1001 + 1000 == 1500
+    assert TWELVE_BIT[7, 52] == 1000 + at_1500
+    until(page, lambda: canvas_pixel(page, grey, 52, 7) == [128, 128, 128])
+    assert canvas_pixel(page, grey, 0, 0) == [0, 0, 0]
+    element(page, "#saturation").click()
+    until(page, lambda: canvas_pixel(page, grey, 60, 44) == [255, 255, 255])
+    element(page, "#saturation").click()
+    element(page, "#window-auto").click()
+    until(page, lambda: high.get_attribute("value") == "4095")
+    element(page, "#stop").click()
+
+
+def test_a_screenshot_of_a_twelve_bit_camera_for_a_person(page, viewer, tmp_path):
+    """A dim 12-bit scene stretched by the automatic display window, with a
+    saturated spot drawn red."""
+    open_board(page, "KTX22", camera_file(tmp_path, "KTX22", BitWidth=12, Width=640,
+                                          Height=480))
+    y, x = np.mgrid[0:480, 0:640]
+    scene = 300 + 500 * (1 + np.sin(x / 41.0) * np.cos(y / 29.0)) + x
+    spot = (x - 470) ** 2 + (y - 150) ** 2
+    scene = np.where(spot < 40 ** 2, 4095, scene + 2400 * np.exp(-spot / 3000.0))
+    vktsim.set_frames(viewer.session.board.device, [np.minimum(scene, 4095).astype(np.uint16)])
+    start_and_wait_for_frames(page)
+    until(page, lambda: element(page, "#display").is_displayed())
+    until(page, lambda: float(element(page, "#fps").text) > 0)
+    save_screenshot(page, "viewer-12bit.png")
+    element(page, "#stop").click()
+
+
+def test_an_eight_bit_camera_has_no_display_window(page, viewer, tmp_path):
+    open_board(page, "KTX21", camera_file(tmp_path))
+    start_and_wait_for_frames(page)
+    assert not element(page, "#display").is_displayed()
+
+
+def png_chunks(data):
+    chunks, at = {}, 8
+    while at < len(data):
+        length = int.from_bytes(data[at:at + 4], "big")
+        chunks.setdefault(data[at + 4:at + 8].decode(), data[at + 8:at + 8 + length])
+        at += 12 + length
+    return chunks
+
+
+def test_a_twelve_bit_snapshot_keeps_its_twelve_bits(page, viewer, tmp_path):
+    from PIL import Image
+    downloads = tmp_path / "downloads"
+    downloads.mkdir()
+    page.execute_cdp_cmd("Browser.setDownloadBehavior",
+                         {"behavior": "allow", "downloadPath": str(downloads)})
+    open_board(page, "KTX22", camera_file(tmp_path, "KTX22", BitWidth=12))
+    vktsim.set_frames(viewer.session.board.device, [TWELVE_BIT])
+    start_and_wait_for_frames(page)
+    element(page, "#snapshot").click()
+    saved = until(page, lambda: list(downloads.glob("snapshot-frame-*.png")))
+    data = saved[0].read_bytes()
+    assert png_chunks(data)["IHDR"][8:10] == bytes([16, 0])   # 16-bit grey
+    assert png_chunks(data)["sBIT"] == bytes([12])
+    with Image.open(saved[0]) as image:
+        np.testing.assert_array_equal(np.asarray(image).astype(np.uint16), TWELVE_BIT)
+
+
+def test_a_long_refusal_is_readable_in_the_settings_at_1280_px(page, viewer, tmp_path):
+    page.set_window_size(1280, 900)
+    try:
+        open_board(page, "KTX21", camera_file(tmp_path))
+        replace_text(element(page, '#settings tr[data-name="TriggerMode"] input'), "9")
+        cell = until(page, lambda: element(
+            page, '#settings tr[data-name="TriggerMode"] td.error').text and element(
+            page, '#settings tr[data-name="TriggerMode"] td.error'))
+        fits = page.execute_script("""
+            const cell = arguments[0], panel = document.getElementById('settings-panel');
+            const inner = cell.getBoundingClientRect(), outer = panel.getBoundingClientRect();
+            return [inner.left >= outer.left, inner.right <= outer.right,
+                    cell.scrollWidth <= cell.clientWidth,
+                    panel.scrollWidth <= panel.clientWidth];""", cell)
+        assert fits == [True, True, True, True]
+        assert cell.text.endswith("TriggerMode 9 is out of range 0..2 File:sim/core/state.cpp")
+    finally:
+        page.set_window_size(1400, 900)

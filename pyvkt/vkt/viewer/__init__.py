@@ -1,7 +1,8 @@
 """The live viewer: a local web page showing a board as it runs.
 
-``serve`` starts it; ``vkt view`` calls it. See the README section "The
-live viewer" for what the page offers and how it keeps other sites out.
+``serve`` starts it; ``vkt view`` calls it, after printing
+``reach_warning(host)`` when there is one. The documentation's viewer guide
+says what the page offers and how it keeps other sites out.
 """
 from __future__ import annotations
 
@@ -9,9 +10,11 @@ import pathlib
 import socket
 from collections.abc import Callable
 
-from .security import is_wildcard, url_host
+from .security import is_wildcard, reach_warning, url_host
 from .server import ViewerServer
 from .session import Session
+
+__all__ = ["address", "make_server", "reach_warning", "serve", "ViewerServer"]
 
 
 def address(server: ViewerServer, host: str) -> str:

@@ -87,9 +87,14 @@ class Gate:
         self.names = frozenset(names)
 
     def is_own(self, host_and_port: str) -> bool:
-        """Whether ``host:port`` (as a Host header gives it) is this viewer."""
-        name, _, port = host_and_port.lower().rpartition(":")
-        if port != str(self.port) or not name:
+        """Whether ``host[:port]`` (as a Host header gives it) is this
+        viewer; without a port it names HTTP's default port, 80, the way a
+        browser leaves the port out of the viewer's address on port 80."""
+        parts = split_host(host_and_port.lower())
+        if parts is None:
+            return False
+        name, port = parts
+        if (port or "80") != str(self.port):
             return False
         return name in self.names or (self.any_address and _is_address(name))
 
@@ -108,6 +113,41 @@ class Gate:
         if given is None or not hmac.compare_digest(given.encode(), self.token.encode()):
             return Refusal(401, "refused: the token of the viewer's address is missing or wrong")
         return None
+
+
+def split_host(text: str) -> tuple[str, str | None] | None:
+    """``host[:port]`` as its name (an IPv6 address in brackets) and its
+    port (None when not given); None when it is neither."""
+    if text.startswith("["):
+        name, bracket, rest = text.partition("]")
+        if not bracket:
+            return None
+        name += bracket
+    else:
+        name, colon, port_text = text.partition(":")
+        rest = colon + port_text
+    if not name or (rest and not rest.startswith(":")):
+        return None
+    port = rest[1:] or None
+    if port is not None and not (port.isascii() and port.isdigit()):
+        return None
+    return name, port
+
+
+def reach_warning(host: str) -> str | None:
+    """What to tell the user before serving on ``host``: None when every
+    address the name stands for is this machine's loopback, else that other
+    machines may reach the viewer and read its token on the way, since plain
+    HTTP carries it unencrypted."""
+    try:
+        addresses = {str(info[4][0]) for info in socket.getaddrinfo(
+            host.strip("[]"), None, proto=socket.IPPROTO_TCP)}
+    except (OSError, UnicodeError):
+        addresses = set()
+    if addresses and all(is_loopback(address.split("%")[0]) for address in addresses):
+        return None
+    return (f"the viewer is reachable from other machines at {host}, and plain HTTP "
+            "carries its token unencrypted: anyone who sees the traffic can use the viewer")
 
 
 def _query_token(target: str) -> str | None:

@@ -13,16 +13,23 @@ import time
 from collections import deque
 from typing import Any
 
+import vktsim
+
 from .. import boards, recording
 from .capture import Capture, Frame
 
 MAX_ERRORS = 20
 MAX_RECORD_FRAMES = 10000
 DIO_LINES = 32
+C_INT = range(-2**31, 2**31)
+DEVICE_BUSY = int(vktsim.ExStatus.DeviceBusy)
 
 
 class SessionError(Exception):
-    """A request the viewer refuses; its text is shown in the page."""
+    """A request the viewer refuses; its text is shown in the page (with the
+    library's status when the library refused it)."""
+
+    status: int | None = None
 
 
 class FrameSlot:
@@ -96,6 +103,8 @@ class Session:
         self._error_numbers = itertools.count(1)
         self._board_serials = itertools.count(1)
         self.board_serial = 0
+        self.opened_as: tuple[Any, ...] = ()
+        self.bits = 8
         self._lock = threading.RLock()
         # Errors come from the capture thread too, while a request may hold
         # the session's lock waiting for that thread to end: a lock of their own.
@@ -113,21 +122,46 @@ class Session:
 
     # ---- opening and closing --------------------------------------------------------------
     def open(self, request: dict[str, Any]) -> dict[str, Any]:
-        """Opens the board the page names, closing the one open before."""
+        """Opens the board the page names in place of the one open before.
+        The new board is opened first, so that one which cannot open leaves
+        the open board (and its capture) as it was; only when the library
+        answers that the board is in use, and a board is open, is the open
+        one closed to make way (the page may be reopening the same board),
+        and reopened as it was if the new one fails all the same."""
         model = _text(request, "model")
         camera_file = request.get("camera_file") or None
-        if camera_file is not None and not isinstance(camera_file, str):
+        if camera_file is not None and (not isinstance(camera_file, str)
+                                        or "\0" in camera_file):
+            # The library takes a C string: a NUL would cut the path short.
             raise SessionError("camera_file must be a path")
-        id_ = _number(request, "id", 0)
-        ch = _number(request, "ch", 0) if model in boards.GRABBER_MODELS else None
+        id_ = _number(request, "id", 0, C_INT)
+        ch = _number(request, "ch", 0, C_INT) if model in boards.GRABBER_MODELS else None
+        wanted = (model, id_, ch, camera_file)
         with self._lock:
-            self.close({})
             try:
-                self.board = boards.open_board(model, id_, ch, camera_file)
-                self.board_serial = next(self._board_serials)
-            except (RuntimeError, boards.BoardError) as error:
-                raise self._library(error) from None
+                board = _open(*wanted)
+            except SessionError as error:
+                if self.board is None or error.status != DEVICE_BUSY:
+                    raise
+                board = self._open_instead(wanted)
+            else:
+                self.close({})
+            self.board, self.opened_as = board, wanted
+            self.board_serial = next(self._board_serials)
             return self.state({"settings": True})
+
+    def _open_instead(self, wanted: tuple[Any, ...]) -> boards.Board:
+        previous = self.opened_as
+        self.close({})
+        try:
+            return _open(*wanted)
+        except SessionError:
+            try:
+                self.board = _open(*previous)
+                self.board_serial = next(self._board_serials)
+            except SessionError as again:
+                self.report(f"the board open before could not be opened again: {again}")
+            raise
 
     def close(self, request: dict[str, Any]) -> dict[str, Any]:
         """Stops any capture and releases the board."""
@@ -228,6 +262,14 @@ class Session:
         except (RuntimeError, boards.BoardError) as error:
             raise self._library(error) from None
         self.capturing = capturing
+        self.bits = _significant_bits(board)
+
+    def sample_bits(self, sample_bytes: int) -> int:
+        """The significant bits of the running capture's samples (a 12-bit
+        camera's frames come in 16-bit samples)."""
+        if sample_bytes == 2 and 8 < self.bits <= 16:
+            return self.bits
+        return 8 * sample_bytes
 
     def _on_frame(self, frame: Frame) -> None:
         self.frames.put(frame)
@@ -336,11 +378,34 @@ def _text(request: dict[str, Any], key: str) -> str:
     return value
 
 
-def _number(request: dict[str, Any], key: str, default: int | None) -> int:
+def _number(request: dict[str, Any], key: str, default: int | None,
+            bounds: range | None = None) -> int:
     value = request.get(key, default)
     if value is None or isinstance(value, bool) or not isinstance(value, int):
         raise SessionError(f"{key} must be an integer")
+    if bounds is not None and value not in bounds:
+        raise SessionError(f"{key} must be {bounds.start} to {bounds.stop - 1}")
     return value
+
+
+def _significant_bits(board: boards.Board) -> int:
+    """The camera's bits per pixel as its board's table names them."""
+    names = {s.name for s in board.settings}
+    for name in ("BitWidth", "ImageDepth"):
+        if name in names:
+            value = boards.get_setting(board, name)
+            return value if isinstance(value, int) else 8
+    return 8
+
+
+def _open(model: str, id_: int, ch: int | None, camera_file: str | None) -> boards.Board:
+    """A board, or the library's refusal as a SessionError carrying its status."""
+    try:
+        return boards.open_board(model, id_, ch, camera_file)
+    except (RuntimeError, boards.BoardError) as error:
+        refusal = SessionError(boards.describe_error(error))
+        refusal.status = boards.library_status(error)
+        raise refusal from None
 
 
 def _unused(path: pathlib.Path) -> pathlib.Path:

@@ -7,8 +7,16 @@ const $ = (id) => document.getElementById(id);
 
 const view = {
   frame: null,          // {sequence, number, width, height, samples, bits}
-  zoom: 1, panX: 0, panY: 0, fitted: false,
+  // userZoom: the user zoomed or panned, so frames keep that view; else every
+  // new frame size is fitted, once the image area has a size (it has none
+  // while its section is hidden, as when a frame comes before the board's
+  // state on a reload).
+  zoom: 1, panX: 0, panY: 0, userZoom: false, needsFit: false,
   grey: document.createElement("canvas"),
+  // The display window: the sample values drawn black and white (the frame's
+  // own min and max while automatic); saturated samples drawn red.
+  window: { low: 0, high: 255, auto: true }, saturation: true,
+  colours: null, coloursKey: "",
   board: null,
   settingsFor: null,
   lastError: 0,
@@ -53,21 +61,15 @@ async function frameLoop() {
 function readFrame(headers, buffer) {
   const number = (name) => parseInt(headers.get(name), 10);
   const sampleBytes = number("X-Frame-Sample-Bytes");
+  const bits = number("X-Frame-Bits");
   return {
     sequence: number("X-Frame-Sequence"),
     number: number("X-Frame-Number"),
     width: number("X-Frame-Width"),
     height: number("X-Frame-Height"),
     samples: sampleBytes === 1 ? new Uint8Array(buffer) : new Uint16Array(buffer),
-    bits: sampleBytes === 1 ? 8 : sampleBits(),
+    bits: bits >= 1 && bits <= 8 * sampleBytes ? bits : 8 * sampleBytes,
   };
-}
-
-// The depth of 16-bit samples: the board's BitWidth when the table has one.
-function sampleBits() {
-  const row = document.querySelector('#settings tr[data-name="BitWidth"] input');
-  const bits = row ? parseInt(row.value, 10) : NaN;
-  return bits > 8 && bits <= 16 ? bits : 16;
 }
 
 // Frames this page drew in the last second, and frames it never got (gaps in
@@ -89,55 +91,144 @@ function showFrame(frame) {
   const sizeChanged = !view.frame || view.frame.width !== frame.width ||
                       view.frame.height !== frame.height;
   view.frame = frame;
-  const counts = paintGrey(frame);
-  if (sizeChanged && !view.fitted) zoomToFit();
+  const stats = render(frame);
+  if (sizeChanged && !view.userZoom) view.needsFit = true;
+  fitWhenSized();
   draw();
   $("frame-number").textContent = frame.number;
   $("frame-size").textContent = frame.width + " x " + frame.height + ", " + frame.bits + " bit";
-  showStatistics(counts, frame.bits);
+  showStatistics(stats);
 }
 
-// One pass over the samples: the grey image (through a table from sample to
-// colour) and the count of every sample value, from which the statistics
-// follow exactly.
-function paintGrey(frame) {
+// Draws the frame into the grey image and gives its statistics, which
+// follow exactly from the count of every sample value. The values are
+// counted while they are drawn, unless the display window follows the frame
+// and so needs its min and max first.
+function render(frame) {
+  if (frame.bits > 8 && view.window.auto) {
+    const stats = statistics(countValues(frame, newCounts(frame)), frame.bits);
+    showDisplayWindow(frame.bits, stats);
+    paint(frame, null);
+    return stats;
+  }
+  const stats = statistics(paint(frame, newCounts(frame)), frame.bits);
+  showDisplayWindow(frame.bits, stats);
+  return stats;
+}
+
+function newCounts(frame) {
+  return new Uint32Array(frame.samples.BYTES_PER_ELEMENT === 1 ? 256 : 65536);
+}
+
+function countValues(frame, counts) {
+  const samples = frame.samples;
+  for (let i = 0; i < samples.length; i++) counts[samples[i]]++;
+  return counts;
+}
+
+// The image through a table from sample value to colour; the values
+// counted into `counts` on the way when given.
+function paint(frame, counts) {
   const { width, height, samples } = frame;
-  view.grey.width = width;
-  view.grey.height = height;
+  if (view.grey.width !== width || view.grey.height !== height) {
+    view.grey.width = width;
+    view.grey.height = height;
+  }
   const context = view.grey.getContext("2d");
   const image = context.createImageData(width, height);
   const rgba = new Uint32Array(image.data.buffer);
-  const colours = colourTable(frame.bits, samples.BYTES_PER_ELEMENT);
-  const counts = new Uint32Array(colours.length);
-  for (let i = 0; i < samples.length; i++) {
-    const v = samples[i];
-    counts[v]++;
-    rgba[i] = colours[v];
+  const colours = colourTable(frame);
+  if (counts) {
+    for (let i = 0; i < samples.length; i++) {
+      const v = samples[i];
+      counts[v]++;
+      rgba[i] = colours[v];
+    }
+  } else {
+    for (let i = 0; i < samples.length; i++) rgba[i] = colours[samples[i]];
   }
   context.putImageData(image, 0, 0);
   return counts;
 }
 
-const colourTables = new Map();
+const RED = 0xff0000ff;  // little-endian RGBA
 
-function colourTable(bits, sampleBytes) {
-  const key = bits + "/" + sampleBytes;
-  if (!colourTables.has(key)) {
-    const table = new Uint32Array(sampleBytes === 1 ? 256 : 65536);
-    const scale = 255 / ((1 << bits) - 1);
-    for (let v = 0; v < table.length; v++) {
-      const g = Math.min(255, Math.round(v * scale));
-      table[v] = 0xff000000 | (g << 16) | (g << 8) | g;
+// Grey from black at the window's low value to white at its high value;
+// above 8 bits, samples at the camera's full scale in red when asked for.
+function colourTable(frame) {
+  const wide = frame.bits > 8;
+  const low = wide ? view.window.low : 0;
+  const high = wide ? view.window.high : 255;
+  const saturated = wide && view.saturation ? 2 ** frame.bits - 1 : Infinity;
+  const size = frame.samples.BYTES_PER_ELEMENT === 1 ? 256 : 65536;
+  const key = [size, low, high, saturated].join("/");
+  if (view.coloursKey !== key) {
+    const table = new Uint32Array(size);
+    const scale = 255 / Math.max(1, high - low);
+    for (let v = 0; v < size; v++) {
+      const g = Math.max(0, Math.min(255, Math.round((v - low) * scale)));
+      table[v] = v >= saturated ? RED : 0xff000000 | (g << 16) | (g << 8) | g;
     }
-    colourTables.set(key, table);
+    view.colours = table;
+    view.coloursKey = key;
   }
-  return colourTables.get(key);
+  return view.colours;
+}
+
+// The window's controls, shown for cameras above 8 bits; automatic, the
+// window follows each frame's min and max.
+function showDisplayWindow(bits, stats) {
+  const wide = bits > 8;
+  $("display").hidden = !wide;
+  if (!wide) return;
+  const top = 2 ** bits - 1;
+  if (view.window.auto) {
+    view.window.low = stats.min;
+    view.window.high = Math.max(stats.max, stats.min + 1);
+  }
+  view.window.low = Math.min(Math.max(0, view.window.low), top - 1);
+  view.window.high = Math.min(Math.max(view.window.low + 1, view.window.high), top);
+  for (const [id, value] of [["window-low", view.window.low], ["window-high", view.window.high]]) {
+    const field = $(id);
+    field.max = top;
+    if (field !== document.activeElement) field.value = value;
+  }
+  $("window-auto").checked = view.window.auto;
+}
+
+function installDisplayWindow() {
+  const typed = () => {
+    const low = parseInt($("window-low").value, 10);
+    const high = parseInt($("window-high").value, 10);
+    if (!Number.isFinite(low) || !Number.isFinite(high)) return;
+    view.window = { low: low, high: high, auto: false };
+    redraw();
+  };
+  $("window-low").addEventListener("change", typed);
+  $("window-high").addEventListener("change", typed);
+  $("window-auto").addEventListener("change", () => {
+    view.window.auto = $("window-auto").checked;
+    redraw();
+  });
+  $("saturation").addEventListener("change", () => {
+    view.saturation = $("saturation").checked;
+    redraw();
+  });
+}
+
+// The frame shown again with the display as it is now set.
+function redraw() {
+  const frame = view.frame;
+  if (!frame) return;
+  render(frame);
+  draw();
 }
 
 // ---- zoom and pan -----------------------------------------------------------------------
 function draw() {
   const canvas = $("image");
   const viewport = $("viewport");
+  if (viewport.clientWidth === 0 || viewport.clientHeight === 0) return;
   if (canvas.width !== viewport.clientWidth || canvas.height !== viewport.clientHeight) {
     canvas.width = viewport.clientWidth;
     canvas.height = viewport.clientHeight;
@@ -161,9 +252,21 @@ function setZoom(zoom, centreX, centreY) {
   draw();
 }
 
+// Fits the frame once the image area can be measured.
+function fitWhenSized() {
+  const viewport = $("viewport");
+  if (view.needsFit && view.frame && viewport.clientWidth > 0 && viewport.clientHeight > 0) {
+    view.needsFit = false;
+    zoomToFit();
+  }
+}
+
 function zoomToFit() {
   const viewport = $("viewport");
-  if (!view.frame) return;
+  if (!view.frame || viewport.clientWidth === 0 || viewport.clientHeight === 0) {
+    view.needsFit = true;
+    return;
+  }
   view.zoom = Math.min(viewport.clientWidth / view.frame.width,
                        viewport.clientHeight / view.frame.height);
   view.panX = (viewport.clientWidth - view.frame.width * view.zoom) / 2;
@@ -172,7 +275,7 @@ function zoomToFit() {
 }
 
 function zoomOneToOne() {
-  view.fitted = true;
+  view.userZoom = true;
   view.zoom = 1;
   view.panX = 0;
   view.panY = 0;
@@ -189,7 +292,7 @@ function installZoomAndPan() {
   let dragging = null;
   canvas.addEventListener("wheel", (event) => {
     event.preventDefault();
-    view.fitted = true;
+    view.userZoom = true;
     setZoom(view.zoom * (event.deltaY < 0 ? 1.25 : 0.8), event.offsetX, event.offsetY);
   }, { passive: false });
   canvas.addEventListener("mousedown", (event) => {
@@ -198,7 +301,7 @@ function installZoomAndPan() {
   window.addEventListener("mouseup", () => { dragging = null; });
   canvas.addEventListener("mousemove", (event) => {
     if (dragging) {
-      view.fitted = true;
+      view.userZoom = true;
       view.panX += event.clientX - dragging.x;
       view.panY += event.clientY - dragging.y;
       dragging = { x: event.clientX, y: event.clientY };
@@ -206,11 +309,17 @@ function installZoomAndPan() {
     }
     showPixel(event.offsetX, event.offsetY);
   });
-  $("zoom-fit").onclick = () => { view.fitted = false; zoomToFit(); };
+  $("zoom-fit").onclick = () => { view.userZoom = false; zoomToFit(); };
   $("zoom-one").onclick = zoomOneToOne;
-  $("zoom-in").onclick = () => { view.fitted = true; setZoom(view.zoom * 2, ...centre()); };
-  $("zoom-out").onclick = () => { view.fitted = true; setZoom(view.zoom / 2, ...centre()); };
-  window.addEventListener("resize", draw);
+  $("zoom-in").onclick = () => { view.userZoom = true; setZoom(view.zoom * 2, ...centre()); };
+  $("zoom-out").onclick = () => { view.userZoom = true; setZoom(view.zoom / 2, ...centre()); };
+  // The image area gets its size when its section is shown, and changes it
+  // with the window: a fitted frame is fitted again, any other redrawn.
+  new ResizeObserver(() => {
+    if (!view.userZoom && view.frame) view.needsFit = true;
+    fitWhenSized();
+    draw();
+  }).observe($("viewport"));
 }
 
 // The value of the pixel under the cursor, in image coordinates.
@@ -252,8 +361,7 @@ function statistics(counts, bits) {
   return { min, max, mean, std: Math.sqrt(squares / n), bins };
 }
 
-function showStatistics(counts, bits) {
-  const stats = statistics(counts, bits);
+function showStatistics(stats) {
   $("stat-min").textContent = stats.min;
   $("stat-max").textContent = stats.max;
   $("stat-mean").textContent = stats.mean.toFixed(3);
@@ -338,24 +446,27 @@ function showErrors(errors) {
 }
 
 // The settings table: built anew for another board, else updated in place,
-// leaving alone the field being edited.
+// leaving alone the field being edited. Each setting has a second row under
+// it, across the table, for the library's refusal, so that a long text wraps
+// within the panel instead of being clipped.
 function showSettings(rows, serial) {
   const body = document.querySelector("#settings tbody");
-  if (body.dataset.serial !== String(serial) || body.children.length !== rows.length) {
+  const fields = body.querySelectorAll("tr.setting input");
+  if (body.dataset.serial !== String(serial) || fields.length !== rows.length) {
     body.dataset.serial = serial;
-    body.replaceChildren(...rows.map(settingRow));
+    body.replaceChildren(...rows.flatMap(settingRows));
     return;
   }
   rows.forEach((row, index) => {
-    const field = body.children[index].querySelector("input");
+    const field = fields[index];
     if (field !== document.activeElement && row.value !== undefined) field.value = row.value;
   });
 }
 
-function settingRow(row) {
+function settingRows(row) {
   const line = document.createElement("tr");
   line.dataset.name = row.name;
-  line.className = row.writable ? "writable" : "readonly";
+  line.className = "setting " + (row.writable ? "writable" : "readonly");
   const name = document.createElement("td");
   name.textContent = row.name;
   const field = document.createElement("input");
@@ -364,14 +475,19 @@ function settingRow(row) {
   field.placeholder = row.value === undefined && row.writable ? "write-only" : "";
   const cell = document.createElement("td");
   cell.append(field);
+  line.append(name, cell);
+  const refusal = document.createElement("tr");
+  refusal.dataset.name = row.name;
+  refusal.className = "refusal";
   const error = document.createElement("td");
   error.className = "error";
+  error.colSpan = 2;
   error.textContent = row.error || "";
+  refusal.append(error);
   if (row.writable) {
     field.addEventListener("change", () => writeSetting(row.name, field, error));
   }
-  line.append(name, cell, error);
-  return line;
+  return [line, refusal];
 }
 
 async function writeSetting(name, field, errorCell) {
@@ -415,18 +531,73 @@ async function switchOutput(line, element) {
   if (answer) showLines(answer);
 }
 
-function snapshot() {
-  if (!view.frame) return;
-  const number = view.frame.number;
-  view.grey.toBlob((blob) => {
-    const link = document.createElement("a");
-    link.href = URL.createObjectURL(blob);
-    link.download = "snapshot-frame-" + number + ".png";
-    link.id = "snapshot-link";
-    document.body.append(link);
-    link.click();
-    setTimeout(() => { URL.revokeObjectURL(link.href); link.remove(); }, 1000);
-  }, "image/png");
+// The frame as PNG in the camera's own depth (16-bit samples above 8 bits,
+// with an sBIT chunk naming the significant bits), from its exact samples,
+// not from the image drawn through the display window.
+async function snapshot() {
+  const frame = view.frame;
+  if (!frame) return;
+  const blob = await pngOf(frame);
+  const link = document.createElement("a");
+  link.href = URL.createObjectURL(blob);
+  link.download = "snapshot-frame-" + frame.number + ".png";
+  link.id = "snapshot-link";
+  document.body.append(link);
+  link.click();
+  setTimeout(() => { URL.revokeObjectURL(link.href); link.remove(); }, 1000);
+}
+
+async function pngOf(frame) {
+  const { width, height, samples, bits } = frame;
+  const depth = samples.BYTES_PER_ELEMENT * 8;
+  const rowBytes = 1 + width * samples.BYTES_PER_ELEMENT;
+  const raw = new Uint8Array(rowBytes * height);   // filter byte 0: rows as they are
+  for (let y = 0; y < height; y++) {
+    let at = y * rowBytes + 1;
+    for (let x = y * width; x < (y + 1) * width; x++) {
+      const v = samples[x];
+      if (depth === 16) raw[at++] = v >> 8;        // PNG samples are big-endian
+      raw[at++] = v & 0xff;
+    }
+  }
+  const header = new Uint8Array(13);
+  const fields = new DataView(header.buffer);
+  fields.setUint32(0, width);
+  fields.setUint32(4, height);
+  header[8] = depth;                               // grey (colour type 0), no interlace
+  const chunks = [pngChunk("IHDR", header)];
+  if (bits < depth) chunks.push(pngChunk("sBIT", Uint8Array.of(bits)));
+  chunks.push(pngChunk("IDAT", await zlibCompress(raw)), pngChunk("IEND", new Uint8Array(0)));
+  const signature = Uint8Array.of(0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a);
+  return new Blob([signature, ...chunks], { type: "image/png" });
+}
+
+function pngChunk(type, data) {
+  const chunk = new Uint8Array(12 + data.length);
+  const fields = new DataView(chunk.buffer);
+  fields.setUint32(0, data.length);
+  for (let i = 0; i < 4; i++) chunk[4 + i] = type.charCodeAt(i);
+  chunk.set(data, 8);
+  fields.setUint32(8 + data.length, crc32(chunk.subarray(4, 8 + data.length)));
+  return chunk;
+}
+
+async function zlibCompress(bytes) {
+  // The "deflate" format of a compression stream is the zlib format PNG needs.
+  const stream = new Blob([bytes]).stream().pipeThrough(new CompressionStream("deflate"));
+  return new Uint8Array(await new Response(stream).arrayBuffer());
+}
+
+const CRC_TABLE = Uint32Array.from({ length: 256 }, (_, n) => {
+  let c = n;
+  for (let k = 0; k < 8; k++) c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
+  return c >>> 0;
+});
+
+function crc32(bytes) {
+  let c = 0xffffffff;
+  for (const byte of bytes) c = CRC_TABLE[(c ^ byte) & 0xff] ^ (c >>> 8);
+  return (c ^ 0xffffffff) >>> 0;
 }
 
 // The state four times a second; the settings table whenever another board
@@ -469,6 +640,7 @@ function install() {
   };
   $("snapshot").onclick = snapshot;
   installZoomAndPan();
+  installDisplayWindow();
   frameLoop();
   poll();
 }
