@@ -646,6 +646,9 @@ def install_viewer(monkeypatch, module):
     """Puts `module` in the place of vkt.viewer (None: as if it were not
     installed), whether or not the real one was imported before."""
     import vkt
+    from vkt.viewer.security import reach_warning
+    if module is not None and not hasattr(module, "reach_warning"):
+        module.reach_warning = reach_warning    # the real warning, decided by address
     monkeypatch.setitem(sys.modules, "vkt.viewer", module)
     if module is None:
         monkeypatch.delattr(vkt, "viewer", raising=False)
@@ -688,8 +691,17 @@ def test_view_warns_when_exposed(monkeypatch, capsys):
     install_viewer(monkeypatch, types.SimpleNamespace(serve=lambda host, port, say: say("url")))
     status, _ = run("view", "--host", "0.0.0.0")
     assert status == 0
-    assert error_line(capsys) == \
-        "vkt: warning: the viewer is reachable from other machines at 0.0.0.0"
+    assert error_line(capsys) == (
+        "vkt: warning: the viewer is reachable from other machines at 0.0.0.0, and plain "
+        "HTTP carries its token unencrypted: anyone who sees the traffic can use the viewer")
+
+
+@pytest.mark.parametrize("host", ["127.0.0.1", "localhost", "::1", "127.0.0.2"])
+def test_view_stays_quiet_on_loopback_names(monkeypatch, capsys, host):
+    install_viewer(monkeypatch, types.SimpleNamespace(serve=lambda host, port, say: say("url")))
+    status, _ = run("view", "--host", host)
+    assert status == 0
+    assert capsys.readouterr().err == ""
 
 
 def test_view_without_the_viewer_fails_cleanly(monkeypatch, capsys):

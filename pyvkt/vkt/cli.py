@@ -413,9 +413,9 @@ def cmd_view(args: argparse.Namespace, out: TextIO) -> int:
         from vkt import viewer  # type: ignore[attr-defined, unused-ignore]
     except ImportError as error:
         raise Failure("the viewer is not installed (%s)" % error) from None
-    if args.host != "127.0.0.1":
-        sys.stderr.write("vkt: warning: the viewer is reachable from other machines at %s\n"
-                         % args.host)
+    warning = viewer.reach_warning(args.host)
+    if warning:
+        sys.stderr.write("vkt: warning: %s\n" % warning)
 
     def announce(url: str) -> None:
         out.write(url + "\n")
