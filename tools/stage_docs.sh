@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 PY="$PWD/.venv/bin/python"
 
 bash tools/install_chromium.sh
-"$PY" -c "import selenium, autoapi, matplotlib" 2>/dev/null || bash tools/setup.sh docs
+"$PY" -c "import selenium, autoapi, furo, matplotlib" 2>/dev/null || bash tools/setup.sh docs
 
 bash tools/docs.sh
 SE_OFFLINE=true VKT_REQUIRE_DOCS_SITE=1 "$PY" -m pytest -q tests/test_docs_site.py
