@@ -77,7 +77,7 @@ import doctest as _doctest  # noqa: E402
 doctest_default_flags = _doctest.ELLIPSIS | _doctest.DONT_ACCEPT_TRUE_FOR_1
 
 exclude_patterns = ["_build", "images"]
-templates_path = []
+templates_path = ["_templates"]
 # furo: a plain, readable theme with a sidebar of the guides, a search box
 # and a light and dark scheme; it ships its own fonts' fallbacks and loads
 # nothing from outside.

@@ -3,8 +3,9 @@
 # sample run, warnings as errors), then runs its tests: every public name of
 # unit and vktsim is in the built reference, no page loads anything from
 # outside, the test file the testing guide shows passes, and Debian's headless
-# Chromium (installed with apt-get when missing) opens the index and a
-# reference page and finds wait_event through the search box. Missing
+# Chromium (installed with apt-get when missing) opens the index, the guides,
+# the settings page and a reference page, finds wait_event through the search
+# box, and saves the screenshots the pages show into docs/images/. Missing
 # Chromium pieces fail this stage (the plain test run only skips them).
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -14,7 +14,8 @@ from docutils import nodes
 from docutils.parsers.rst import Directive, directives
 
 RATIO = re.compile(
-    r"^(?P<figure>\S.*?)\s+(?P<ratio>\d+(?:\.\d+)?)x\s+\[(?P<low>[\d.]+)-(?P<high>[\d.]+)\]"
+    r"^(?P<figure>\S.*?)\s+(?P<ratio>\d+(?:\.\d+)?)x\s+"
+    r"\[(?P<low>-?[\d.]+)(?:,\s*|-)(?P<high>-?[\d.]+)\]"
     r"\s+(?P<absolute>.*?)\s+goal (?P<goal>[<>]=\s*[\d.]+x)\s*$")
 PLAIN = re.compile(r"^(?P<figure>[a-zA-Z].*?)\s{2,}(?P<value>\d.*)$")
 SKIP = ("machine:", "build:", "commit:", "load average", "python ", "figure ")
@@ -35,6 +36,16 @@ def parse(path):
         if found:
             others.append(found.groupdict())
     return ratios, others
+
+
+# Intervals as the results print them now ("[2.4, 9.1]"); files written
+# before read "[2.4-9.1]", which is ambiguous once a bound is negative
+# ("[-7.9-32.0]").
+OLD_INTERVAL = re.compile(r"\[(-?[\d.]+)-(-?[\d.]+)\]")
+
+
+def interval(text):
+    return OLD_INTERVAL.sub(r"[\1, \2]", " ".join(text.split()))
 
 
 def _table(header, rows):
@@ -99,7 +110,7 @@ class BenchResults(Directive):
         old = {row["figure"]: row for row in before}
         rows = [[row["figure"], row["goal"],
                  (old[row["figure"]]["ratio"] + "x") if row["figure"] in old else "",
-                 "%sx [%s-%s]" % (row["ratio"], row["low"], row["high"]),
+                 "%sx [%s, %s]" % (row["ratio"], row["low"], row["high"]),
                  " ".join(row["absolute"].split())]
                 for row in after]
         # Written into the source folder's _generated/ (not kept in git),
@@ -108,14 +119,14 @@ class BenchResults(Directive):
         figure = nodes.image(uri="/_generated/bench.svg",
                              alt="ratios before and after, with goals")
         figure["classes"].append("bench-plot")
-        result = [_table(["figure", "goal", "before", "after [lowest-highest round]",
+        result = [_table(["figure", "goal", "before", "after [lowest, highest round]",
                           "absolute medians (after)"], rows), figure]
         if others:
             old_others = {row["figure"]: row["value"] for row in before_others}
             result.append(_table(
                 ["figure", "before", "after"],
-                [[row["figure"], " ".join(old_others.get(row["figure"], "").split()),
-                  " ".join(row["value"].split())] for row in others]))
+                [[row["figure"], interval(old_others.get(row["figure"], "")),
+                  interval(row["value"])] for row in others]))
         return result
 
 
