@@ -248,3 +248,47 @@ def test_the_search_box_finds_wait_event(browser):
         "css selector", "#search-results li a[href*='wait_event']")]
     assert any(href.endswith("reference/api/unit/KTX22.html#unit.KTX22.wait_event")
                for href in found)
+
+
+# ---- the settings page's tables (docs/_ext/settings_tables.py), without a build
+
+@pytest.fixture
+def settings_tables(monkeypatch):
+    pytest.importorskip("docutils")
+    pytest.importorskip("sphinx")
+    monkeypatch.syspath_prepend(str(REPO / "docs" / "_ext"))
+    import settings_tables
+    return settings_tables
+
+
+def test_a_note_on_a_setting_that_no_table_has_is_reported(settings_tables, monkeypatch):
+    from vkt import boards
+    names = {model: {setting.name for setting in boards.settings_table(model)}
+             for model in settings_tables.DIO_MODELS + settings_tables.GRABBER_MODELS}
+    assert settings_tables.check_notes(names) == []
+    notes = settings_tables.setting_notes
+    monkeypatch.setitem(notes.NOTES["KTX22"], "LinesPerFrame", "renamed long ago")
+    monkeypatch.setitem(notes.DIO, "DIFilter", "a shared note nobody has")
+    assert settings_tables.check_notes(names) == ["shared: DIFilter", "KTX22: LinesPerFrame"]
+
+
+def test_the_probed_ranges_are_the_edges_the_board_keeps(settings_tables):
+    rows = {setting.name: (value, accepted)
+            for setting, value, accepted in settings_tables.probe("MR250")}
+    assert rows["VideoOffset"] == (0, (-128, 127))
+    assert rows["Width"] == (640, (1, 768))
+    assert rows["DeviceID"] == (0, None)                 # read-only: not probed
+    assert rows["CameraName"] == ("Simulated analog camera", None)
+    assert vktsim.live_objects() == 0                    # every probe's board is gone
+
+
+@pytest.mark.parametrize("accepted, kind, writable, shown", [
+    ((1, 16384), "int", True, "1 to 16384"),
+    ((0, 1), "int", True, "0 or 1"),
+    ((-2 ** 31, 2 ** 31 - 1), "int", True, "any 32-bit signed number"),
+    ((0, 2 ** 32 - 1), "int", True, "0 to 4294967295 (32 bits, unsigned)"),
+    (None, "text", True, "any text"),
+    (None, "int", False, ""),
+])
+def test_a_range_reads_as_a_person_says_it(settings_tables, accepted, kind, writable, shown):
+    assert settings_tables.describe_range(accepted, kind, writable) == shown
