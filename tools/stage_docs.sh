@@ -14,5 +14,11 @@ PY="$PWD/.venv/bin/python"
 bash tools/install_chromium.sh
 "$PY" -c "import selenium, autoapi, furo, matplotlib" 2>/dev/null || bash tools/setup.sh docs
 
+# The viewer's page shows the screenshot the viewer's browser stage took
+# (it runs before this one); a run without it keeps the one in the tree.
+if [ -f build-artifacts/viewer.png ]; then
+  cp build-artifacts/viewer.png docs/images/viewer.png
+fi
+
 bash tools/docs.sh
 SE_OFFLINE=true VKT_REQUIRE_DOCS_SITE=1 "$PY" -m pytest -q tests/test_docs_site.py
