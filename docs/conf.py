@@ -94,3 +94,17 @@ html_theme_options = {
 html_show_sourcelink = False
 html_show_sphinx = False
 html_copy_source = False
+
+
+def _local_contents_kept(app, doctree, docname):
+    """A page's own table of contents (``.. contents::``) is shown as it is:
+    the theme marks such lists as an error unless they carry its class for
+    a table of contents that is wanted."""
+    from docutils import nodes
+    for topic in doctree.findall(nodes.topic):
+        if "contents" in topic["classes"]:
+            topic["classes"].append("this-will-duplicate-information-and-it-is-still-useful-here")
+
+
+def setup(app):
+    app.connect("doctree-resolved", _local_contents_kept)

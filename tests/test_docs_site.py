@@ -199,7 +199,7 @@ def _block_with(browser, text):
 
 # (page, what it must show in a code block, screenshot)
 PAGES_WITH_SAMPLES = [
-    ("guides/command-line.html", 'main(["params", "SNR11", "--id", "1"])', "command-line.png"),
+    ("guides/command-line.html", "MODEL   ID  CH  STATE  IDENTITY", "command-line.png"),
     ("guides/camera-files.html", "# KTX22 camera file", "camera-files.png"),
     ("guides/ktx22-line-scan.html", "def image_of(n):", "ktx22-line-scan.png"),
 ]

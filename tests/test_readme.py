@@ -236,3 +236,11 @@ def test_the_readme_links_to_files_that_exist():
     assert [target for target in targets if not (ROOT / target).is_file()] == []
     pages = {path.relative_to(ROOT).as_posix() for path in (ROOT / "docs" / "guides").glob("*.rst")}
     assert pages - set(targets) == set(), "every guide is linked from the README"
+
+
+def test_the_readme_is_a_front_page():
+    # Everything else lives in the documentation site: one home per text.
+    lines = README.read_text(encoding="utf-8").splitlines()
+    assert len(lines) <= 300
+    assert lines[2:4] == ["    bash tools/setup.sh && .venv/bin/python examples/demo.py",
+                          "    bash tools/test.sh"]
