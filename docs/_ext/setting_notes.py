@@ -87,6 +87,9 @@ NOTES = {
     }),
     "KTX21": dict(GRABBER, **{
         "ENCInit": "Where ``start_abs(True)`` puts the absolute counter.",
+        "SIORxBufSize": "Bytes the serial line keeps unread; what the camera sends "
+                        "beyond that is lost, and ``vktsim.feed_serial`` refuses more than "
+                        "fits (the KTX22 keeps 4096).",
     }),
     "KTX22": dict(GRABBER, **{
         "PGStatus": "1 while the PG unit paces a free-running camera; 0 after "
