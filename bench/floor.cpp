@@ -5,6 +5,8 @@
 #include <pybind11/pybind11.h>
 
 #include <chrono>
+#include <exception>
+#include <string>
 #include <vector>
 
 #include "vkt/vkt.h"
@@ -43,6 +45,24 @@ struct OverloadedSNR11 {
 PYBIND11_MODULE(vkt_floor, m) {
     // pybind11's dispatch of a call that does nothing.
     m.def("empty", []() {});
+
+    // The plainest failing call: a library exception thrown through
+    // pybind11's dispatcher and turned into RuntimeError by a translator
+    // that builds the same "Code:... Line:... Function:... File:..." text as
+    // `unit`'s. What any bound function that fails must pay.
+    py::register_exception_translator([](std::exception_ptr thrown) {
+        try {
+            if (thrown) std::rethrow_exception(thrown);
+        } catch (const vkt::CxException& error) {
+            const std::string text = "Code:" + std::to_string(error.Code()) +
+                                     " Line:" + std::to_string(error.Line()) +
+                                     " Function:" + error.Function() + " File:" + error.File();
+            PyErr_SetString(PyExc_RuntimeError, text.c_str());
+        }
+    });
+    m.def("fail", []() {
+        throw vkt::CxException(vkt::ExStatus::NotSupported, "floor_fail", "bench/floor.cpp", __LINE__);
+    });
 
     // Module-local classes, so that the floor does not collide with the types
     // `unit` registers for the same library classes.

@@ -25,6 +25,7 @@ extensions = [
     "autoapi.extension",
     "unit_reference",
     "bench_results",
+    "settings_tables",
 ]
 
 # The reference: the stubs, the plugin and the tools package, laid out as the
@@ -76,18 +77,34 @@ import doctest as _doctest  # noqa: E402
 doctest_default_flags = _doctest.ELLIPSIS | _doctest.DONT_ACCEPT_TRUE_FOR_1
 
 exclude_patterns = ["_build", "images"]
-templates_path = []
-html_theme = "alabaster"
+templates_path = ["_templates"]
+# furo: a plain, readable theme with a sidebar of the guides, a search box
+# and a light and dark scheme; it ships its own fonts' fallbacks and loads
+# nothing from outside.
+html_theme = "furo"
 html_title = "unit documentation"
-html_static_path = []
+html_static_path = ["_static"]
+html_css_files = ["site.css"]
 html_last_updated_fmt = None
 html_theme_options = {
-    "description": "Python control of VKT frame grabbers and digital-I/O boards",
-    "fixed_sidebar": False,
-    "show_relbars": True,
-    "show_powered_by": False,
+    "navigation_with_keys": True,
+    "top_of_page_buttons": [],
+    "footer_icons": [],
 }
-html_sidebars = {"**": ["about.html", "navigation.html", "searchbox.html"]}
 html_show_sourcelink = False
 html_show_sphinx = False
 html_copy_source = False
+
+
+def _local_contents_kept(app, doctree, docname):
+    """A page's own table of contents (``.. contents::``) is shown as it is:
+    the theme marks such lists as an error unless they carry its class for
+    a table of contents that is wanted."""
+    from docutils import nodes
+    for topic in doctree.findall(nodes.topic):
+        if "contents" in topic["classes"]:
+            topic["classes"].append("this-will-duplicate-information-and-it-is-still-useful-here")
+
+
+def setup(app):
+    app.connect("doctree-resolved", _local_contents_kept)

@@ -300,30 +300,26 @@ def test_an_unknown_clock_fails_the_setup(user_run, marker, ini, message, report
     assert outcome(result).startswith(reported)
 
 
-README = pathlib.Path(__file__).resolve().parent.parent / "README.md"
+DOCS = pathlib.Path(__file__).resolve().parent.parent / "docs"
+TESTING_GUIDE = DOCS / "guides" / "testing.rst"
 
 
-def readme_example(name):
-    """A user's test file shown in the README, from its first line, `# name`,
-    to the end of its block (indented, or fenced)."""
-    text = README.read_text()
-    start = text.index("# " + name)
-    if text[start - 4:start] == "    ":
-        lines = []
-        for line in text[start - 4:].splitlines():
-            if line and not line.startswith("    "):
-                break
-            lines.append(line[4:])
-        return "\n".join(lines)
-    return text[start:text.index("```", start)]
+def doc_sample(name):
+    """A user's test file the testing guide shows: a file of docs/samples/
+    (or the example test file of examples/), included whole by the page."""
+    return (DOCS / "samples" / name).read_text() if (DOCS / "samples" / name).is_file() \
+        else STATION.read_text()
 
 
-README_EXAMPLES = ["test_conveyor.py", "test_line_timing.py"]
+DOC_SAMPLES = ["test_counts_parts.py", "test_line_timing.py"]
 STATION = pathlib.Path(__file__).resolve().parent.parent / "examples" / "test_inspection_station.py"
 
 
-def test_the_readme_shows_the_example_test_file_as_it_is():
-    assert readme_example(STATION.name) == STATION.read_text()
+@pytest.mark.parametrize("path", ["../samples/" + name for name in DOC_SAMPLES] +
+                         ["../../examples/" + STATION.name])
+def test_the_testing_guide_shows_the_files_as_they_are(path):
+    # Included, not copied: what the page shows is the file the tests run.
+    assert ".. literalinclude:: %s\n" % path in TESTING_GUIDE.read_text()
 
 
 def test_the_example_test_file_passes():
@@ -340,9 +336,9 @@ def test_the_example_test_file_passes():
     assert outcome(result).startswith("3 passed")
 
 
-@pytest.mark.parametrize("name", README_EXAMPLES)
-def test_the_readme_examples_pass(user_run, name):
-    result = user_run(readme_example(name))
+@pytest.mark.parametrize("name", DOC_SAMPLES)
+def test_the_testing_guides_examples_pass(user_run, name):
+    result = user_run(doc_sample(name))
     assert result.returncode == 0, result.stdout + result.stderr
     assert outcome(result).startswith("1 passed")
 
@@ -431,7 +427,7 @@ def test_the_typed_fixture_runs(user_run):
     assert outcome(result).startswith("1 passed")
 
 
-@pytest.mark.parametrize("name", README_EXAMPLES + [STATION.name])
-def test_the_readme_examples_pass_mypy_strict(tmp_path, mypy_cache, name):
-    result = run_mypy(tmp_path, readme_example(name), mypy_cache)
+@pytest.mark.parametrize("name", DOC_SAMPLES + [STATION.name])
+def test_the_testing_guides_examples_pass_mypy_strict(tmp_path, mypy_cache, name):
+    result = run_mypy(tmp_path, doc_sample(name), mypy_cache)
     assert result.returncode == 0, result.stdout + result.stderr

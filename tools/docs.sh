@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 PY="$PWD/.venv/bin/python"
 
-if ! "$PY" -c "import autoapi, sphinx, matplotlib, unit, vktsim, numpy" 2>/dev/null; then
+if ! "$PY" -c "import autoapi, furo, sphinx, matplotlib, unit, vktsim, numpy" 2>/dev/null; then
   bash tools/setup.sh docs
 fi
 

@@ -3,15 +3,22 @@
 # sample run, warnings as errors), then runs its tests: every public name of
 # unit and vktsim is in the built reference, no page loads anything from
 # outside, the test file the testing guide shows passes, and Debian's headless
-# Chromium (installed with apt-get when missing) opens the index and a
-# reference page and finds wait_event through the search box. Missing
+# Chromium (installed with apt-get when missing) opens the index, the guides,
+# the settings page and a reference page, finds wait_event through the search
+# box, and saves the screenshots the pages show into docs/images/. Missing
 # Chromium pieces fail this stage (the plain test run only skips them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 PY="$PWD/.venv/bin/python"
 
 bash tools/install_chromium.sh
-"$PY" -c "import selenium, autoapi, matplotlib" 2>/dev/null || bash tools/setup.sh docs
+"$PY" -c "import selenium, autoapi, furo, matplotlib" 2>/dev/null || bash tools/setup.sh docs
+
+# The viewer's page shows the screenshot the viewer's browser stage took
+# (it runs before this one); a run without it keeps the one in the tree.
+if [ -f build-artifacts/viewer.png ]; then
+  cp build-artifacts/viewer.png docs/images/viewer.png
+fi
 
 bash tools/docs.sh
 SE_OFFLINE=true VKT_REQUIRE_DOCS_SITE=1 "$PY" -m pytest -q tests/test_docs_site.py

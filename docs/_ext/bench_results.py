@@ -14,7 +14,8 @@ from docutils import nodes
 from docutils.parsers.rst import Directive, directives
 
 RATIO = re.compile(
-    r"^(?P<figure>\S.*?)\s+(?P<ratio>\d+(?:\.\d+)?)x\s+\[(?P<low>[\d.]+)-(?P<high>[\d.]+)\]"
+    r"^(?P<figure>\S.*?)\s+(?P<ratio>\d+(?:\.\d+)?)x\s+"
+    r"\[(?P<low>-?[\d.]+)(?:,\s*|-)(?P<high>-?[\d.]+)\]"
     r"\s+(?P<absolute>.*?)\s+goal (?P<goal>[<>]=\s*[\d.]+x)\s*$")
 PLAIN = re.compile(r"^(?P<figure>[a-zA-Z].*?)\s{2,}(?P<value>\d.*)$")
 SKIP = ("machine:", "build:", "commit:", "load average", "python ", "figure ")
@@ -35,6 +36,16 @@ def parse(path):
         if found:
             others.append(found.groupdict())
     return ratios, others
+
+
+# Intervals as the results print them now ("[2.4, 9.1]"); files written
+# before read "[2.4-9.1]", which is ambiguous once a bound is negative
+# ("[-7.9-32.0]").
+OLD_INTERVAL = re.compile(r"\[(-?[\d.]+)-(-?[\d.]+)\]")
+
+
+def interval(text):
+    return OLD_INTERVAL.sub(r"[\1, \2]", " ".join(text.split()))
 
 
 def _table(header, rows):
@@ -58,7 +69,7 @@ def _table(header, rows):
     return table
 
 
-def _plot(before, after, path):
+def _plot(before, after, path, first="before", second="after"):
     import matplotlib
     matplotlib.use("Agg")
     from matplotlib import pyplot
@@ -68,9 +79,9 @@ def _plot(before, after, path):
     figure, axes = pyplot.subplots(figsize=(9, 0.42 * len(labels) + 1.2))
     positions = range(len(labels))
     axes.barh([p + 0.2 for p in positions], [old.get(label, 0.0) for label in labels],
-              height=0.4, color="#bbbbbb", label="before")
+              height=0.4, color="#bbbbbb", label=first)
     axes.barh([p - 0.2 for p in positions], [float(row["ratio"]) for row in after],
-              height=0.4, color="#3b6ea8", label="after")
+              height=0.4, color="#3b6ea8", label=second)
     for position, row in zip(positions, after):
         goal = float(re.sub(r"[^\d.]", "", row["goal"]))
         axes.plot([goal, goal], [position - 0.45, position + 0.45], color="#c0392b")
@@ -88,6 +99,8 @@ def _plot(before, after, path):
 
 class BenchResults(Directive):
     required_arguments = 2
+    # :names: the two runs' column titles ("before, after" by default)
+    option_spec = {"names": directives.unchanged}
 
     def run(self):
         env = self.state.document.settings.env
@@ -96,26 +109,28 @@ class BenchResults(Directive):
         for path in files:
             env.note_dependency(str(path))
         (before, before_others), (after, others) = parse(files[0]), parse(files[1])
+        first, second = [name.strip() for name in
+                         self.options.get("names", "before, after").split(",")]
         old = {row["figure"]: row for row in before}
         rows = [[row["figure"], row["goal"],
                  (old[row["figure"]]["ratio"] + "x") if row["figure"] in old else "",
-                 "%sx [%s-%s]" % (row["ratio"], row["low"], row["high"]),
+                 "%sx [%s, %s]" % (row["ratio"], row["low"], row["high"]),
                  " ".join(row["absolute"].split())]
                 for row in after]
         # Written into the source folder's _generated/ (not kept in git),
         # from where Sphinx copies it into the site like any image.
-        _plot(before, after, pathlib.Path(env.srcdir) / "_generated" / "bench.svg")
+        _plot(before, after, pathlib.Path(env.srcdir) / "_generated" / "bench.svg", first, second)
         figure = nodes.image(uri="/_generated/bench.svg",
                              alt="ratios before and after, with goals")
         figure["classes"].append("bench-plot")
-        result = [_table(["figure", "goal", "before", "after [lowest-highest round]",
-                          "absolute medians (after)"], rows), figure]
+        result = [_table(["figure", "goal", first, "%s [lowest, highest round]" % second,
+                          "absolute medians (%s)" % second], rows), figure]
         if others:
             old_others = {row["figure"]: row["value"] for row in before_others}
             result.append(_table(
-                ["figure", "before", "after"],
-                [[row["figure"], " ".join(old_others.get(row["figure"], "").split()),
-                  " ".join(row["value"].split())] for row in others]))
+                ["figure", first, second],
+                [[row["figure"], interval(old_others.get(row["figure"], "")),
+                  interval(row["value"])] for row in others]))
         return result
 
 

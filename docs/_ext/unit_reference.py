@@ -212,15 +212,86 @@ def _standard_name(app, env, node, contnode):
     return contnode if contnode is not None else nodes.literal(text=target)
 
 
+# The stubs' private type aliases, as a reader of the reference sees them:
+# the short name a signature shows in their place, and what they accept
+# (the alias's own entry on its module's page says it in full).
+ALIASES = {
+    "_Int": ("int-like", "int-like: ``int`` or an object with ``__index__`` (``bool``, numpy "
+             "integers); never a float, which is refused with ``TypeError``."),
+    "_Text": ("text", "text: ``str`` (passed as UTF-8), ``bytes`` (passed as they are) or "
+              "``None``, which the library refuses where it needs a text."),
+    "_Name": ("name", "name: the name of a setting or command, ``str`` or ``bytes``, "
+              "compared exactly (case matters)."),
+    "_Value": ("int-like or text", "a setting's value: int-like (``int`` or an object with "
+               "``__index__``) for a number setting, ``str`` or ``bytes`` for a text setting."),
+    "_ImageList": ("image list", "image list: a ``list`` of :py:class:`vktsim.Image` (no other "
+                   "sequence); a ``None`` element reaches the library as a missing image."),
+    "_Buffer": ("buffer", "buffer: ``None``, a capsule, or any object of a class registered "
+                "with pybind11 (its library object's address is passed)."),
+    "_Grabber": ("grabber", "grabber: an open :py:class:`unit.KTX21`, :py:class:`unit.KTX22` "
+                 "or :py:class:`unit.MR250`, or a :py:class:`unit.Video` driving one."),
+    "_JournalValue": ("journal value", "journal value: what the library received, as plain "
+                      "values: ``None``, ``bool``, ``int``, ``bytes``, ``str``, or a list of "
+                      "these."),
+    "_ScriptValue": ("script value", "script value: the answer a scripted call gives: "
+                     "``None``, ``int``, ``bytes``, or a tuple of these."),
+    "_Interface": ("interface", "interface: one of the interface classes of ``vktsim`` "
+                   "(:py:class:`vktsim.IxModule`, :py:class:`vktsim.IxDIO`, ...); the call "
+                   "returns an object of the class asked for."),
+}
+# The name tables: _<Model><Kind>Name.
+NAME_TABLE = re.compile(r"_(?P<model>KTX21|KTX22|MR250|SNR11|SN2200|TK560|Video)"
+                        r"(?P<kind>Int|Text|Get|Set)Name$")
+NAME_KINDS = {"Int": ("number setting", "the names of its number settings (``get_param`` "
+                      "returns an ``int``)"),
+              "Get": ("readable setting", "the names ``get_param`` reads"),
+              "Text": ("text setting", "the names of its text settings (``get_param`` "
+                       "returns a ``str``)"),
+              "Set": ("writable setting", "the names ``set_param`` writes")}
+
+
+def alias_of(name):
+    """(short name, description) of a private alias of the stubs, or None."""
+    if name in ALIASES:
+        return ALIASES[name]
+    found = NAME_TABLE.match(name)
+    if not found:
+        return None
+    model, kind = found.group("model"), found.group("kind")
+    short, what = NAME_KINDS[kind]
+    return ("%s name" % short,
+            "%s %s name: one of %s of the %s's table, compared exactly; the "
+            ":doc:`settings page </guides/settings>` says what each one does."
+            % (model, short, what, model))
+
+
 def _keep_type_aliases(app, what, name, obj, skip, options):
     """Keeps the stubs' private module-level names (type aliases and the
-    interface type variable), which signatures name: their values say what an
-    argument takes (``_Int`` is any integer-like object, ``_KTX21IntName``
-    the numeric settings of the KTX21)."""
+    interface type variable), which signatures name, with a description of
+    what they accept; leaves out ``__hash__ = None``, which every class with
+    an equality declares and which says nothing to a reader."""
     module, _, short = name.rpartition(".")
-    if what == "data" and short.startswith("_") and module in ("unit", "vktsim"):
+    if short == "__hash__":
+        return True
+    if what in ("data", "type") and short.startswith("_") and module in ("unit", "vktsim"):
+        described = alias_of(short)
+        if described is not None and not obj.docstring:
+            obj.docstring = described[1]
         return False
     return None
+
+
+def _readable_aliases(doctree):
+    """Shows a private alias in a signature by what it accepts ("int-like"
+    for ``_Int``), still linking to its entry."""
+    for node in doctree.findall(addnodes.pending_xref):
+        if node.get("refdomain") != "py":
+            continue
+        described = alias_of(node.get("reftarget", "").rpartition(".")[2])
+        if described is None or node.astext() != node.get("reftarget", "").rpartition(".")[2] \
+                and node.astext() != node.get("reftarget", ""):
+            continue
+        node.children = [nodes.Text(described[0])]
 
 
 def _module_context(app, doctree):
@@ -246,6 +317,7 @@ def _module_context(app, doctree):
     for node in doctree.findall(addnodes.pending_xref):
         if node.get("refdomain") == "py" and not node.get("py:module"):
             node["py:module"] = module
+    _readable_aliases(doctree)
 
 
 def _qualified_constructor_overloads(app, docname, source):

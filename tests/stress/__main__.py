@@ -1,4 +1,4 @@
-"""Command line of the stress suite; see the README, "Stress suite".
+"""Command line of the stress suite; see docs/guides/development.rst, "Stress suite".
 
     python -m tests.stress all --calls 20000          # every part, modest size
     python -m tests.stress fuzz --calls 1000000 --seed 7 --jobs 2
