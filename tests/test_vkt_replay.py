@@ -75,13 +75,14 @@ def test_later_captures_play_the_frames_again_cycling(tmp_path):
 
 def test_a_grabbed_recording_replays_bit_exact_on_a_fresh_board(tmp_path):
     camera = small_camera_file(tmp_path, "KTX21", BitWidth=10)
-    status = cli.main(["grab", "KTX21", "--camera-file", camera, "-n", "3", "-o", str(tmp_path)])
+    status = cli.main(["grab", "KTX21", "--camera-file", camera, "-n", "3", "-o",
+                       str(tmp_path / "out")])
     assert status == 0
     vktsim.reset()                       # a board fresh from power-on
     vktsim.set_clock("virtual")
     device = unit.KTX21.from_file(small_camera_file(tmp_path, "KTX21", ExposureTime=9))
-    vktsim.replay(device, str(tmp_path / "recording.npz"))
-    rec = recording.load(tmp_path / "recording.npz")
+    vktsim.replay(device, str(tmp_path / "out" / "recording.npz"))
+    rec = recording.load(tmp_path / "out" / "recording.npz")
     assert unit.KTX21Param.from_(device).get_param("BitWidth") == 10
     frames, _, counts = captured(device, 3)
     assert frames == rec.frames and counts == rec.encoder_counts
