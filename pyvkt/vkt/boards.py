@@ -450,13 +450,18 @@ class _Pace:
     def __init__(self) -> None:
         self.period = 0.0
         self._last: float | None = None
+        self._blocked: float | None = None
 
     def arrived(self, frames: int) -> None:
+        """Notes that `frames` frames came. After a blocking wait only the
+        wait counts: on the virtual clock the polling before it is no part
+        of the camera's period."""
         now = time.monotonic()
         if self._last is not None and frames > 0:
-            sample = (now - self._last) / frames
+            span = self._blocked if self._blocked is not None else now - self._last
+            sample = span / frames
             self.period = sample if not self.period else 0.75 * self.period + 0.25 * sample
-        self._last = now
+        self._last, self._blocked = now, None
 
     def poll(self, grabber: Grabber, number: int) -> int:
         """The newest frame once frame `number` is in, or what is in when the
@@ -469,16 +474,30 @@ class _Pace:
             newest = _newest_frame(grabber)
         return newest
 
+    def block(self, wait: Callable[[], int]) -> int:
+        """Runs a blocking wait, timed."""
+        started = time.monotonic()
+        try:
+            return wait()
+        finally:
+            self._blocked = time.monotonic() - started
 
-def _wait_for_frame(board: Board, grabber: Grabber, number: int, timeout_ms: int,
+
+def _wait_for_frame(grabber: Grabber, number: int, timeout_ms: int,
                     pace: _Pace | None = None) -> int:
     """Waits until frame `number` (from 1) of the running capture is in and
     returns the number of the newest frame. Raises the library's time-out
     error, or for a KTX22 BoardError, when it does not come within
     `timeout_ms`."""
-    newest = pace.poll(grabber, number) if pace is not None else 0
+    if pace is None:
+        return _block_for_frame(grabber, number, timeout_ms)
+    newest = pace.poll(grabber, number)
     if newest >= number:
         return newest
+    return pace.block(lambda: _block_for_frame(grabber, number, timeout_ms))
+
+
+def _block_for_frame(grabber: Grabber, number: int, timeout_ms: int) -> int:
     if not isinstance(grabber, unit.KTX22):
         grabber.wait_status(number)
         return _newest_frame(grabber)
@@ -553,7 +572,7 @@ def _frames(board: Board, grabber: Grabber, images: list[vktsim.Image], count: i
     while number <= count:
         if triggered:
             grabber.force_trigger()
-        newest = min(_wait_for_frame(board, grabber, number, timeout_ms, pace), count)
+        newest = min(_wait_for_frame(grabber, number, timeout_ms, pace), count)
         pace.arrived(newest - number + 1)
         if triggered and isinstance(grabber, unit.KTX22):
             grabber.clear_trigger_mask()
