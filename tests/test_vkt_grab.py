@@ -349,3 +349,34 @@ def test_a_full_disk_ends_the_capture_with_a_whole_recording(tmp_path):
     rec = ended_recording(tmp_path)
     assert 10 < len(rec) < 32 and rec.ending.startswith("write error: ")
     assert rec.frame_numbers == list(range(1, len(rec) + 1))
+
+
+# ---- the KTX22's frame wait ------------------------------------------------------------------
+
+def triggered_ktx22(tmp_path):
+    camera = small_camera_file(tmp_path, "KTX22", TriggerMode=1, TriggerMaskMode=1, Timeout=300)
+    return boards.open_grabber("KTX22", camera_file=camera)
+
+
+def test_a_ktx22_frame_that_came_before_the_wait_is_not_missed(tmp_path, virtual_clock):
+    with triggered_ktx22(tmp_path) as board:
+        # The event wait misses the frame (it completed just before the wait
+        # began, as a free-running board can do) and times out.
+        vktsim.script("CxKTX22::WaitEvent", value=False)
+        frames = list(boards.capture(board, 3))
+    assert [f.number for f in frames] == [1, 2, 3]
+    names = [name for name, _ in calls() if name in ("CxKTX22::ForceTrigger",
+                                                     "CxKTX22::ClearTriggerMask")]
+    assert names == ["CxKTX22::ForceTrigger", "CxKTX22::ClearTriggerMask"] * 3 \
+        + ["CxKTX22::ClearTriggerMask"]
+
+
+def test_a_ktx22_capture_that_fails_clears_its_trigger_mask(tmp_path, virtual_clock):
+    with triggered_ktx22(tmp_path) as board:
+        vktsim.set_signal(board.device, False)
+        with pytest.raises(boards.BoardError, match="did not arrive within 300 ms"):
+            list(boards.capture(board, 2))
+        names = [name for name, _ in calls()]
+        assert names.index("CxKTX22::ClearTriggerMask") > names.index("CxKTX22::ForceTrigger")
+        vktsim.set_signal(board.device, True)
+        assert [f.number for f in boards.capture(board, 2)] == [1, 2]
