@@ -11,6 +11,7 @@ import pathlib
 import threading
 import time
 from collections import deque
+from collections.abc import Callable
 from typing import Any
 
 from .. import boards, recording
@@ -52,34 +53,36 @@ class FrameSlot:
 
 
 class Recorder:
-    """Collects the next N frames of the capture into a recording file."""
+    """Streams the next N frames of the capture into a recording file, as
+    `vkt grab` does: each frame goes to a writer thread through a bounded
+    queue, so neither memory nor the capture thread waits on the disk."""
 
     def __init__(self, board: boards.Board, count: int, target: pathlib.Path) -> None:
         self.board = board
         self.count = count
         self.target = target
-        self.shape = boards.geometry(board)
-        self.settings = {s.name: v for s, v in boards.read_settings(board)
-                         if not isinstance(v, BaseException)}
-        self.frames: list[boards.Frame] = []
+        shape = boards.geometry(board)
+        settings = {s.name: v for s, v in boards.read_settings(board)
+                    if not isinstance(v, BaseException)}
+        self.stream = recording.Stream(recording.Writer(
+            target, board.table_model, settings, shape.width, shape.height, shape.depth))
+        self.taken = 0
         self.started = time.monotonic()
 
     @property
     def done(self) -> bool:
-        return len(self.frames) >= self.count
+        return self.taken >= self.count
 
     def add(self, frame: Frame) -> None:
-        self.frames.append(boards.Frame(frame.number, boards.encoder_count(self.board),
-                                        (frame.time - self.started) * 1000.0, frame.pixels))
+        self.taken += 1
+        self.stream.put(frame.number, boards.encoder_count(self.board),
+                        (frame.time - self.started) * 1000.0, frame.pixels)
 
-    def save(self) -> None:
-        recording.save(self.target, recording.Recording(
-            model=self.board.model, settings=self.settings, width=self.shape.width,
-            height=self.shape.height, depth=self.shape.depth,
-            frames=[f.pixels for f in self.frames],
-            frame_numbers=[f.number for f in self.frames],
-            encoder_counts=[f.encoder_count for f in self.frames],
-            timestamps_ms=[f.timestamp_ms for f in self.frames]))
+    def finish(self, ending: str,
+               done: Callable[[str | None, BaseException | None], None]) -> None:
+        """Completes the file on the writer's side; `done` gets its path or
+        the error."""
+        self.stream.finish_later(ending, done)
 
 
 class Session:
@@ -205,8 +208,9 @@ class Session:
         capturing, self.capturing = self.capturing, None
         recorder, self.recorder = self.recorder, None
         if recorder is not None:
-            self.report(f"recording ended with the capture after {len(recorder.frames)} of "
-                        f"{recorder.count} frames: nothing was written")
+            self.report(f"recording ended with the capture after {recorder.taken} of "
+                        f"{recorder.count} frames")
+            recorder.finish("capture stopped", self._recorded(recorder))
         if capturing is None:
             return
         try:
@@ -223,7 +227,8 @@ class Session:
             capturing = Capture(grabber, shape.width, shape.height, shape.depth,
                                 timeout if isinstance(timeout, int) else 2000,
                                 boards._software_triggered(board),
-                                self._on_frame, self._on_capture_error)
+                                self._on_frame, self._on_capture_error,
+                                boards.ring_size(shape, MAX_RECORD_FRAMES))
             capturing.start()
         except (RuntimeError, boards.BoardError) as error:
             raise self._library(error) from None
@@ -236,14 +241,37 @@ class Session:
             return
         try:
             recorder.add(frame)
-            if recorder.done:
-                self.recorder = None
-                recorder.save()
-                self.last_recording = {"path": str(recorder.target),
-                                       "frames": len(recorder.frames)}
-        except (RuntimeError, OSError, ValueError) as error:
+        except RuntimeError as error:
             self.recorder = None
+            self._stop_every_frame()
             self.report("recording failed: " + boards.describe_error(error))
+            recorder.finish("board error: " + boards.describe_error(error),
+                            self._recorded(recorder))
+            return
+        if recorder.done:
+            self.recorder = None
+            self._stop_every_frame()
+            recorder.finish(recording.ENDED_COMPLETE, self._recorded(recorder))
+
+    def _stop_every_frame(self) -> None:
+        capturing = self.capturing
+        if capturing is not None:
+            capturing.every_frame = False
+
+    def _recorded(self, recorder: Recorder) -> Callable[[str | None, BaseException | None],
+                                                        None]:
+        """What the page learns when a recording's file is complete."""
+        def done(path: str | None, error: BaseException | None) -> None:
+            writer = recorder.stream.writer
+            if path is None:
+                self.report("recording failed: " + boards.describe_error(error or OSError()))
+                return
+            lost = recording.lost_between(writer.numbers)
+            if recorder.stream.error is not None:
+                self.report(f"recording stopped after {writer.frames} frames: "
+                            f"{recorder.stream.error.strerror or recorder.stream.error}")
+            self.last_recording = {"path": path, "frames": writer.frames, "lost": lost}
+        return done
 
     def _on_capture_error(self, text: str) -> None:
         self.report(text)
@@ -266,8 +294,9 @@ class Session:
             target = _unused(target)
             try:
                 self.recorder = Recorder(board, count, target)
-            except (RuntimeError, boards.BoardError) as error:
+            except (RuntimeError, boards.BoardError, OSError) as error:
                 raise self._library(error) from None
+            self.capturing.every_frame = True
             return {"recording": str(target), "frames": count}
 
     # ---- digital I/O ----------------------------------------------------------------------
