@@ -512,7 +512,8 @@ def _block_for_frame(grabber: Grabber, number: int, timeout_ms: int) -> int:
 
 
 def capture(board: Board, count: int, clock: Callable[[], float] = time.monotonic,
-            ring: int | None = None) -> Iterator[Frame]:
+            ring: int | None = None, room: Callable[[], bool] | None = None
+            ) -> Iterator[Frame]:
     """Captures `count` frames and yields each frame as it arrives (a camera
     in software-trigger mode is triggered for each, its trigger mask cleared
     after each and whenever the capture ends). Frames go round a ring of a
@@ -523,7 +524,9 @@ def capture(board: Board, count: int, clock: Callable[[], float] = time.monotoni
     encoder count is read when the wait for a frame returns: for frames that
     came together it is that of the newest. The board is stopped and the
     ring unlocked when the iteration ends, early or not. Library errors (a
-    time-out, a lost signal) raise RuntimeError from `unit`."""
+    time-out, a lost signal) raise RuntimeError from `unit`. With `room`, a
+    frame is copied out only while it answers True (the consumer has room
+    for it): the others are lost as above, without the cost of a copy."""
     if count < 1:
         raise BoardError("a capture takes at least one frame, not %d" % count)
     grabber = grabber_of(board)
@@ -541,7 +544,7 @@ def capture(board: Board, count: int, clock: Callable[[], float] = time.monotoni
         grabber.start()
         try:
             yield from _frames(board, grabber, images, count, triggered, timeout_ms,
-                               started, clock)
+                               started, clock, room)
         finally:
             try:
                 if triggered and isinstance(grabber, unit.KTX22):
@@ -565,7 +568,7 @@ def _intact(newest: int, taken: int, size: int, count: int) -> bool:
 
 def _frames(board: Board, grabber: Grabber, images: list[vktsim.Image], count: int,
             triggered: bool, timeout_ms: int, started: float,
-            clock: Callable[[], float]) -> Iterator[Frame]:
+            clock: Callable[[], float], room: Callable[[], bool] | None) -> Iterator[Frame]:
     size = len(images)
     number = 1
     pace = _Pace()
@@ -579,7 +582,7 @@ def _frames(board: Board, grabber: Grabber, images: list[vktsim.Image], count: i
         arrived = (clock() - started) * 1000.0
         counted = encoder_count(board)
         for taken in range(number, newest + 1):
-            if not _intact(newest, taken, size, count):
+            if not _intact(newest, taken, size, count) or room is not None and not room():
                 continue
             pixels = bytes(memoryview(images[(taken - 1) % size]))
             # The board goes on filling the ring while frames are copied.

@@ -339,7 +339,7 @@ def _capture_into(board: boards.Board, count: int,
     done = 0
     try:
         with _signals_end_capture():
-            for frame in boards.capture(board, count):
+            for frame in boards.capture(board, count, room=stream.has_room):
                 stream.put(frame.number, frame.encoder_count, frame.timestamp_ms, frame.pixels)
                 done = frame.number
                 progress.update(done)

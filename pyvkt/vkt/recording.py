@@ -548,6 +548,10 @@ class Stream:
                                         daemon=True)
         self._thread.start()
 
+    def has_room(self) -> bool:
+        """Whether `put` would take a frame now."""
+        return self.error is None and self._waiting < self.capacity
+
     def put(self, number: int, encoder_count: int, timestamp_ms: float,
             pixels: bytes) -> bool:
         """Queues a frame for the disk; False if it was dropped."""

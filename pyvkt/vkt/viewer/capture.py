@@ -83,6 +83,9 @@ class Capture:
         self.on_error = on_error
         self.meter = FrameMeter()
         self.every_frame = False
+        # While recording: whether the recording takes another frame now
+        # (frames it has no room for are not copied; the newest always is).
+        self.room: Callable[[], bool] | None = None
         self.ring = [vktsim.Image(width, height, 1, 8 * self.sample_bytes)
                      for _ in range(max(ring_size, 2))]
         self._stop = threading.Event()
@@ -152,7 +155,9 @@ class Capture:
         ``last`` that the ring still holds, in order."""
         first = max(last + 1, newest - len(self.ring) + 2) if self.every_frame and last \
             else newest
-        copied = (self._copy(number) for number in range(first, newest + 1))
+        room = self.room
+        copied = (self._copy(number) for number in range(first, newest + 1)
+                  if number == newest or room is None or room())
         return [frame for frame in copied if frame is not None]
 
     def _next_trigger(self) -> None:

@@ -256,7 +256,7 @@ class Session:
     def _stop_every_frame(self) -> None:
         capturing = self.capturing
         if capturing is not None:
-            capturing.every_frame = False
+            capturing.every_frame, capturing.room = False, None
 
     def _recorded(self, recorder: Recorder) -> Callable[[str | None, BaseException | None],
                                                         None]:
@@ -296,6 +296,7 @@ class Session:
                 self.recorder = Recorder(board, count, target)
             except (RuntimeError, boards.BoardError, OSError) as error:
                 raise self._library(error) from None
+            self.capturing.room = self.recorder.stream.has_room
             self.capturing.every_frame = True
             return {"recording": str(target), "frames": count}
 
