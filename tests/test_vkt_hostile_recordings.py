@@ -1,6 +1,7 @@
 """Recordings made to hurt: each is refused by `load` and `replay` with a
 ValueError naming the problem, within memory the file's size bounds (plus
 64 MiB) and without hanging."""
+import pathlib
 import signal
 import tracemalloc
 import zlib
@@ -114,3 +115,17 @@ def test_the_crc_of_joined_parts_is_that_of_the_whole(length):
     tail = tail[:length]
     assert recording.crc32_combine(zlib.crc32(head), zlib.crc32(tail), length) == \
         zlib.crc32(head + tail)
+
+
+CORPUS = pathlib.Path(__file__).resolve().parent / "fuzz" / "corpus" / "recording"
+
+
+@pytest.mark.parametrize("path", sorted(CORPUS.iterdir()), ids=lambda p: p.name)
+def test_every_file_of_the_fuzzing_corpus_loads_or_is_refused_by_name(path):
+    try:
+        rec = recording.load(path)
+    except ValueError as error:
+        assert not path.name.startswith("valid"), error
+        assert str(error).startswith("not a valid recording: ")
+    else:
+        assert path.name.startswith("valid") and len(rec) >= 2
