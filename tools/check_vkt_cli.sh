@@ -19,9 +19,9 @@ grep -Eq "^Width +320 +int +rw$" "$work/params.txt"
 timeout 60 "$vkt" params SNR11 --set Timeout 500
 
 echo "== vkt grab"
-timeout 60 "$vkt" grab KTX21 --camera-file examples/ktx21_camera.txt -n 3 -o "$work/grab"
+timeout 60 "$vkt" grab KTX21 --camera-file examples/ktx21_camera.txt -n 3 -o "$work/grab" --png
 ls "$work/grab"
-test -f "$work/grab/frame_0002.png" && test -f "$work/grab/recording.npz"
+test -f "$work/grab/frame_000003.png" && test -f "$work/grab/recording.npz"
 "$venv/bin/python" -c '
 import sys
 from vkt import recording
