@@ -250,7 +250,7 @@ def _read_numbers(member: str, blob: bytes, descr_wanted: str,
     values.frombytes(blob[offset:])
     if sys.byteorder != "little":
         values.byteswap()
-    return values.tolist()
+    return [float(v) if code == "d" else v for v in values]
 
 
 _STRINGS = re.compile(r'"(?:[^"\\]|\\.)*"')
@@ -764,7 +764,7 @@ class _Archive:
                           "members only" % (name, fields[3]))
         if self._read(at + _LOCAL.size, fields[9]) != name_bytes:
             raise self._bad("member %s has another name in its local header" % name)
-        return at + _LOCAL.size + fields[9] + fields[10]
+        return int(at + _LOCAL.size + fields[9] + fields[10])
 
     def read(self, name: str) -> bytes:
         member = self.members[name]
