@@ -380,8 +380,11 @@ def cmd_grab(args: argparse.Namespace, out: TextIO) -> int:
             target, board.table_model, settings, shape.width, shape.height, shape.depth))
         try:
             ending, status, error = _capture_into(board, args.n, stream)
-        except BaseException:
-            stream.finish("failed")
+        except BaseException as unexpected:
+            # Whatever it was, the frames taken are kept if they can be.
+            with contextlib.suppress(Exception):
+                stream.finish("failed: %s" % (unexpected or type(unexpected).__name__),
+                              first=1)
             raise
     return _complete(args, out, stream, folder, created, ending, status, error, settings)
 
