@@ -95,6 +95,8 @@ class Session:
         self.capturing: Capture | None = None
         self.recorder: Recorder | None = None
         self.last_recording: dict[str, Any] | None = None
+        # Recordings whose file is being completed on their writer's thread.
+        self._finishing = 0
         self.errors: deque[dict[str, Any]] = deque(maxlen=MAX_ERRORS)
         self._error_numbers = itertools.count(1)
         self._board_serials = itertools.count(1)
@@ -261,16 +263,24 @@ class Session:
     def _recorded(self, recorder: Recorder) -> Callable[[str | None, BaseException | None],
                                                         None]:
         """What the page learns when a recording's file is complete."""
+        with self._errors_lock:
+            self._finishing += 1
+
         def done(path: str | None, error: BaseException | None) -> None:
-            writer = recorder.stream.writer
-            if path is None:
-                self.report("recording failed: " + boards.describe_error(error or OSError()))
-                return
-            lost = recording.lost_between(writer.numbers)
-            if recorder.stream.error is not None:
-                self.report(f"recording stopped after {writer.frames} frames: "
-                            f"{recorder.stream.error.strerror or recorder.stream.error}")
-            self.last_recording = {"path": path, "frames": writer.frames, "lost": lost}
+            try:
+                writer = recorder.stream.writer
+                if path is None:
+                    self.report("recording failed: "
+                                + boards.describe_error(error or OSError()))
+                    return
+                if recorder.stream.error is not None:
+                    self.report(f"recording stopped after {writer.frames} frames: "
+                                f"{recorder.stream.error.strerror or recorder.stream.error}")
+                self.last_recording = {"path": path, "frames": writer.frames,
+                                       "lost": recording.lost_between(writer.numbers)}
+            finally:
+                with self._errors_lock:
+                    self._finishing -= 1
         return done
 
     def _on_capture_error(self, text: str) -> None:
@@ -334,7 +344,8 @@ class Session:
                 errors = list(self.errors)
             answer: dict[str, Any] = {"board": None, "errors": errors,
                                       "recording": self.last_recording,
-                                      "recording_now": self.recorder is not None}
+                                      "recording_now": self.recorder is not None
+                                      or self._finishing > 0}
             if board is None:
                 return answer
             answer["board"] = {"model": board.model, "table": board.table_model,
