@@ -340,7 +340,7 @@ def geometry(board: Board) -> Geometry:
 # A capture's ring holds this much at most (and at least MIN_RING images):
 # frames wait there until they are copied out, so it bridges the moments
 # the capturing thread is not scheduled, however many frames are taken.
-RING_BYTES = 64 << 20
+RING_BYTES = 128 << 20
 MIN_RING, MAX_RING = 4, 256
 
 
