@@ -599,7 +599,7 @@ class Stream:
         def run() -> None:
             try:
                 path = self.finish(ending)
-            except (OSError, ValueError) as error:
+            except Exception as error:  # noqa: BLE001 - whatever it is, `done` hears of it
                 done(None, error)
             else:
                 done(path, None)
