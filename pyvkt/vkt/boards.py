@@ -350,10 +350,13 @@ def allocate_images(board: Board, count: int) -> list[vktsim.Image]:
     return [vktsim.Image(shape.width, shape.height, 1, shape.depth) for _ in range(count)]
 
 
-def ring_size(shape: Geometry, count: int) -> int:
-    """Images in the ring of a capture of `count` frames of this shape."""
+def ring_size(shape: Geometry, count: int, budget: int | None = None) -> int:
+    """Images in the ring of a capture of `count` frames of this shape, within
+    `budget` bytes (`RING_BYTES` by default) unless that is under MIN_RING
+    images."""
     frame_bytes = shape.width * shape.height * shape.depth // 8
-    return max(1, min(count, max(MIN_RING, min(MAX_RING, RING_BYTES // max(frame_bytes, 1)))))
+    room = (RING_BYTES if budget is None else budget) // max(frame_bytes, 1)
+    return max(1, min(count, max(MIN_RING, min(MAX_RING, room))))
 
 
 def grabber_of(board: Board) -> Grabber:

@@ -19,6 +19,9 @@ from .capture import Capture, Frame
 
 MAX_ERRORS = 20
 MAX_RECORD_FRAMES = 10000
+# The live capture's ring: it lets a recording bridge short stalls of the
+# capture thread, and stays allocated while the board is watched.
+RING_BYTES = 64 << 20
 DIO_LINES = 32
 
 
@@ -230,7 +233,7 @@ class Session:
                                 timeout if isinstance(timeout, int) else 2000,
                                 boards._software_triggered(board),
                                 self._on_frame, self._on_capture_error,
-                                boards.ring_size(shape, MAX_RECORD_FRAMES))
+                                boards.ring_size(shape, MAX_RECORD_FRAMES, RING_BYTES))
             capturing.start()
         except (RuntimeError, boards.BoardError) as error:
             raise self._library(error) from None
