@@ -1,5 +1,6 @@
 """The live viewer over plain HTTP: who may talk to it, and what its requests
 do to the board (the journal) and show (the answers)."""
+import pathlib
 import statistics
 import subprocess
 import sys
@@ -247,13 +248,33 @@ def test_recording_n_frames_writes_a_recording(ktx21, tmp_path):
     answer = ktx21.post("/api/record", {"frames": 5}).json()
     assert answer["frames"] == 5
     state = ktx21.wait_for(lambda s: s["recording"] is not None)
-    assert state["recording"] == {"path": answer["recording"], "frames": 5}
     recorded = recording.load(answer["recording"])
+    assert state["recording"] == {"path": answer["recording"], "frames": 5,
+                                  "lost": recorded.lost_frames}
     assert recorded.model == "KTX21" and recorded.settings["Width"] == 64
     numbers = recorded.frame_numbers
     for number, pixels in zip(numbers, recorded.frames):
         assert pixels == frames[(number - 1) % 4].tobytes()
+    # Every frame from the first recorded one on, unless the ring overran.
     assert numbers == sorted(numbers) and len(recorded) == 5
+    assert recorded.lost_frames == numbers[-1] - numbers[0] - 4
+
+
+def test_a_recording_cut_short_by_stopping_the_capture_keeps_its_frames(ktx21, tmp_path):
+    ktx21.capture(True)
+    answer = ktx21.post("/api/record", {"frames": 10000}).json()
+    partial = pathlib.Path(answer["recording"] + ".partial")
+    deadline = time.monotonic() + 60
+    while (not partial.exists() or partial.stat().st_size < 20000) \
+            and time.monotonic() < deadline:
+        time.sleep(0.02)
+    ktx21.capture(False)
+    state = ktx21.wait_for(lambda s: s["recording"] is not None, seconds=60)
+    recorded = recording.load(answer["recording"])
+    assert state["recording"]["frames"] == len(recorded) > 0
+    assert recorded.ending == "capture stopped" and not partial.exists()
+    assert any(e["text"].startswith("recording ended with the capture after ")
+               for e in state["errors"])
 
 
 # ---- digital I/O --------------------------------------------------------------------------

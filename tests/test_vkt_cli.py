@@ -14,16 +14,13 @@ import textwrap
 import threading
 import types
 
-import numpy as np
 import pytest
 from hypothesis import HealthCheck, example, given, settings, strategies as st
-from PIL import Image
 
 import unit
 import vktsim
 from conftest import calls
-from grabber_support import small_camera_file
-from vkt import boards, cli, recording
+from vkt import boards, cli
 
 EXAMPLES = pathlib.Path(__file__).resolve().parent.parent / "examples"
 KTX21_FILE = str(EXAMPLES / "ktx21_camera.txt")
@@ -50,7 +47,7 @@ def error_line(capsys):
 
 # ---- every subcommand ------------------------------------------------------------------
 
-@pytest.mark.parametrize("command", [[], ["list"], ["params"], ["grab"], ["io"], ["view"]])
+@pytest.mark.parametrize("command", [[], ["list"], ["params"], ["grab"], ["export"], ["io"], ["view"]])
 def test_every_subcommand_has_help(command):
     result = run_process(*command, "--help")
     assert result.returncode == 0, result.stderr
@@ -383,7 +380,9 @@ def test_a_camera_file_path_the_library_cannot_take_is_refused(capsys):
 OPTIONS = {
     "list": ["--json", "--timeout"],
     "params": ["--id", "--ch", "--camera-file", "--json", "--set", "set"],
-    "grab": ["--id", "--ch", "--camera-file", "-o", "--output"],
+    "grab": ["--id", "--ch", "--camera-file", "-o", "--output", "--set", "--overwrite",
+             "--png"],
+    "export": ["--png"],
     "io": ["--id", "--set", "--watch", "--interval", "--count", "--duration", "--json"],
     "view": ["--port", "--host"],
 }
@@ -406,6 +405,8 @@ def command_lines(draw):
     argv = [command] if command else []
     if command in ("params", "grab", "io"):
         argv.append(draw(st.sampled_from(MODELS)))
+    elif command == "export":
+        argv.append(draw(WORD))
     for _ in range(draw(st.integers(0, 4))):
         argv.append(draw(st.sampled_from(OPTIONS.get(command, ["-h"]))))
         argv += draw(st.lists(WORD, max_size=2))
@@ -439,95 +440,6 @@ def test_no_arguments_give_a_traceback(monkeypatch, tmp_path, argv):
     assert status in (0, 1, 2), (argv, err.getvalue())
     assert "internal error" not in err.getvalue()
     assert "Unable to cast" not in err.getvalue()
-
-
-# ---- grab -----------------------------------------------------------------------------------
-
-def stamped_number(pixels):
-    return int.from_bytes(np.ascontiguousarray(pixels)[0, :4].tobytes(), "little")
-
-
-def test_grab_saves_pngs_in_frame_order_and_the_recording(tmp_path):
-    result = run_process("grab", "KTX21", "--camera-file", KTX21_FILE, "-n", "3",
-                         "-o", str(tmp_path / "out"))
-    assert result.returncode == 0, result.stderr
-    assert result.stderr == ""                      # no progress bar into a pipe
-    assert result.stdout == "3 frames of 320x240, 8 bits, saved in %s (recording " \
-        "recording.npz)\n" % (tmp_path / "out")
-    names = sorted(p.name for p in (tmp_path / "out").iterdir())
-    assert names == ["frame_0000.png", "frame_0001.png", "frame_0002.png", "recording.npz"]
-    rec = recording.load(tmp_path / "out" / "recording.npz")
-    assert (rec.model, rec.width, rec.height, rec.depth) == ("KTX21", 320, 240, 8)
-    assert rec.frame_numbers == [1, 2, 3]
-    assert rec.settings["CameraName"] == "Simulated area camera"
-    assert rec.settings["Width"] == 320
-    assert rec.timestamps_ms == sorted(rec.timestamps_ms)
-    for index in range(3):
-        png = np.asarray(Image.open(tmp_path / "out" / ("frame_%04d.png" % index)))
-        assert png.dtype == np.uint8 and png.shape == (240, 320)
-        assert png.tobytes() == rec.frames[index]
-        assert stamped_number(png) == index + 1
-
-
-def test_grab_of_a_deep_camera_writes_16_bit_pngs(tmp_path, virtual_clock):
-    camera = small_camera_file(tmp_path, "KTX21", BitWidth=12)
-    status, out = run("grab", "KTX21", "--camera-file", camera, "-n", "2", "-o",
-                      str(tmp_path / "deep"))
-    assert status == 0, out
-    rec = recording.load(tmp_path / "deep" / "recording.npz")
-    assert rec.depth == 16
-    png = Image.open(tmp_path / "deep" / "frame_0001.png")
-    assert png.mode == "I;16"
-    pixels = np.asarray(png).astype("<u2")
-    assert pixels.tobytes() == rec.frames[1]
-
-
-@pytest.mark.parametrize("model", ["KTX21", "KTX22", "MR250", "Video"])  # Video: on a KTX22
-def test_grab_on_every_grabber_model(tmp_path, model, virtual_clock):
-    camera = small_camera_file(tmp_path, "KTX22" if model == "Video" else model)
-    status, _ = run("grab", model, "--camera-file", camera, "-n", "4", "-o", str(tmp_path))
-    assert status == 0
-    rec = recording.load(tmp_path / "recording.npz")
-    assert rec.frame_numbers == [1, 2, 3, 4]
-    assert len(list(tmp_path.glob("frame_*.png"))) == 4
-    assert rec.model == ("KTX22" if model == "Video" else model)
-    steps = [b - a for a, b in zip(rec.encoder_counts, rec.encoder_counts[1:])]
-    # The simulator's 100 pulses a frame, read at each frame on the virtual
-    # clock; no encoder on the MR250, one not started on the KTX22.
-    assert steps == ([100, 100, 100] if model == "KTX21" else [0, 0, 0])
-
-
-def test_grab_shows_a_progress_bar_on_a_terminal(tmp_path, monkeypatch):
-    class Terminal(io.StringIO):
-        def isatty(self):
-            return True
-    terminal = Terminal()
-    monkeypatch.setattr(sys, "stderr", terminal)
-    status, _ = run("grab", "KTX21", "--camera-file", small_camera_file(tmp_path, "KTX21"),
-                    "-n", "2", "-o", str(tmp_path))
-    assert status == 0
-    assert terminal.getvalue().endswith("\r[" + "#" * 30 + "] 2/2 frames\n")
-    assert "] 1/2 frames" in terminal.getvalue()
-
-
-def test_a_failed_grab_leaves_no_recording_and_the_board_released(tmp_path, capsys):
-    vktsim.script("CxKTX21::WaitStatus", raises=7)
-    status, _ = run("grab", "KTX21", "--camera-file", small_camera_file(tmp_path, "KTX21"),
-                    "-n", "2", "-o", str(tmp_path / "out"))
-    assert status == 1
-    assert error_line(capsys).startswith("vkt: error: Timeout (7): Code:7 ")
-    assert list((tmp_path / "out").iterdir()) == []
-    names = [name for name, _ in calls()]
-    assert names.index("CxKTX21::Stop") < names.index("CxKTX21::Unlock") \
-        < names.index("CxKTX21::Close")
-    assert vktsim.live_objects() == 0
-
-
-def test_grab_needs_at_least_one_frame(tmp_path, capsys):
-    status, _ = run("grab", "KTX21", "--camera-file", KTX21_FILE, "-n", "0", "-o", str(tmp_path))
-    assert status == 1
-    assert error_line(capsys) == "vkt: error: -n takes at least 1 frame, not 0"
-    assert calls() == []
 
 
 # ---- io -------------------------------------------------------------------------------------

@@ -32,8 +32,9 @@ def test_a_recording_comes_back_whole_and_numpy_reads_it(tmp_path, depth):
     with np.load(path) as data:               # no pickles: allow_pickle stays False
         assert sorted(data.files) == sorted(["format", "model", "settings", "frames",
                                              "frame_numbers", "encoder_counts",
-                                             "timestamps_ms"])
-        assert str(data["format"]) == "vkt-recording/1"
+                                             "timestamps_ms", "lost_frames", "ending"])
+        assert str(data["format"]) == "vkt-recording/2"
+        assert int(data["lost_frames"]) == 0 and str(data["ending"]) == "complete"
         assert str(data["model"]) == "KTX21"
         assert data["settings"].shape == ()
         assert data["frames"].dtype == frames.dtype and np.array_equal(data["frames"], frames)
@@ -63,7 +64,7 @@ def test_a_recording_numpy_wrote_loads(tmp_path):
 
 
 @pytest.mark.parametrize("changes, text", [
-    ({"format": np.array("other/2")}, "format 'other/2' ('vkt-recording/1' expected)"),
+    ({"format": np.array("other/2")}, "format 'other/2' ('vkt-recording/2' expected)"),
     ({"model": None}, "member model is missing"),
     ({"extra": np.zeros(2)}, "unexpected member extra.npy"),
     ({"frames": np.zeros((3, 4, 5), np.float32)}, "member frames is <f4 of shape (3, 4, 5)"),
@@ -72,7 +73,8 @@ def test_a_recording_numpy_wrote_loads(tmp_path):
     ({"encoder_counts": np.arange(3, dtype="<i4")}, "member encoder_counts is <i4"),
     ({"timestamps_ms": np.array([0, np.nan, 1.0])}, "a timestamp is not a finite number"),
     ({"settings": np.array("{not json")}, "member settings is not JSON"),
-    ({"settings": np.array("[1, 2]")}, "member settings is not a JSON object"),
+    ({"settings": np.array("[1, 2]")}, "member settings nests objects or lists"),
+    ({"settings": np.array("7")}, "member settings is not a JSON object"),
     ({"settings": np.array('{"Width": 1.5}')}, "setting 'Width' has a value of kind float"),
     ({"model": np.array(7)}, "member model is not a text"),
     ({"frames": np.zeros((0, 4, 5), np.uint8), "frame_numbers": np.zeros(0, "<i8"),

@@ -75,13 +75,14 @@ def test_later_captures_play_the_frames_again_cycling(tmp_path):
 
 def test_a_grabbed_recording_replays_bit_exact_on_a_fresh_board(tmp_path):
     camera = small_camera_file(tmp_path, "KTX21", BitWidth=10)
-    status = cli.main(["grab", "KTX21", "--camera-file", camera, "-n", "3", "-o", str(tmp_path)])
+    status = cli.main(["grab", "KTX21", "--camera-file", camera, "-n", "3", "-o",
+                       str(tmp_path / "out")])
     assert status == 0
     vktsim.reset()                       # a board fresh from power-on
     vktsim.set_clock("virtual")
     device = unit.KTX21.from_file(small_camera_file(tmp_path, "KTX21", ExposureTime=9))
-    vktsim.replay(device, str(tmp_path / "recording.npz"))
-    rec = recording.load(tmp_path / "recording.npz")
+    vktsim.replay(device, str(tmp_path / "out" / "recording.npz"))
+    rec = recording.load(tmp_path / "out" / "recording.npz")
     assert unit.KTX21Param.from_(device).get_param("BitWidth") == 10
     frames, _, counts = captured(device, 3)
     assert frames == rec.frames and counts == rec.encoder_counts
@@ -195,4 +196,41 @@ def test_a_board_without_an_encoder_has_no_steps(tmp_path):
     device = small_camera(tmp_path, "MR250")
     with pytest.raises(TypeError):
         vktsim.set_encoder_steps(device, [1])
+    device.close()
+
+
+@pytest.mark.parametrize("started, counts", [(False, (500, 530)), (True, (500, 530)),
+                                             (False, (0, 0))])
+def test_replay_says_when_the_board_does_not_count_the_recorded_encoder(tmp_path, recwarn,
+                                                                         started, counts):
+    device = small_camera(tmp_path, "KTX22")
+    if started:
+        unit.KTX22Encoder.from_(device).start_encoder()
+    vktsim.replay(device, made_recording("KTX22", counts=counts))
+    warned = [str(w.message) for w in recwarn if w.category is RuntimeWarning]
+    if started or not any(counts):
+        assert warned == []
+    else:
+        assert warned == ["the recording holds encoder counts (500 to 530) but the KTX22's "
+                          "encoder is not counting: start it (start_encoder) before the "
+                          "replay for its frames to carry them"]
+    device.close()
+
+
+def test_a_recording_with_encoder_counts_out_of_range_is_refused_before_the_board(tmp_path):
+    path = tmp_path / "far.npz"
+    recording.save(path, made_recording(counts=(0, 1)))
+    data = bytearray(path.read_bytes())
+    counts = np.array([0, 1], "<i8").tobytes()
+    at = data.index(counts, data.index(b"encoder_counts.npy"))
+    data[at:at + 8] = (2 ** 62).to_bytes(8, "little")
+    path.write_bytes(bytes(data))          # the CRC no longer fits either: whichever comes first
+    device = small_camera(tmp_path, "KTX21")
+    vktsim.clear_journal()
+    with pytest.raises(ValueError, match="^not a valid recording: "):
+        vktsim.replay(device, str(path))
+    assert calls("CxKTX21Param::SetParam") == [] and calls("CxKTX21::Lock") == []
+    with pytest.raises(ValueError, match="encoder count 4611686018427387904 of frame 0 is "
+                       "outside -4294967296 to 4294967295"):
+        made_recording(counts=(2 ** 62, 0))
     device.close()

@@ -50,9 +50,9 @@ timeout 60 "$vkt" io SNR11 --watch --duration 0.2 --json > "$work/watch.txt"
 grep -q '"inputs": 0' "$work/watch.txt"
 
 echo "== vkt grab"
-timeout 60 "$vkt" grab KTX21 --camera-file examples/ktx21_camera.txt -n 3 -o "$work/grab"
+timeout 60 "$vkt" grab KTX21 --camera-file examples/ktx21_camera.txt -n 3 -o "$work/grab" --png
 ls "$work/grab"
-test -f "$work/grab/frame_0002.png" && test -f "$work/grab/recording.npz"
+test -f "$work/grab/frame_000003.png" && test -f "$work/grab/recording.npz"
 "$venv/bin/python" -c '
 import sys
 from vkt import recording

@@ -14,6 +14,10 @@
 # Before that the stage checks that it notices a fault at all: a test-only
 # fuzzer with a planted read past a buffer must be reported and fail.
 #
+# The recording loader of the vkt tools (Python) is fuzzed the same way by
+# tools/fuzz_recordings.py, from tests/fuzz/corpus/recording/, with its own
+# planted fault first.
+#
 # Usage: tools/stage_fuzz.sh [--seconds N | --runs N] [reader...]
 #   --seconds N  time per reader (default 15: about a minute for the four)
 #   --runs N     executions per reader instead (the long run: --runs 1000000)
@@ -24,15 +28,27 @@ BUILD="$PWD/build-fuzz"
 READERS=(camera_file tk560_settings video_model xml_item)
 
 limit=(-max_total_time=15)
+python_limit=(--seconds 15)
 readers=()
+fuzz_recordings=1
 while [ $# -gt 0 ]; do
   case "$1" in
-    --seconds) limit=(-max_total_time="$2"); shift 2 ;;
-    --runs) limit=(-runs="$2"); shift 2 ;;
+    --seconds) limit=(-max_total_time="$2"); python_limit=(--seconds "$2"); shift 2 ;;
+    --runs) limit=(-runs="$2"); python_limit=(--runs "$2"); shift 2 ;;
     *) readers+=("$1"); shift ;;
   esac
 done
-[ "${#readers[@]}" -gt 0 ] || readers=("${READERS[@]}")
+if [ "${#readers[@]}" -gt 0 ]; then
+  # "recording" names the Python harness; the rest are libFuzzer's.
+  fuzz_recordings=0
+  filtered=()
+  for reader in "${readers[@]}"; do
+    if [ "$reader" = recording ]; then fuzz_recordings=1; else filtered+=("$reader"); fi
+  done
+  readers=("${filtered[@]+"${filtered[@]}"}")
+else
+  readers=("${READERS[@]}")
+fi
 
 # ---- clang with libFuzzer and the sanitizer runtimes (Debian 12: clang-14)
 missing=()
@@ -99,6 +115,17 @@ for reader in "${readers[@]}"; do
     failed+=("$reader")
   fi
 done
+if [ "$fuzz_recordings" -eq 1 ]; then
+  # Its check of itself: a loader with a planted fault must be reported.
+  if .venv/bin/python tools/fuzz_recordings.py --planted --runs 5000 \
+       --findings "$BUILD/planted" >"$BUILD/recording-planted.log" 2>&1; then
+    echo "the recording fuzzer does not notice a planted fault" >&2
+    exit 1
+  fi
+  echo "recording planted fault: reported"
+  .venv/bin/python tools/fuzz_recordings.py "${python_limit[@]}" \
+    --findings "$BUILD/findings" || failed+=(recording)
+fi
 if [ "${#failed[@]}" -gt 0 ]; then
   echo "fuzzing found faults in: ${failed[*]} (inputs in $BUILD/findings)" >&2
   exit 1

@@ -461,10 +461,26 @@ def geometry(board: Board) -> Geometry:
     return Geometry(width, height, 16 if isinstance(bits, int) and bits > 8 else 8)
 
 
+# A capture's ring holds this much at most (and at least MIN_RING images):
+# frames wait there until they are copied out, so it bridges the moments
+# the capturing thread is not scheduled, however many frames are taken.
+RING_BYTES = 128 << 20
+MIN_RING, MAX_RING = 4, 256
+
+
 def allocate_images(board: Board, count: int) -> list[vktsim.Image]:
     """`count` images that fit the board's frames."""
     shape = geometry(board)
     return [vktsim.Image(shape.width, shape.height, 1, shape.depth) for _ in range(count)]
+
+
+def ring_size(shape: Geometry, count: int, budget: int | None = None) -> int:
+    """Images in the ring of a capture of `count` frames of this shape, within
+    `budget` bytes (`RING_BYTES` by default) unless that is under MIN_RING
+    images."""
+    frame_bytes = shape.width * shape.height * shape.depth // 8
+    room = (RING_BYTES if budget is None else budget) // max(frame_bytes, 1)
+    return max(1, min(count, max(MIN_RING, min(MAX_RING, room))))
 
 
 def grabber_of(board: Board) -> Grabber:
@@ -475,6 +491,26 @@ def grabber_of(board: Board) -> Grabber:
     if not isinstance(device, (unit.KTX21, unit.KTX22, unit.MR250)):
         raise BoardError("%s does not capture frames" % board.model)
     return device
+
+
+def _ktx22_encoder(board: Board) -> unit.KTX22Encoder | None:
+    grabber = grabber_of(board)
+    return unit.KTX22Encoder.from_(grabber) if isinstance(grabber, unit.KTX22) else None
+
+
+def encoder_counting(board: Board) -> bool:
+    """Whether the board's encoder counts now: a KTX22's only between
+    ``start_encoder`` and ``stop_encoder``, a KTX21's always; False for a
+    model without an encoder."""
+    grabber = grabber_of(board)
+    if isinstance(grabber, unit.KTX21):
+        return True
+    encoder = _ktx22_encoder(board)
+    if encoder is None:
+        return False
+    record = unit.TxKTX22EncoderStatus()
+    encoder.encoder_status(record)
+    return bool(record.encoder_state)
 
 
 def encoder_count(board: Board) -> int:
@@ -505,52 +541,178 @@ def _software_triggered(board: Board) -> bool:
         and get_setting(board, "TriggerMode") == 1
 
 
-def _wait_for_frame(board: Board, grabber: Grabber, index: int, triggered: bool) -> int:
-    """Waits until frame `index` (from 0) of the running capture is in and
-    returns its number; fires the software trigger first if the camera needs
-    it. The KTX22 reports single frames as board events only."""
-    if triggered:
-        grabber.force_trigger()
+def _timeout_ms(board: Board) -> int:
+    timeout = get_setting(board, "Timeout") if any(s.name == "Timeout" for s in board.settings) \
+        else 60000
+    return min(max(timeout, 1), 60000) if isinstance(timeout, int) else 60000
+
+
+# The KTX22 tells its frames by board events only. A frame that completes
+# between reading the count and starting the wait raises its event before
+# the wait begins, so the wait would miss it: the count is read again after
+# every short wait instead of trusting one long one.
+KTX22_WAIT_MS = 20
+
+
+def _newest_frame(grabber: Grabber) -> int:
+    """The number of the newest frame of the running capture (0: none yet)."""
+    status = grabber.query_status()
+    if isinstance(grabber, unit.KTX22):
+        return int(status.total_frame_count)
+    return int(status.last_frame_no)
+
+
+class _Pace:
+    """How long frames take to come, in wall time, so that the wait for the
+    next one can be spent mostly in short sleeps. A library wait keeps the
+    interpreter lock for as long as it runs, so a thread that sat in one
+    for every frame would leave the thread writing to disk a few instants
+    per frame; the sleeps give it the rest of the frame's time. The
+    blocking wait comes last, once the frame is later than expected (and at
+    once on the simulator's virtual clock, where frames come only within a
+    library wait: there the measured period is near zero)."""
+
+    LONGEST_SLEEP = 0.05
+
+    def __init__(self) -> None:
+        self.period = 0.0
+        self._last: float | None = None
+        self._blocked: float | None = None
+
+    def arrived(self, frames: int) -> None:
+        """Notes that `frames` frames came. After a blocking wait only the
+        wait counts: on the virtual clock the polling before it is no part
+        of the camera's period."""
+        now = time.monotonic()
+        if self._last is not None and frames > 0:
+            span = self._blocked if self._blocked is not None else now - self._last
+            sample = span / frames
+            self.period = sample if not self.period else 0.75 * self.period + 0.25 * sample
+        self._last, self._blocked = now, None
+
+    def poll(self, grabber: Grabber, number: int) -> int:
+        """The newest frame once frame `number` is in, or what is in when the
+        time it was expected by has passed."""
+        deadline = time.monotonic() + min(2 * self.period, self.LONGEST_SLEEP)
+        nap = min(max(self.period / 10, 0.0002), 0.001)
+        newest = _newest_frame(grabber)
+        while newest < number and time.monotonic() < deadline:
+            time.sleep(nap)
+            newest = _newest_frame(grabber)
+        return newest
+
+    def block(self, wait: Callable[[], int]) -> int:
+        """Runs a blocking wait, timed."""
+        started = time.monotonic()
+        try:
+            return wait()
+        finally:
+            self._blocked = time.monotonic() - started
+
+
+def _wait_for_frame(grabber: Grabber, number: int, timeout_ms: int,
+                    pace: _Pace | None = None) -> int:
+    """Waits until frame `number` (from 1) of the running capture is in and
+    returns the number of the newest frame. Raises the library's time-out
+    error, or for a KTX22 BoardError, when it does not come within
+    `timeout_ms`."""
+    if pace is None:
+        return _block_for_frame(grabber, number, timeout_ms)
+    newest = pace.poll(grabber, number)
+    if newest >= number:
+        return newest
+    return pace.block(lambda: _block_for_frame(grabber, number, timeout_ms))
+
+
+def _block_for_frame(grabber: Grabber, number: int, timeout_ms: int) -> int:
     if not isinstance(grabber, unit.KTX22):
-        grabber.wait_status(index + 1)
-        return grabber.query_status(index).last_frame_no
-    timeout = get_setting(board, "Timeout")
-    timeout = min(max(timeout, 1), 60000) if isinstance(timeout, int) else 60000
-    while grabber.query_status().total_frame_count <= index:
-        if not grabber.wait_event(0, timeout, 0):
-            raise BoardError("KTX22: frame %d did not arrive within %d ms" % (index, timeout))
-    if triggered:
-        grabber.clear_trigger_mask()
-    # The KTX22 tells no image's frame number; frame n goes to image n - 1 of
-    # a ring with room for every frame.
-    return index + 1
+        grabber.wait_status(number)
+        return _newest_frame(grabber)
+    waited = 0
+    while (newest := _newest_frame(grabber)) < number:
+        if waited >= timeout_ms:
+            raise BoardError("KTX22: frame %d did not arrive within %d ms" % (number, timeout_ms))
+        step = min(KTX22_WAIT_MS, timeout_ms - waited)
+        grabber.wait_event(0, step, 0)
+        waited += step
+    return newest
 
 
-def capture(board: Board, count: int,
-            clock: Callable[[], float] = time.monotonic) -> Iterator[Frame]:
-    """Captures `count` frames into a ring of as many images and yields each
-    frame as it arrives (a camera in software-trigger mode is triggered for
-    each). The encoder count is read when the wait for the frame returns:
-    with a camera faster than this loop it may be that of a later frame. The board is stopped and the ring unlocked when the iteration
-    ends, early or not. Library errors (a time-out, a lost signal) raise
-    RuntimeError from `unit`."""
+def capture(board: Board, count: int, clock: Callable[[], float] = time.monotonic,
+            ring: int | None = None, room: Callable[[], bool] | None = None
+            ) -> Iterator[Frame]:
+    """Captures `count` frames and yields each frame as it arrives (a camera
+    in software-trigger mode is triggered for each, its trigger mask cleared
+    after each and whenever the capture ends). Frames go round a ring of a
+    few images (`ring_size`, or `ring`), so memory does not grow with
+    `count`: a frame the board overwrote before it was copied out is lost,
+    and shows as a gap in the frame numbers. A KTX22's encoder is started
+    for the capture if it was not counting, and stopped again after. The
+    encoder count is read when the wait for a frame returns: for frames that
+    came together it is that of the newest. The board is stopped and the
+    ring unlocked when the iteration ends, early or not. Library errors (a
+    time-out, a lost signal) raise RuntimeError from `unit`. With `room`, a
+    frame is copied out only while it answers True (the consumer has room
+    for it): the others are lost as above, without the cost of a copy."""
     if count < 1:
         raise BoardError("a capture takes at least one frame, not %d" % count)
     grabber = grabber_of(board)
     triggered = _software_triggered(board)
-    ring = allocate_images(board, count)
-    grabber.lock(ring)
+    timeout_ms = _timeout_ms(board)
+    images = allocate_images(board, ring or ring_size(geometry(board), count))
+    encoder = _ktx22_encoder(board)
+    started_encoder = encoder is not None and not encoder_counting(board)
+    grabber.lock(images)
     try:
+        if started_encoder:
+            encoder.start_encoder()  # type: ignore[union-attr]
         grabber.num = count
         started = clock()
         grabber.start()
         try:
-            for index in range(count):
-                number = _wait_for_frame(board, grabber, index, triggered)
-                arrived = clock()
-                yield Frame(number, encoder_count(board), (arrived - started) * 1000.0,
-                            bytes(memoryview(ring[index])))
+            yield from _frames(board, grabber, images, count, triggered, timeout_ms,
+                               started, clock, room)
         finally:
-            grabber.stop()
+            try:
+                if triggered and isinstance(grabber, unit.KTX22):
+                    grabber.clear_trigger_mask()
+            finally:
+                grabber.stop()
     finally:
-        grabber.unlock()
+        try:
+            if started_encoder:
+                encoder.stop_encoder()  # type: ignore[union-attr]
+        finally:
+            grabber.unlock()
+
+
+def _intact(newest: int, taken: int, size: int, count: int) -> bool:
+    """Whether the image of frame `taken` still holds it when `newest` is in:
+    frame newest + 1, if the capture goes on, is being written over frame
+    newest + 1 - size."""
+    return newest - taken <= (size - 1 if newest >= count else size - 2)
+
+
+def _frames(board: Board, grabber: Grabber, images: list[vktsim.Image], count: int,
+            triggered: bool, timeout_ms: int, started: float,
+            clock: Callable[[], float], room: Callable[[], bool] | None) -> Iterator[Frame]:
+    size = len(images)
+    number = 1
+    pace = _Pace()
+    while number <= count:
+        if triggered:
+            grabber.force_trigger()
+        newest = min(_wait_for_frame(grabber, number, timeout_ms, pace), count)
+        pace.arrived(newest - number + 1)
+        if triggered and isinstance(grabber, unit.KTX22):
+            grabber.clear_trigger_mask()
+        arrived = (clock() - started) * 1000.0
+        counted = encoder_count(board)
+        for taken in range(number, newest + 1):
+            if not _intact(newest, taken, size, count) or room is not None and not room():
+                continue
+            pixels = bytes(memoryview(images[(taken - 1) % size]))
+            # The board goes on filling the ring while frames are copied.
+            if _intact(min(_newest_frame(grabber), count), taken, size, count):
+                yield Frame(taken, counted, arrived, pixels)
+        number = newest + 1

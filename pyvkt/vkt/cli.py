@@ -13,11 +13,12 @@ import math
 import os
 import pathlib
 import signal
-import sys
-import time
 import struct
+import sys
+import tempfile
+import time
 import zlib
-from collections.abc import Callable, Sequence
+from collections.abc import Callable, Iterator, Sequence
 from typing import IO, TextIO
 
 import unit
@@ -203,18 +204,51 @@ def _png_chunk(kind: bytes, data: bytes) -> bytes:
     return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
 
 
-def png_bytes(width: int, height: int, depth: int, pixels: bytes) -> bytes:
+def _scaled_big_endian(pixels: bytes, bits: int) -> bytes:
+    """16-bit little-endian samples of `bits` significant bits as PNG holds
+    them: big-endian, scaled to the full 16 bits by repeating their top bits
+    below them, so that the camera's white is white (PNG's own rule; `sBIT`
+    tells the original depth, and a right shift by 16 - bits gets it back).
+    Done on the whole frame as one integer, which is fast in pure Python."""
+    lanes = len(pixels) // 2
+    value = int.from_bytes(pixels, "little")
+    if bits < 16:
+        value &= int.from_bytes(((1 << bits) - 1).to_bytes(2, "little") * lanes, "little")
+        shift = 16 - bits
+        value = (value << shift) | (value >> (bits - shift) if bits >= shift else 0) & \
+            int.from_bytes(((1 << shift) - 1).to_bytes(2, "little") * lanes, "little")
+    data = value.to_bytes(len(pixels), "little")
+    swapped = bytearray(data)
+    swapped[0::2], swapped[1::2] = data[1::2], data[0::2]
+    return bytes(swapped)
+
+
+def png_bytes(width: int, height: int, depth: int, pixels: bytes, bits: int | None = None) -> bytes:
     """A grey PNG of 8 or 16 bits per pixel from samples row after row (16-bit
-    samples little-endian, as the image class holds them)."""
+    samples little-endian, as the image class holds them). A 16-bit image of
+    a camera of fewer `bits` is scaled to 16 bits and carries an ``sBIT``
+    chunk with the camera's depth."""
+    significant = min(max(bits or depth, 1), depth)
     if depth == 16:
-        swapped = bytearray(pixels)
-        swapped[0::2], swapped[1::2] = pixels[1::2], pixels[0::2]
-        pixels = bytes(swapped)
+        pixels = _scaled_big_endian(pixels, significant)
     stride = width * depth // 8
     raw = b"".join(b"\0" + pixels[y * stride:(y + 1) * stride] for y in range(height))
     header = struct.pack(">IIBBBBB", width, height, depth, 0, 0, 0, 0)
-    return b"\x89PNG\r\n\x1a\n" + _png_chunk(b"IHDR", header) \
-        + _png_chunk(b"IDAT", zlib.compress(raw, 6)) + _png_chunk(b"IEND", b"")
+    chunks = _png_chunk(b"IHDR", header)
+    if significant < depth:
+        chunks += _png_chunk(b"sBIT", bytes([significant]))
+    return b"\x89PNG\r\n\x1a\n" + chunks + _png_chunk(b"IDAT", zlib.compress(raw, 6)) \
+        + _png_chunk(b"IEND", b"")
+
+
+def camera_bits(settings: dict[str, boards.Value], depth: int) -> int:
+    """The camera's bits per sample from its settings ("BitWidth" or
+    "ImageDepth"), within the depth the frames are held in."""
+    for name in ("BitWidth", "ImageDepth"):
+        value = settings.get(name)
+        if isinstance(value, int) and 1 <= value <= depth:
+            return value
+    return depth
 
 
 class Progress:
@@ -235,37 +269,214 @@ class Progress:
             self.stream.write("\n")
         self.stream.flush()
 
+    def end(self, done: int) -> None:
+        """Ends the bar's line when the capture stopped short of its total."""
+        if self.shown and done != self.total:
+            self.stream.write("\n")
+            self.stream.flush()
+
+
+RECORDING_NAME = "recording" + recording.SUFFIX
+EXIT_INTERRUPTED = 128 + signal.SIGINT
+EXIT_TERMINATED = 128 + signal.SIGTERM
+
+
+class Terminated(BaseException):
+    """SIGTERM arrived: the capture ends as with Ctrl-C."""
+
+
+def _earlier_grab(folder: pathlib.Path) -> list[pathlib.Path]:
+    """Files an earlier grab (or export) left in `folder`."""
+    return [path for path in folder.iterdir()
+            if path.name in (RECORDING_NAME, RECORDING_NAME + recording.PARTIAL)
+            or (path.name.startswith("frame_") and path.suffix == ".png")]
+
+
+def _check_output(folder: pathlib.Path, overwrite: bool) -> None:
+    """Refuses, before any board is opened, an output folder the capture
+    could not write into, or one holding anything unless `overwrite`."""
+    if folder.exists():
+        if not folder.is_dir():
+            raise Failure("%s is not a folder" % folder)
+        if not overwrite and any(folder.iterdir()):
+            raise Failure("%s is not empty (--overwrite replaces the recording and frame "
+                          "images an earlier grab left there)" % folder)
+        probe_in = folder
+    else:
+        probe_in = folder.parent
+        while not probe_in.exists() and probe_in != probe_in.parent:
+            probe_in = probe_in.parent
+        if not probe_in.is_dir():
+            raise Failure("cannot create %s: %s is not a folder" % (folder, probe_in))
+    try:
+        handle, probe = tempfile.mkstemp(prefix=".vkt-probe-", dir=probe_in)
+    except OSError as error:
+        raise Failure("cannot write in %s (%s)" % (probe_in, error.strerror or error)) from None
+    os.close(handle)
+    os.unlink(probe)
+
+
+def _name_value(text: str) -> tuple[str, str]:
+    name, sep, value = text.partition("=")
+    if not sep or not name.strip():
+        raise argparse.ArgumentTypeError("expected NAME=VALUE, not %r" % text)
+    return name.strip(), value
+
+
+@contextlib.contextmanager
+def _signals_end_capture() -> Iterator[None]:
+    """SIGTERM raises Terminated in the main thread while the capture runs."""
+    def terminate(number: int, frame: object) -> None:
+        raise Terminated()
+    try:
+        previous = signal.signal(signal.SIGTERM, terminate)
+    except ValueError:          # not the main thread: nothing to catch there
+        yield
+        return
+    try:
+        yield
+    finally:
+        signal.signal(signal.SIGTERM, previous)
+
+
+@contextlib.contextmanager
+def _signals_held() -> Iterator[None]:
+    """Ctrl-C and SIGTERM wait while the recording is completed."""
+    try:
+        previous = (signal.signal(signal.SIGINT, signal.SIG_IGN),
+                    signal.signal(signal.SIGTERM, signal.SIG_IGN))
+    except ValueError:
+        yield
+        return
+    try:
+        yield
+    finally:
+        signal.signal(signal.SIGINT, previous[0])
+        signal.signal(signal.SIGTERM, previous[1])
+
+
+def _capture_into(board: boards.Board, count: int,
+                  stream: recording.Stream) -> tuple[str, int, str | None]:
+    """Runs the capture into the stream: how it ended (the recording's
+    ending), the exit status and the error line, if any."""
+    progress = Progress(sys.stderr, count)
+    done = 0
+    try:
+        with _signals_end_capture():
+            for frame in boards.capture(board, count, room=stream.has_room):
+                stream.put(frame.number, frame.encoder_count, frame.timestamp_ms, frame.pixels)
+                done = frame.number
+                progress.update(done)
+                if stream.error is not None:
+                    break
+    except KeyboardInterrupt:
+        progress.end(done)
+        return "interrupted (Ctrl-C)", EXIT_INTERRUPTED, None
+    except Terminated:
+        progress.end(done)
+        return "terminated (SIGTERM)", EXIT_TERMINATED, None
+    except (RuntimeError, boards.BoardError) as error:
+        progress.end(done)
+        text = boards.describe_error(error).replace("\n", " ")
+        return "board error: " + text, EXIT_FAILURE, text
+    progress.end(done)
+    return recording.ENDED_COMPLETE, 0, None
+
 
 def cmd_grab(args: argparse.Namespace, out: TextIO) -> int:
-    if args.n < 1:
-        raise Failure("-n takes at least 1 frame, not %d" % args.n)
     folder = pathlib.Path(args.output)
-    folder.mkdir(parents=True, exist_ok=True)
+    _check_output(folder, args.overwrite)
+    created = not folder.exists()
+    target = folder / RECORDING_NAME
     with _open(args) as board:
+        boards.apply_settings(board, args.set or [])
         shape = boards.geometry(board)
-        table_model = board.table_model   # a Video records the model it drives
         settings = {s.name: v for s, v in boards.read_settings(board)
                     if not isinstance(v, BaseException)}
-        progress = Progress(sys.stderr, args.n)
-        frames: list[boards.Frame] = []
-        for frame in boards.capture(board, args.n):
-            frames.append(frame)
-            progress.update(len(frames))
-    digits = max(4, len(str(args.n - 1)))
-    for index, frame in enumerate(frames):
-        name = "frame_%0*d.png" % (digits, index)
-        (folder / name).write_bytes(png_bytes(shape.width, shape.height, shape.depth,
-                                              frame.pixels))
-    recorded = recording.Recording(
-        model=table_model, settings=settings, width=shape.width, height=shape.height,
-        depth=shape.depth, frames=[f.pixels for f in frames],
-        frame_numbers=[f.number for f in frames],
-        encoder_counts=[f.encoder_count for f in frames],
-        timestamps_ms=[f.timestamp_ms for f in frames])
-    target = folder / ("recording" + recording.SUFFIX)
-    recording.save(target, recorded)
-    out.write("%d frames of %dx%d, %d bits, saved in %s (recording %s)\n" % (
-        len(frames), shape.width, shape.height, shape.depth, folder, target.name))
+        folder.mkdir(parents=True, exist_ok=True)
+        for earlier in _earlier_grab(folder):
+            earlier.unlink()
+        # A Video records the model it drives, whose settings table applies.
+        stream = recording.Stream(recording.Writer(
+            target, board.table_model, settings, shape.width, shape.height, shape.depth))
+        try:
+            ending, status, error = _capture_into(board, args.n, stream)
+        except BaseException as unexpected:
+            # Whatever it was, the frames taken are kept if they can be.
+            with contextlib.suppress(Exception):
+                stream.finish("failed: %s" % (unexpected or type(unexpected).__name__),
+                              first=1)
+            raise
+    return _complete(args, out, stream, folder, created, ending, status, error, settings)
+
+
+def _complete(args: argparse.Namespace, out: TextIO, stream: recording.Stream,
+              folder: pathlib.Path, created: bool, ending: str, status: int,
+              error: str | None, settings: dict[str, boards.Value]) -> int:
+    """Completes the recording and says how the capture went."""
+    writer = stream.writer
+    with _signals_held():
+        stream.drain()
+        if stream.error is not None:
+            error = "writing %s failed after %d frames: %s" % (
+                writer.partial, writer.frames, stream.error.strerror or stream.error)
+            ending, status = "write error: " + error, EXIT_FAILURE
+        try:
+            path = stream.finish(ending, first=1)
+        except ValueError:
+            # Not one frame came: there is nothing to keep.
+            if created:
+                with contextlib.suppress(OSError):
+                    folder.rmdir()
+            sys.stderr.write("vkt: %s: no frame was captured, nothing was written\n"
+                             % ("error: " + error if error else ending))
+            return status or EXIT_FAILURE
+    kept = "%d frames of %dx%d, %d bits" % (writer.frames, writer.width, writer.height,
+                                             writer.depth)
+    lost = recording.lost_between(writer.numbers) + writer.numbers[0] - 1
+    if lost:
+        sys.stderr.write("vkt: warning: %d frames were lost (gaps in the frame numbers, "
+                         "kept in the recording)\n" % lost)
+    if status == 0:
+        out.write("%s saved in %s\n" % (kept, path))
+        if args.png:
+            out.flush()
+            export_pngs(path, folder, out)
+        return 0
+    if status == EXIT_FAILURE:
+        sys.stderr.write("vkt: error: %s; %s saved in %s\n" % (error, kept, path))
+    else:
+        sys.stderr.write("vkt: %s after %d of %d frames; %s saved in %s\n"
+                         % (ending.split(" ")[0], writer.numbers[-1], args.n, kept, path))
+    return status
+
+
+# ---- export --------------------------------------------------------------------------------
+
+def export_pngs(path: str | os.PathLike[str], folder: pathlib.Path, out: TextIO) -> int:
+    """Writes each frame of a recording as frame_<number>.png into `folder`;
+    returns how many."""
+    with recording.Reader(path) as reader:
+        header = reader.header
+        bits = camera_bits(header.settings, header.depth)
+        digits = max(6, len(str(max(header.frame_numbers))))
+        folder.mkdir(parents=True, exist_ok=True)
+        written = 0
+        for number, pixels in zip(header.frame_numbers, reader.frames()):
+            name = "frame_%0*d.png" % (digits, number)
+            (folder / name).write_bytes(png_bytes(header.width, header.height, header.depth,
+                                                  pixels, bits))
+            written += 1
+    out.write("%d frames exported to %s as frame_%s.png\n"
+              % (written, folder, "N" * digits))
+    return written
+
+
+def cmd_export(args: argparse.Namespace, out: TextIO) -> int:
+    try:
+        export_pngs(args.recording, pathlib.Path(args.png), out)
+    except ValueError as error:
+        raise Failure(str(error)) from None
     return 0
 
 
@@ -553,15 +764,31 @@ def build_parser() -> argparse.ArgumentParser:
     params.add_argument("--json", action="store_true", help="print JSON")
     params.set_defaults(run=cmd_params, words=_set_words)
 
-    grab = commands.add_parser("grab", help="capture frames into a folder",
-                               description="Captures N frames into DIR as PNG images "
-                               "(frame_0000.png, ...; 16-bit PNG for deeper cameras) and "
-                               "the recording of them (recording.npz).")
+    grab = commands.add_parser("grab", help="capture frames into a recording",
+                               description="Captures N frames into DIR/recording.npz, "
+                               "writing each frame as it arrives. DIR must be empty (or "
+                               "--overwrite). Ctrl-C, SIGTERM or a board error end the "
+                               "capture early and keep the frames taken so far.")
     _board_options(grab, boards.GRABBER_MODELS, channel=True)
     grab.add_argument("--camera-file", required=True, help="camera file to apply")
-    grab.add_argument("-n", type=int, default=1, help="number of frames (default 1)")
+    grab.add_argument("-n", type=_integer(1, INT32_MAX), default=1,
+                      help="number of frames (default 1)")
     grab.add_argument("-o", "--output", required=True, metavar="DIR", help="output folder")
+    grab.add_argument("--set", action="append", type=_name_value, metavar="NAME=VALUE",
+                      help="write a setting before the capture; may be repeated")
+    grab.add_argument("--overwrite", action="store_true",
+                      help="replace what an earlier grab left in DIR")
+    grab.add_argument("--png", action="store_true",
+                      help="then export the frames as PNG images into DIR (vkt export)")
     grab.set_defaults(run=cmd_grab)
+
+    export = commands.add_parser("export", help="write a recording's frames as images",
+                                 description="Writes each frame of RECORDING into DIR as "
+                                 "frame_<frame number>.png (16-bit PNG with an sBIT chunk "
+                                 "for cameras of more than 8 bits).")
+    export.add_argument("recording", metavar="RECORDING", help="a recording (.npz)")
+    export.add_argument("--png", required=True, metavar="DIR", help="folder for the images")
+    export.set_defaults(run=cmd_export)
 
     io = commands.add_parser("io", help="read and drive digital lines",
                              description="Prints the inputs and outputs of a digital-I/O "

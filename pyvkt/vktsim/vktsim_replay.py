@@ -13,6 +13,7 @@ from __future__ import annotations
 
 import os
 import sys
+import warnings
 from collections.abc import Sequence
 from typing import Union
 
@@ -126,6 +127,12 @@ def replay(board: _Grabber, recorded: Union[recording.Recording, str, os.PathLik
     if rec.model in ("KTX21", "KTX22"):
         vktsim.set_encoder_steps(board, steps)
         _move_encoder_to(board, target, rec.encoder_counts[0])
+        if any(rec.encoder_counts) and not boards.encoder_counting(target):
+            warnings.warn("the recording holds encoder counts (%d to %d) but the %s's encoder "
+                          "is not counting: start it (start_encoder) before the replay for "
+                          "its frames to carry them"
+                          % (min(rec.encoder_counts), max(rec.encoder_counts), rec.model),
+                          RuntimeWarning, stacklevel=2)
 
 
 __all__: Sequence[str] = ["replay"]

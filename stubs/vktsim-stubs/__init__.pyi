@@ -411,7 +411,9 @@ def replay(board: _Grabber, recording: Recording | str | os.PathLike[str]) -> No
     every later capture is recorded frame n, cycling), and, on a board with
     an encoder, puts the encoder at the first frame's recorded count and sets
     ``set_encoder_steps`` so that each later frame arrives with its recorded
-    count. Raises ValueError ("not a valid recording: ...") for a bad or
+    count; a KTX22 counts only after ``start_encoder()``, and replaying encoder
+    counts onto one that does not count gives a RuntimeWarning saying so.
+    Raises ValueError ("not a valid recording: ...") for a bad or
     truncated recording or one of another model, TypeError for an object of
     another kind, OSError for a file it cannot read, RuntimeError (the
     library's status) for a setting the board refuses; the board is left as

@@ -66,12 +66,14 @@ class Capture:
 
     ``on_frame`` gets every frame copied out of the ring, ``on_error`` the
     text of a board error (the capture keeps watching after a time-out and
-    ends after anything else); both are called on the capture thread.
+    ends after anything else); both are called on the capture thread. While
+    ``every_frame`` is set (a recording is being made) each frame still in
+    the ring is copied out, not only the newest.
     """
 
     def __init__(self, board: Grabber, width: int, height: int, depth: int,
                  timeout_ms: int, triggered: bool, on_frame: Callable[[Frame], None],
-                 on_error: Callable[[str], None]) -> None:
+                 on_error: Callable[[str], None], ring_size: int = RING_SIZE) -> None:
         self.board = board
         self.width, self.height = width, height
         self.sample_bytes = 1 if depth <= 8 else 2
@@ -80,8 +82,12 @@ class Capture:
         self.on_frame = on_frame
         self.on_error = on_error
         self.meter = FrameMeter()
+        self.every_frame = False
+        # While recording: whether the recording takes another frame now
+        # (frames it has no room for are not copied; the newest always is).
+        self.room: Callable[[], bool] | None = None
         self.ring = [vktsim.Image(width, height, 1, 8 * self.sample_bytes)
-                     for _ in range(RING_SIZE)]
+                     for _ in range(max(ring_size, 2))]
         self._stop = threading.Event()
         self._thread = threading.Thread(target=self._run, name="vkt-viewer-capture",
                                         daemon=True)
@@ -135,13 +141,24 @@ class Capture:
                     self.on_error(timeout_text(self.timeout_ms))
                 time.sleep(POLL_SECONDS)
                 continue
-            frame = self._copy(newest)
+            frames = self._copy_since(last, newest)
             self._next_trigger()
-            if frame is None:
+            if not frames:
                 continue  # overwritten while copied: the next one is newer
-            self.meter.count(now, max(newest - last - 1, 0))
+            self.meter.count(now, max(newest - last - len(frames), 0))
             last, last_time, timed_out = newest, now, False
-            self.on_frame(frame)
+            for frame in frames:
+                self.on_frame(frame)
+
+    def _copy_since(self, last: int, newest: int) -> list[Frame]:
+        """The newest frame, or while ``every_frame`` is set every frame after
+        ``last`` that the ring still holds, in order."""
+        first = max(last + 1, newest - len(self.ring) + 2) if self.every_frame and last \
+            else newest
+        room = self.room
+        copied = (self._copy(number) for number in range(first, newest + 1)
+                  if number == newest or room is None or room())
+        return [frame for frame in copied if frame is not None]
 
     def _next_trigger(self) -> None:
         """Asks a software-triggered camera for its next frame."""
@@ -155,8 +172,8 @@ class Capture:
         """A copy of frame ``number`` out of the ring (frames go round the
         ring in order from the first image); None when the board came round
         to its image again before the copy was done."""
-        pixels = bytes(memoryview(self.ring[(number - 1) % RING_SIZE]))
-        if int(self.board.query_status().last_frame_no) - number >= RING_SIZE - 1:
+        pixels = bytes(memoryview(self.ring[(number - 1) % len(self.ring)]))
+        if int(self.board.query_status().last_frame_no) - number >= len(self.ring) - 1:
             return None
         return Frame(next(_sequence), number, self.width, self.height, self.sample_bytes,
                      pixels, time.monotonic())

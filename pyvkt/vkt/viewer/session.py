@@ -11,6 +11,7 @@ import pathlib
 import threading
 import time
 from collections import deque
+from collections.abc import Callable
 from typing import Any
 
 import vktsim
@@ -20,6 +21,9 @@ from .capture import Capture, Frame
 
 MAX_ERRORS = 20
 MAX_RECORD_FRAMES = 10000
+# The live capture's ring: it lets a recording bridge short stalls of the
+# capture thread, and stays allocated while the board is watched.
+RING_BYTES = 64 << 20
 DIO_LINES = 32
 C_INT = range(-2**31, 2**31)
 DEVICE_BUSY = int(vktsim.ExStatus.DeviceBusy)
@@ -59,34 +63,36 @@ class FrameSlot:
 
 
 class Recorder:
-    """Collects the next N frames of the capture into a recording file."""
+    """Streams the next N frames of the capture into a recording file, as
+    `vkt grab` does: each frame goes to a writer thread through a bounded
+    queue, so neither memory nor the capture thread waits on the disk."""
 
     def __init__(self, board: boards.Board, count: int, target: pathlib.Path) -> None:
         self.board = board
         self.count = count
         self.target = target
-        self.shape = boards.geometry(board)
-        self.settings = {s.name: v for s, v in boards.read_settings(board)
-                         if not isinstance(v, BaseException)}
-        self.frames: list[boards.Frame] = []
+        shape = boards.geometry(board)
+        settings = {s.name: v for s, v in boards.read_settings(board)
+                    if not isinstance(v, BaseException)}
+        self.stream = recording.Stream(recording.Writer(
+            target, board.table_model, settings, shape.width, shape.height, shape.depth))
+        self.taken = 0
         self.started = time.monotonic()
 
     @property
     def done(self) -> bool:
-        return len(self.frames) >= self.count
+        return self.taken >= self.count
 
     def add(self, frame: Frame) -> None:
-        self.frames.append(boards.Frame(frame.number, boards.encoder_count(self.board),
-                                        (frame.time - self.started) * 1000.0, frame.pixels))
+        self.taken += 1
+        self.stream.put(frame.number, boards.encoder_count(self.board),
+                        (frame.time - self.started) * 1000.0, frame.pixels)
 
-    def save(self) -> None:
-        recording.save(self.target, recording.Recording(
-            model=self.board.model, settings=self.settings, width=self.shape.width,
-            height=self.shape.height, depth=self.shape.depth,
-            frames=[f.pixels for f in self.frames],
-            frame_numbers=[f.number for f in self.frames],
-            encoder_counts=[f.encoder_count for f in self.frames],
-            timestamps_ms=[f.timestamp_ms for f in self.frames]))
+    def finish(self, ending: str,
+               done: Callable[[str | None, BaseException | None], None]) -> None:
+        """Completes the file on the writer's side; `done` gets its path or
+        the error."""
+        self.stream.finish_later(ending, done)
 
 
 class Session:
@@ -99,6 +105,8 @@ class Session:
         self.capturing: Capture | None = None
         self.recorder: Recorder | None = None
         self.last_recording: dict[str, Any] | None = None
+        # Recordings whose file is being completed on their writer's thread.
+        self._finishing = 0
         self.errors: deque[dict[str, Any]] = deque(maxlen=MAX_ERRORS)
         self._error_numbers = itertools.count(1)
         self._board_serials = itertools.count(1)
@@ -239,8 +247,9 @@ class Session:
         capturing, self.capturing = self.capturing, None
         recorder, self.recorder = self.recorder, None
         if recorder is not None:
-            self.report(f"recording ended with the capture after {len(recorder.frames)} of "
-                        f"{recorder.count} frames: nothing was written")
+            self.report(f"recording ended with the capture after {recorder.taken} of "
+                        f"{recorder.count} frames")
+            recorder.finish("capture stopped", self._recorded(recorder))
         if capturing is None:
             return
         try:
@@ -257,7 +266,8 @@ class Session:
             capturing = Capture(grabber, shape.width, shape.height, shape.depth,
                                 timeout if isinstance(timeout, int) else 2000,
                                 boards._software_triggered(board),
-                                self._on_frame, self._on_capture_error)
+                                self._on_frame, self._on_capture_error,
+                                boards.ring_size(shape, MAX_RECORD_FRAMES, RING_BYTES))
             capturing.start()
         except (RuntimeError, boards.BoardError) as error:
             raise self._library(error) from None
@@ -278,14 +288,45 @@ class Session:
             return
         try:
             recorder.add(frame)
-            if recorder.done:
-                self.recorder = None
-                recorder.save()
-                self.last_recording = {"path": str(recorder.target),
-                                       "frames": len(recorder.frames)}
-        except (RuntimeError, OSError, ValueError) as error:
+        except RuntimeError as error:
             self.recorder = None
+            self._stop_every_frame()
             self.report("recording failed: " + boards.describe_error(error))
+            recorder.finish("board error: " + boards.describe_error(error),
+                            self._recorded(recorder))
+            return
+        if recorder.done:
+            self.recorder = None
+            self._stop_every_frame()
+            recorder.finish(recording.ENDED_COMPLETE, self._recorded(recorder))
+
+    def _stop_every_frame(self) -> None:
+        capturing = self.capturing
+        if capturing is not None:
+            capturing.every_frame, capturing.room = False, None
+
+    def _recorded(self, recorder: Recorder) -> Callable[[str | None, BaseException | None],
+                                                        None]:
+        """What the page learns when a recording's file is complete."""
+        with self._errors_lock:
+            self._finishing += 1
+
+        def done(path: str | None, error: BaseException | None) -> None:
+            try:
+                writer = recorder.stream.writer
+                if path is None:
+                    self.report("recording failed: "
+                                + boards.describe_error(error or OSError()))
+                    return
+                if recorder.stream.error is not None:
+                    self.report(f"recording stopped after {writer.frames} frames: "
+                                f"{recorder.stream.error.strerror or recorder.stream.error}")
+                self.last_recording = {"path": path, "frames": writer.frames,
+                                       "lost": recording.lost_between(writer.numbers)}
+            finally:
+                with self._errors_lock:
+                    self._finishing -= 1
+        return done
 
     def _on_capture_error(self, text: str) -> None:
         self.report(text)
@@ -308,8 +349,10 @@ class Session:
             target = _unused(target)
             try:
                 self.recorder = Recorder(board, count, target)
-            except (RuntimeError, boards.BoardError) as error:
+            except (RuntimeError, boards.BoardError, OSError) as error:
                 raise self._library(error) from None
+            self.capturing.room = self.recorder.stream.has_room
+            self.capturing.every_frame = True
             return {"recording": str(target), "frames": count}
 
     # ---- digital I/O ----------------------------------------------------------------------
@@ -346,7 +389,8 @@ class Session:
                 errors = list(self.errors)
             answer: dict[str, Any] = {"board": None, "errors": errors,
                                       "recording": self.last_recording,
-                                      "recording_now": self.recorder is not None}
+                                      "recording_now": self.recorder is not None
+                                      or self._finishing > 0}
             if board is None:
                 return answer
             answer["board"] = {"model": board.model, "table": board.table_model,
