@@ -517,10 +517,14 @@ void register_clock(py::module_& m) {
     m.def("set_clock", [](const std::string& kind) {
         refusing_bad_input([&] { vkt::sim::set_clock(kind); });
     }, "kind"_a);
+    m.def("get_clock", [] { return std::string(vkt::sim::clock_kind()); });
     m.def("now_ms", &vkt::sim::now_ms);
     m.def("advance", [](double ms) {
         refusing_bad_input([&] { vkt::sim::advance(ms); });
     }, "ms"_a);
+    // The body is plain Python on top of advance() and now_ms(), beside
+    // this module, imported at the first call.
+    m.def("patch_time", [] { return py::module_::import("vktsim_time").attr("patch_time")(); });
 }
 
 

@@ -170,6 +170,8 @@ void set_clock(const std::string& kind) {
     clock::switch_to(clock::state(), clock::is_virtual_name(kind));
 }
 
+const char* clock_kind() { return clock::is_virtual() ? "virtual" : "real"; }
+
 double now_ms() {
     const auto since_reset = clock::now().time_since_epoch() - clock::Duration(clock::state().epoch.load());
     return std::chrono::duration<double, std::milli>(since_reset).count();
@@ -183,7 +185,9 @@ void advance(double milliseconds) {
     if (!std::isfinite(milliseconds) || milliseconds < 0 || milliseconds > clock::kLongestAdvanceMs) {
         throw std::invalid_argument("advance() takes 0 to 3600000 ms, not " + std::to_string(milliseconds));
     }
-    const auto target = clock::now() + std::chrono::duration_cast<clock::Duration>(
+    // To the nearest tick: truncating would make advance(0.003) move
+    // 2999 ns, since 0.003 is a hair below it as a double.
+    const auto target = clock::now() + std::chrono::round<clock::Duration>(
                                            std::chrono::duration<double, std::milli>(milliseconds));
     clock::step_through(s, target);
 }

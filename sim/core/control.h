@@ -140,9 +140,12 @@ VKT_API void grabber_set_signal(const void* board, bool connected);
 
 // "real" or "virtual"; time stays continuous across a switch.
 VKT_API void set_clock(const std::string& kind);
+// The clock in use: "real" or "virtual".
+VKT_API const char* clock_kind();
 // Simulated time in milliseconds since the last reset().
 VKT_API double now_ms();
-// Moves the virtual clock `milliseconds` (0 to 3600000) forward, delivering
+// Moves the virtual clock `milliseconds` (0 to 3600000, to the nearest
+// nanosecond) forward, delivering
 // everything that falls due on the way, in order.
 VKT_API void advance(double milliseconds);
 

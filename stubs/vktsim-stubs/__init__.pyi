@@ -10,6 +10,7 @@ identities. Controls refuse what they cannot do with ValueError (or
 TypeError for an object of the wrong kind) and change nothing then.
 """
 
+import contextlib
 import enum
 import os
 from collections.abc import Callable, Mapping, Sequence
@@ -386,10 +387,13 @@ def set_clock(kind: str) -> None:
     through ``advance()`` or a blocking call of the calling thread: the
     boards' own threads never move it, whenever the switch comes. Raises
     ValueError for another kind."""
+def get_clock() -> str:
+    """The clock the simulated library runs on: "real" or "virtual"."""
 def now_ms() -> float:
     """Simulated time in milliseconds since the last ``reset()``."""
 def advance(ms: float) -> None:
-    """Moves the virtual clock ``ms`` (0 to 3600000) forward, delivering
+    """Moves the virtual clock ``ms`` (0 to 3600000, to the nearest
+    nanosecond) forward, delivering
     everything that falls due on the way in order (scheduled inputs, frames,
     board events, serial bytes). The result is the same as advancing the
     same time in any number of smaller steps; frames that later frames of
@@ -397,6 +401,29 @@ def advance(ms: float) -> None:
     follows the images' count, not the frames': an hour of a 1 us camera
     takes well under 10 ms. Raises ValueError on the real clock or for a
     time out of range."""
+def patch_time() -> contextlib.AbstractContextManager[None]:
+    """A context manager that puts the calling thread's ``time.sleep``,
+    ``time.monotonic``, ``time.perf_counter`` and ``time.time`` (and their
+    ``_ns`` forms) on the simulator's clock until the block ends, however it
+    ends (the pytest fixture's ``patch_time=True`` does the same for a test).
+
+    In that thread, on the virtual clock, ``sleep(t)`` moves the clock ``t``
+    forward as ``advance(t * 1000)`` does (delivering everything due on the
+    way) and takes no wall time; on the real clock it sleeps. ``monotonic()``
+    and ``perf_counter()`` read simulated time, counted on from what each
+    read when the block began; ``time()`` is the wall-clock time when the
+    block began plus the simulated time since. So after ``time.sleep(0.010)``
+    on the virtual clock, ``monotonic_ns()`` has moved exactly 10000000 and
+    ``now_ms()`` exactly 10.
+
+    Every other thread keeps the real functions on the real clock: one
+    thread owns the virtual time, as only one may move it. The functions are
+    replaced in the ``time`` module: code must call them through it
+    (``time.sleep``), not by a name taken before (``from time import
+    sleep``); waits in C (``threading.Event.wait``) and asyncio's event loop
+    stay on the real clock. Blocks nest in the owning thread. Raises
+    RuntimeError when another thread owns the virtual time; ``sleep`` raises
+    as ``time.sleep`` does for a negative, NaN or infinite time."""
 def set_frames(board: _Grabber, frames: Sequence[object] | None) -> None:
     """Frames the board's captures deliver from now on instead of the test
     pattern: 2-D buffers of (Height, Width), uint8 for 8-bit cameras and
