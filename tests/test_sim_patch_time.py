@@ -182,7 +182,8 @@ def test_on_the_real_clock_sleep_sleeps_and_the_clocks_read_simulated_time():
         assert vktsim.get_clock() == "real"
 
 
-@pytest.mark.parametrize("ms, exactly", [(0.003, 0.003), (0.001 * 7, 0.007), (2.6e-6, 0.000003)])
+@pytest.mark.parametrize("ms, exactly", [(0.000249, 0.000249), (0.000498, 0.000498),
+                                       (2.6e-6, 0.000003)])
 def test_advance_moves_to_the_nearest_nanosecond(ms, exactly):
     vktsim.reset("virtual")
     assert vktsim.get_clock() == "virtual"

@@ -185,8 +185,8 @@ void advance(double milliseconds) {
     if (!std::isfinite(milliseconds) || milliseconds < 0 || milliseconds > clock::kLongestAdvanceMs) {
         throw std::invalid_argument("advance() takes 0 to 3600000 ms, not " + std::to_string(milliseconds));
     }
-    // To the nearest tick: truncating would make advance(0.003) move
-    // 2999 ns, since 0.003 is a hair below it as a double.
+    // To the nearest tick: truncating would make advance(0.000249) move
+    // 248 ns, since 0.000249 ms is a hair below 249 ns as a double.
     const auto target = clock::now() + std::chrono::round<clock::Duration>(
                                            std::chrono::duration<double, std::milli>(milliseconds));
     clock::step_through(s, target);
