@@ -522,8 +522,11 @@ TYPED_TEST = """
     ("patch_time().__enter__()", []),
     ("get_clock().upper()", []),
     ("patch_time(True)", ['Too many arguments  [call-arg]']),
+    ("wire(unit.SNR11(), 0, board)", []),
+    ("wire(board, 0, unit.TK560(), 3)", ['Argument 1 has incompatible type "KTX21"; expected '
+                                         '"SNR11 | SN2200 | TK560"  [arg-type]']),
 ], ids=["correct", "misspelt control", "wrong argument type", "misspelt keyword",
-        "patch_time", "get_clock", "patch_time with an argument"])
+        "patch_time", "get_clock", "patch_time with an argument", "wire", "wire from a grabber"])
 def test_mypy_checks_calls_made_through_the_typed_fixture(tmp_path, mypy_cache, call, errors):
     result = run_mypy(tmp_path, TYPED_TEST % call, mypy_cache)
     found = [line.split(": error: ", 1)[1] for line in result.stdout.splitlines()

@@ -511,6 +511,38 @@ void register_grabber_controls(py::module_& m) {
     }, "board"_a, "connected"_a);
 }
 
+// ---- wires between boards ----------------------------------------------------------------
+
+const char* const kWireTargets =
+    "a KTX21, KTX22 or MR250 board, a Video driving one, or an SNR11, SN2200 or TK560 board";
+
+// The digital-I/O board object a wire starts from.
+const void* wire_source(py::handle board) {
+    const void* source = control_target(board);
+    if (!vkt::sim::dio_is_board(source)) {
+        throw py::type_error("board is a " + type_name(board) +
+                             "; expected an SNR11, SN2200 or TK560 board");
+    }
+    return source;
+}
+
+void wire(py::handle board, long long line, py::handle target, std::optional<long long> target_line) {
+    const void* source = wire_source(board);
+    const void* end = control_target(target);
+    if (!vkt::sim::dio_is_board(end) && !vkt::sim::grabber_takes_triggers(end)) {
+        throw py::type_error("target is a " + type_name(target) + "; expected " + kWireTargets);
+    }
+    on_grabber(target, [&](const void*) { vkt::sim::dio_wire(source, line, end, target_line); });
+}
+
+void register_wires(py::module_& m) {
+    m.def("wire", &wire, "board"_a, "line"_a, "target"_a, "target_line"_a = py::none());
+    m.def("unwire", [](py::handle board, long long line) {
+        const void* source = wire_source(board);
+        refusing_bad_input([&] { vkt::sim::dio_unwire(source, line); });
+    }, "board"_a, "line"_a);
+}
+
 // ---- the clock, and frames supplied by the user ------------------------------------------
 
 void register_clock(py::module_& m) {
@@ -653,6 +685,7 @@ PYBIND11_MODULE(vktsim, m) {
     register_control(m);
     register_dio_wires(m);
     register_grabber_controls(m);
+    register_wires(m);
     register_clock(m);
     register_user_frames(m);
 }

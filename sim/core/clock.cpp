@@ -78,8 +78,10 @@ void step(State& s, TimePoint until) {
 
 // Moves virtual time to `until` at once, every source delivering what falls
 // due on the way, in its own order. The sources' parts are independent of
-// each other (no board's delivery reads another's), so each may deliver its
-// whole stretch in one go, and what does not need drawing one by one is
+// each other (no board's delivery reads another's: a wire between boards
+// carries an output's change when the code under test writes it, at that
+// moment, never from inside a delivery), so each may deliver its whole
+// stretch in one go, and what does not need drawing one by one is
 // counted (frames that later frames overwrite): the cost follows what
 // happens, not how long it takes.
 void step_through(State& s, TimePoint until) {

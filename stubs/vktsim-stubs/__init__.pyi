@@ -264,8 +264,8 @@ def script(
     TypeError for a status that is neither an ``ExStatus`` nor an int (bool
     included)."""
 def reset(clock: str = "real") -> None:
-    """Brings every simulated board, script and the journal back to power-on,
-    with ``now_ms()`` at 0 on the clock named ("real" or "virtual", as
+    """Brings every simulated board, script and the journal back to power-on
+    (which removes every ``wire``), with ``now_ms()`` at 0 on the clock named ("real" or "virtual", as
     ``set_clock`` takes): on the virtual clock it stays exactly 0 until the
     test moves it. Raises ValueError for another clock, and changes nothing
     then."""
@@ -309,6 +309,41 @@ def schedule_inputs(model: str, id: _Int, changes: Sequence[tuple[_Int, _Int, _I
     """Queues changes of a board's wires: (milliseconds from now, 0 to 60000;
     input word; interrupt level 0 or 1, or -1 to leave it). Raises
     ValueError for a time or level out of range."""
+
+# ---- wires between boards -------------------------------------------------------------------
+
+_DIOBoard: TypeAlias = unit.SNR11 | unit.SN2200 | unit.TK560
+
+def wire(board: _DIOBoard, line: _Int, target: _DIOBoard | _Grabber,
+         target_line: _Int | None = None) -> None:
+    """Wires output ``line`` (0 to 31) of the open digital-I/O board ``board``
+    to the external trigger input of the open grabber ``target`` (a board of
+    any model, or a Video driving one; ``target_line`` None) or to input
+    ``target_line`` (0 to 31) of the open digital-I/O board ``target``.
+
+    The code under test then drives it with its own calls (``write``, or a
+    settings file loaded with the outputs), on either clock, and nothing is
+    journaled for the wire itself. A rising edge at t on a grabber's trigger
+    input is a trigger for a capture running with ``TriggerMode`` 2, as
+    ``force_trigger`` is, so its frame comes at t plus the camera's
+    ``ExposureTime``; falling edges, edges while no capture runs and edges in
+    other trigger modes are lost. A wired input takes the output's level at
+    once when wired and follows it from then on, at the moment of each
+    change: ``set_inputs`` and ``schedule_inputs`` set the board's other
+    lines only. An output has one wire, an input one wire feeding it. Wires
+    belong to the boards, not the objects: they stay when the objects close,
+    until ``unwire`` or ``reset()``.
+
+    Raises TypeError for a ``board`` that is no digital-I/O board or a
+    ``target`` of another kind; ValueError for a board that is not open, a
+    line out of range, a ``target_line`` missing for a digital-I/O board or
+    given for a grabber, an output or input already wired, or a wire from a
+    board to its own inputs. Nothing changes then."""
+def unwire(board: _DIOBoard, line: _Int) -> None:
+    """Removes the wire from output ``line`` of ``board``; an input it drove
+    keeps its level until something else sets it. Raises ValueError for a
+    line that is not wired, out of range, or a board that is not open,
+    TypeError for an object that is no digital-I/O board."""
 
 # ---- simulated grabbers ---------------------------------------------------------------------
 # Each control takes the board object a test holds, of any grabber model, or a

@@ -74,6 +74,8 @@ class VktSim:
     raise_event = staticmethod(vktsim.raise_event)
     cancel_event = staticmethod(vktsim.cancel_event)
     set_signal = staticmethod(vktsim.set_signal)
+    wire = staticmethod(vktsim.wire)
+    unwire = staticmethod(vktsim.unwire)
     set_clock = staticmethod(vktsim.set_clock)
     get_clock = staticmethod(vktsim.get_clock)
     now_ms = staticmethod(vktsim.now_ms)
