@@ -2,6 +2,7 @@
 #include "dio/dio_board.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -296,13 +297,27 @@ void check_kind(const Setting& value, TxModel kind, const char* name, const char
     if (!fits) fail(ExStatus::WrongKind, op, std::string("wrong value kind for '") + name + "'");
 }
 
+// Why `number` cannot be stored in the number setting `name` of `kind` (the
+// output word is "Outputs", a UInt32); empty when it can. Settings files are
+// held to what set_param takes.
+std::string value_problem(const std::string& name, Kind kind, long long number) {
+    if (name == "Timeout" && (number < 0 || number > kMaxTimeoutMs)) {
+        return "Timeout must be 0 to 3600000 ms";
+    }
+    if (kind == Kind::Int32 && (number < INT32_MIN || number > INT32_MAX)) {
+        return "'" + name + "' must be -2147483648 to 2147483647";
+    }
+    if (kind == Kind::UInt32 && (number < 0 || number > static_cast<long long>(UINT32_MAX))) {
+        return "'" + name + "' must be 0 to 4294967295";
+    }
+    return {};
+}
+
 void store(const char* name, Setting& value, long long number, const char* op) {
     if (!value.writable) fail(ExStatus::ReadOnly, op, std::string("'") + name + "' is read-only");
-    if (std::string(name) == "Timeout" && (number < 0 || number > kMaxTimeoutMs)) {
-        fail(ExStatus::InvalidArgument, op, "Timeout must be 0 to 3600000 ms");
-    }
+    const std::string problem = value_problem(name, value.kind, number);
+    if (!problem.empty()) fail(ExStatus::InvalidArgument, op, problem);
     value.number = number;
-
 }
 
 // ---- waits -----------------------------------------------------------------
@@ -687,6 +702,8 @@ std::map<std::string, long long> loadable_values(const SettingsFile& file, const
                          found->second.kind == Kind::Text)) {
             file.refuse(line, "'" + line.name + "' cannot be loaded");
         }
+        const std::string problem = value_problem(line.name, outputs ? Kind::UInt32 : found->second.kind, *value);
+        if (!problem.empty()) file.refuse(line, problem + ", not " + line.value);
         values[line.name] = *value;
     }
     return values;

@@ -101,6 +101,9 @@ void Device::lock_images(CxImage* const* images, int count, const char* op) {
         ring.push_back(LockedImage{images[i], address, *ident});
     }
     ring_ = std::move(ring);
+    // New images make ready for a new capture: until it is started, a wait
+    // has no capture to report on, as on a board that never captured.
+    phase_ = Phase::Idle;
 }
 
 void Device::unlock_images(const char* op) {

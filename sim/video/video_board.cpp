@@ -138,22 +138,38 @@ decltype(auto) on_settings(void* state, const char* op, Use&& use) {
     });
 }
 
-// Runs a capture of one frame into `image`, leaving the board as it was.
+// Puts the board back after a grab that failed.
 template <class Board>
-void grab_one(Board& board, CxImage& image) {
+void undo_grab(Board& board, int frames) noexcept {
+    // Each step is tried whatever became of the one before (a board reset
+    // meanwhile, a scripted failure): images left locked would refuse the
+    // next capture.
+    try {
+        board.Abort();
+    } catch (...) {
+    }
+    try {
+        board.Unlock();
+    } catch (...) {
+    }
+    try {
+        board.SetNum(frames);
+    } catch (...) {
+    }
+}
+
+// One frame into what `lock` locks, the board's frame count kept; a grab
+// that fails leaves the board as it found it, with its own error.
+template <class Board, class Lock>
+void grab(Board& board, Lock lock) {
     const int frames = board.GetNum();
-    board.Lock(image, 0);
+    lock();
     try {
         board.SetNum(1);
         board.Start();
         board.Wait();
     } catch (...) {
-        try {
-            board.Abort();
-            board.Unlock();
-            board.SetNum(frames);
-        } catch (...) {
-        }
+        undo_grab(board, frames);
         throw;
     }
     board.Unlock();
@@ -348,7 +364,9 @@ void CxVideo::Validate(CxImage& image) {
 
 void CxVideo::Grab(CxImage& image) {
     sim::Call call("CxVideo::Grab", {sim::object(this), sim::object(&image)});
-    if (!call.scripted()) on_board(state_, call.operation(), [&](auto& board) { grab_one(board, image); });
+    if (!call.scripted()) on_board(state_, call.operation(), [&](auto& board) {
+        grab(board, [&] { board.Lock(image, 0); });
+    });
 }
 
 void CxVideo::Start(CxImage& image) {
@@ -464,11 +482,7 @@ void CxVideo::Grab(IxModule* images) {
     if (call.scripted()) return;
     on_board(state_, call.operation(), [&](auto& board) {
         with_image_module(board, call.operation(), [&](CxKTX22& b) {
-            b.Lock(images, 0);
-            b.SetNum(1);
-            b.Start();
-            b.Wait();
-            b.Unlock();
+            grab(b, [&] { b.Lock(images, 0); });
         });
     });
 }
