@@ -230,7 +230,10 @@ void Device::accept_trigger(TimePoint at) {
     if (trigger_masked_) return;      // dropped until the mask is cleared
     // TriggerMaskMode 1 (KTX22): each accepted trigger masks the next ones.
     if (settings.number_or("TriggerMaskMode", 0) != 0) trigger_masked_ = true;
-    triggers_.push_back(at + std::chrono::microseconds(settings.number("ExposureTime")));
+    // In time order, though edges of wires written from two threads may
+    // reach the board the other way round.
+    const TimePoint due = at + std::chrono::microseconds(settings.number("ExposureTime"));
+    triggers_.insert(std::upper_bound(triggers_.begin(), triggers_.end(), due), due);
     raise_event(kEventTrigger);
     changed.notify_all();
 }
