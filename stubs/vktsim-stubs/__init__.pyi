@@ -300,15 +300,17 @@ def raise_library_error(status: _Int, function: str, file: str, line: _Int) -> N
 
 def set_inputs(model: str, id: _Int, inputs: _Int) -> None:
     """Sets the input word of board ``id`` (0 to 3) of ``model`` ("SNR11",
-    "SN2200", "TK560"). Raises ValueError for another model or id."""
+    "SN2200", "TK560"); an input that a ``wire`` drives keeps following its
+    wire. Raises ValueError for another model or id."""
 def set_interrupt(model: str, id: _Int, level: bool) -> None:
     """Sets the level of a board's interrupt line."""
 def outputs(model: str, id: _Int) -> int:
     """The output word a board drives."""
 def schedule_inputs(model: str, id: _Int, changes: Sequence[tuple[_Int, _Int, _Int]]) -> None:
     """Queues changes of a board's wires: (milliseconds from now, 0 to 60000;
-    input word; interrupt level 0 or 1, or -1 to leave it). Raises
-    ValueError for a time or level out of range."""
+    input word; interrupt level 0 or 1, or -1 to leave it); inputs that a
+    ``wire`` drives keep following their wires. Raises ValueError for a time
+    or level out of range."""
 
 # ---- wires between boards -------------------------------------------------------------------
 
