@@ -323,3 +323,22 @@ def test_a_wired_trigger_on_the_real_clock_brings_its_frame(tmp_path):
     assert [name for name, _ in vktsim.journal() if "Trigger" in name] == []
     camera.unlock()
     sensors.close()
+
+
+@pytest.mark.parametrize("end", ["closed", "destroyed"])
+def test_an_edge_to_a_grabber_that_is_gone_is_lost(tmp_path, end):
+    camera = unit.KTX21.from_file(camera_file(tmp_path, "KTX21", TriggerMode=2))
+    sensors = dio()
+    vktsim.wire(sensors, 0, camera)
+    if end == "closed":
+        camera.close()
+    else:
+        del camera
+    vktsim.clear_journal()
+    sensors.write(0, True)
+    assert vktsim.journal() == [("CxSNR11::Write", (vktsim.ident(sensors), 0, True))]
+    if end == "closed":
+        camera.open(0, 0)
+        assert camera.query_status().total_frame_count == 0
+        camera.close()
+    sensors.close()
