@@ -526,7 +526,8 @@ const void* wire_source(py::handle board) {
     return source;
 }
 
-void wire(py::handle board, long long line, py::handle target, std::optional<long long> target_line) {
+void wire(py::handle board, long long line, py::handle target,
+          std::optional<long long> target_line) {
     const void* source = wire_source(board);
     const void* end = control_target(target);
     if (!vkt::sim::dio_is_board(end) && !vkt::sim::grabber_takes_triggers(end)) {

@@ -2,10 +2,10 @@
 #include "dio/dio_board.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <array>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -365,7 +365,8 @@ void apply(Device& device, const Change& change) {
     const unsigned int before = device.inputs;
     const bool int_before = device.int_level;
     // A wired input follows its wire, whatever the word set or scheduled.
-    device.inputs = (change.inputs & ~device.wired_inputs) | (device.wired_levels & device.wired_inputs);
+    device.inputs =
+        (change.inputs & ~device.wired_inputs) | (device.wired_levels & device.wired_inputs);
     if (change.int_level >= 0) device.int_level = change.int_level != 0;
     if (device.waiting != nullptr && !device.waiting->ended) judge_edges(device, before, int_before, *device.waiting);
 }
@@ -702,7 +703,8 @@ std::map<std::string, long long> loadable_values(const SettingsFile& file, const
                          found->second.kind == Kind::Text)) {
             file.refuse(line, "'" + line.name + "' cannot be loaded");
         }
-        const std::string problem = value_problem(line.name, outputs ? Kind::UInt32 : found->second.kind, *value);
+        const Kind kind = outputs ? Kind::UInt32 : found->second.kind;
+        const std::string problem = value_problem(line.name, kind, *value);
         if (!problem.empty()) file.refuse(line, problem + ", not " + line.value);
         values[line.name] = *value;
     }
@@ -768,9 +770,13 @@ namespace {
 const char* const kWireTargets =
     "a KTX21, KTX22 or MR250 board, a Video driving one, or an SNR11, SN2200 or TK560 board";
 
-std::string board_name(const Device& device) {
+const char* model_name(Model model) {
     static const char* const names[] = {"SNR11", "SN2200", "TK560"};
-    return std::string(names[static_cast<int>(device.model)]) + " board " + std::to_string(device.id);
+    return names[static_cast<int>(model)];
+}
+
+std::string board_name(const Device& device) {
+    return std::string(model_name(device.model)) + " board " + std::to_string(device.id);
 }
 
 std::string line_name(const char* kind, const Device& device, int line) {
@@ -786,8 +792,7 @@ Device& wire_end(const void* object, const char* what) {
     }
     const Handle& handle = *found->second.handle;
     if (handle.disposed || handle.device == nullptr) {
-        static const char* const names[] = {"SNR11", "SN2200", "TK560"};
-        throw std::invalid_argument(std::string("the ") + what + names[static_cast<int>(handle.model)] +
+        throw std::invalid_argument(std::string("the ") + what + model_name(handle.model) +
                                     " board is not open");
     }
     return *handle.device;
@@ -795,7 +800,8 @@ Device& wire_end(const void* object, const char* what) {
 
 int wire_line(long long line, const char* what) {
     if (line < 0 || line >= kLines) {
-        throw std::invalid_argument(std::string(what) + " " + std::to_string(line) + " is not 0 to 31");
+        throw std::invalid_argument(std::string(what) + " " + std::to_string(line) +
+                                    " is not 0 to 31");
     }
     return static_cast<int>(line);
 }
@@ -901,7 +907,8 @@ void dio_wire(const void* board, long long line, const void* target,
     if (!dio_is_board(target)) {
         if (!wires::is_grabber(target)) throw WrongObject(dio::kWireTargets, "");
         if (target_line) {
-            throw std::invalid_argument("a grabber has one trigger input: target_line is None for it");
+            throw std::invalid_argument(
+                "a grabber has one trigger input: target_line is None for it");
         }
         trigger = wires::trigger_input_of(target);
     } else if (!target_line) {
