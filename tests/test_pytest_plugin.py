@@ -271,10 +271,12 @@ def test_a_test_starts_on_the_clock_asked_for(user_run, tests, ini):
      """the ini option vkt_sim_clock names no clock: the clock is "real" or "virtual", """
      """not 'Virtual'""", "2 errors"),
     ('@pytest.mark.vkt_sim(clok="virtual")', "",
-     """the vkt_sim marker takes only clock="real" or clock="virtual", not clok=""",
+     """the vkt_sim marker takes only clock="real" or clock="virtual" and patch_time=True or """
+     """False, not clok=""",
      "1 passed, 1 error"),
     ('@pytest.mark.vkt_sim("virtual")', "",
-     """the vkt_sim marker takes only clock="real" or clock="virtual", not 'virtual'""",
+     """the vkt_sim marker takes only clock="real" or clock="virtual" and patch_time=True or """
+     """False, not 'virtual'""",
      "1 passed, 1 error"),
 ], ids=["marker", "not a name", "ini option", "misspelt keyword", "positional"])
 def test_an_unknown_clock_fails_the_setup(user_run, marker, ini, message, reported):
@@ -298,6 +300,99 @@ def test_an_unknown_clock_fails_the_setup(user_run, marker, ini, message, report
     assert message in result.stdout.splitlines(), result.stdout
     assert "the test ran" not in result.stdout and "left alive" not in result.stdout
     assert outcome(result).startswith(reported)
+
+
+PATCH_TIME_PROBE = """
+    import threading
+    import time
+    import pytest
+    import unit
+
+    REAL = {name: getattr(time, name) for name in ("sleep", "monotonic", "monotonic_ns",
+            "perf_counter", "perf_counter_ns", "time", "time_ns")}
+
+    def patched():
+        return all(getattr(time, name) is not real for name, real in REAL.items())
+
+    def on_virtual_time(vkt_sim):
+        began = time.monotonic_ns()
+        time.sleep(7200)                       # two virtual hours
+        return time.monotonic_ns() - began == 7200 * 10**9 and vkt_sim.now_ms() == 7200000.0
+"""
+
+
+@pytest.mark.parametrize("tests, ini, reported", [
+    ("""
+    @pytest.mark.vkt_sim(clock="virtual", patch_time=True)
+    def test_fails_on_virtual_time(vkt_sim):
+        assert patched() and on_virtual_time(vkt_sim)
+        raise AssertionError("the code under test failed")
+
+    def test_after_it_time_is_given_back(vkt_sim):
+        assert not any(getattr(time, name) is not real for name, real in REAL.items())
+    """, "", "1 failed, 1 passed"),
+    ("""
+    @pytest.mark.vkt_sim(patch_time=True)
+    class TestPatched:
+        @pytest.mark.vkt_sim(clock="virtual")
+        def test_both_markers_count(self, vkt_sim):
+            assert on_virtual_time(vkt_sim)
+
+        @pytest.mark.vkt_sim(patch_time=False)
+        def test_closest_marker_wins(self, vkt_sim):
+            assert not patched()
+    """, "", "2 passed"),
+    ("""
+    def test_patched_by_the_ini_option(vkt_sim):
+        assert on_virtual_time(vkt_sim)
+        seen = []
+        before = time.clock_gettime_ns(time.CLOCK_MONOTONIC)
+        thread = threading.Thread(target=lambda: seen.append(time.monotonic_ns()))
+        thread.start()
+        thread.join()
+        assert before <= seen[0] <= time.clock_gettime_ns(time.CLOCK_MONOTONIC)  # real, there
+
+    @pytest.mark.vkt_sim(patch_time=False)
+    def test_not_patched(vkt_sim):
+        assert not patched()
+    """, "vkt_sim_clock = virtual\nvkt_sim_patch_time = true\n", "2 passed"),
+    ("""
+    def test_not_patched_by_default(vkt_sim):
+        assert not patched()
+
+    def test_not_patched_without_the_fixture():
+        assert not patched()
+    """, "", "2 passed"),
+], ids=["a failing test", "class marker", "ini option", "default"])
+def test_patch_time_puts_the_tests_own_time_on_the_clock(user_run, tests, ini, reported):
+    result = user_run(textwrap.dedent(PATCH_TIME_PROBE) + textwrap.dedent(tests),
+                      ini="addopts = --strict-markers\n" + ini)
+    assert result.returncode == (1 if "failed" in reported else 0), result.stdout + result.stderr
+    assert outcome(result).startswith(reported), result.stdout
+    if "failed" in reported:
+        assert "AssertionError: the code under test failed" in result.stdout
+
+
+@pytest.mark.parametrize("value, shown", [('"yes"', "'yes'"), ("1", "1"), ("None", "None")])
+def test_a_patch_time_that_is_no_bool_fails_the_setup(user_run, value, shown):
+    result = user_run("""
+        import time
+        import pytest
+
+        REAL = time.sleep
+
+        @pytest.mark.vkt_sim(patch_time=%s)
+        def test_never_runs(vkt_sim):
+            raise AssertionError("the test ran")
+
+        def test_after_it(vkt_sim):
+            assert time.sleep is REAL
+    """ % value)
+    assert result.returncode == 1, result.stdout + result.stderr
+    assert "ERROR at setup of test_never_runs" in result.stdout
+    assert ("@pytest.mark.vkt_sim(patch_time=...) takes True or False, not " + shown
+            in result.stdout.splitlines()), result.stdout
+    assert outcome(result).startswith("1 passed, 1 error")
 
 
 DOCS = pathlib.Path(__file__).resolve().parent.parent / "docs"
@@ -334,6 +429,15 @@ def test_the_example_test_file_passes():
                             text=True, timeout=120)
     assert result.returncode == 0, result.stdout + result.stderr
     assert outcome(result).startswith("3 passed")
+
+
+GUIDE_SAMPLE = DOCS / "samples" / "test_reject_gate.py"
+
+
+def test_the_virtual_time_guides_sample_passes(user_run):
+    result = user_run(GUIDE_SAMPLE.read_text())
+    assert result.returncode == 0, result.stdout + result.stderr
+    assert outcome(result).startswith("1 passed")
 
 
 @pytest.mark.parametrize("name", DOC_SAMPLES)
@@ -412,7 +516,14 @@ TYPED_TEST = """
     ("advance('10')", ['Argument 1 has incompatible type "str"; expected "float"  [arg-type]']),
     ("script('CxSNR11::Read', rises=7)",
      ['Unexpected keyword argument "rises"; did you mean "raises"?  [call-arg]']),
-], ids=["correct", "misspelt control", "wrong argument type", "misspelt keyword"])
+    ("patch_time().__enter__()", []),
+    ("get_clock().upper()", []),
+    ("patch_time(True)", ['Too many arguments  [call-arg]']),
+    ("wire(unit.SNR11(), 0, board)", []),
+    ("wire(board, 0, unit.TK560(), 3)", ['Argument 1 has incompatible type "KTX21"; expected '
+                                         '"SNR11 | SN2200 | TK560"  [arg-type]']),
+], ids=["correct", "misspelt control", "wrong argument type", "misspelt keyword",
+        "patch_time", "get_clock", "patch_time with an argument", "wire", "wire from a grabber"])
 def test_mypy_checks_calls_made_through_the_typed_fixture(tmp_path, mypy_cache, call, errors):
     result = run_mypy(tmp_path, TYPED_TEST % call, mypy_cache)
     found = [line.split(": error: ", 1)[1] for line in result.stdout.splitlines()

@@ -21,8 +21,8 @@ def main(path):
         assert len([n for n in names if re.fullmatch(module + r"\.cpython-311-[^/]+\.so", n)]) == 1, \
             module
     # The pytest plugin is a plain module, which only a stub package types.
-    for typed in ("unit-stubs/__init__.pyi", "vktsim-stubs/__init__.pyi",
-                  "vktsim_pytest.py", "vktsim_replay.py", "vktsim_pytest-stubs/__init__.pyi"):
+    for typed in ("unit-stubs/__init__.pyi", "vktsim-stubs/__init__.pyi", "vktsim_pytest.py",
+                  "vktsim_replay.py", "vktsim_time.py", "vktsim_pytest-stubs/__init__.pyi"):
         assert typed in names, typed
     assert any(re.fullmatch(r"[^/]+\.dist-info/licenses/LICENSE", n) for n in names), names
     for name in ("vkt/__init__.py", "vkt/__main__.py", "vkt/py.typed", "vkt/cli.py",

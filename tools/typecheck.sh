@@ -12,5 +12,5 @@ echo "== stubtest: the stubs against the built modules"
 "$python" -m mypy.stubtest unit vktsim vktsim_pytest --allowlist stubs/stubtest-allowlist.txt
 echo "== mypy: the examples with the stubs"
 "$python" -m mypy --strict examples
-echo "== mypy: the tools package vkt and the replay behind vktsim.replay"
-"$python" -m mypy --strict pyvkt/vkt pyvkt/vktsim/vktsim_replay.py
+echo "== mypy: the tools package vkt and the Python behind vktsim.replay and vktsim.patch_time"
+"$python" -m mypy --strict pyvkt/vkt pyvkt/vktsim/vktsim_replay.py pyvkt/vktsim/vktsim_time.py

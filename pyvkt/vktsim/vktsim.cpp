@@ -511,16 +511,53 @@ void register_grabber_controls(py::module_& m) {
     }, "board"_a, "connected"_a);
 }
 
+// ---- wires between boards ----------------------------------------------------------------
+
+const char* const kWireTargets =
+    "a KTX21, KTX22 or MR250 board, a Video driving one, or an SNR11, SN2200 or TK560 board";
+
+// The digital-I/O board object a wire starts from.
+const void* wire_source(py::handle board) {
+    const void* source = control_target(board);
+    if (!vkt::sim::dio_is_board(source)) {
+        throw py::type_error("board is a " + type_name(board) +
+                             "; expected an SNR11, SN2200 or TK560 board");
+    }
+    return source;
+}
+
+void wire(py::handle board, long long line, py::handle target,
+          std::optional<long long> target_line) {
+    const void* source = wire_source(board);
+    const void* end = control_target(target);
+    if (!vkt::sim::dio_is_board(end) && !vkt::sim::grabber_takes_triggers(end)) {
+        throw py::type_error("target is a " + type_name(target) + "; expected " + kWireTargets);
+    }
+    on_grabber(target, [&](const void*) { vkt::sim::dio_wire(source, line, end, target_line); });
+}
+
+void register_wires(py::module_& m) {
+    m.def("wire", &wire, "board"_a, "line"_a, "target"_a, "target_line"_a = py::none());
+    m.def("unwire", [](py::handle board, long long line) {
+        const void* source = wire_source(board);
+        refusing_bad_input([&] { vkt::sim::dio_unwire(source, line); });
+    }, "board"_a, "line"_a);
+}
+
 // ---- the clock, and frames supplied by the user ------------------------------------------
 
 void register_clock(py::module_& m) {
     m.def("set_clock", [](const std::string& kind) {
         refusing_bad_input([&] { vkt::sim::set_clock(kind); });
     }, "kind"_a);
+    m.def("get_clock", [] { return std::string(vkt::sim::clock_kind()); });
     m.def("now_ms", &vkt::sim::now_ms);
     m.def("advance", [](double ms) {
         refusing_bad_input([&] { vkt::sim::advance(ms); });
     }, "ms"_a);
+    // The body is plain Python on top of advance() and now_ms(), beside
+    // this module, imported at the first call.
+    m.def("patch_time", [] { return py::module_::import("vktsim_time").attr("patch_time")(); });
 }
 
 
@@ -649,6 +686,7 @@ PYBIND11_MODULE(vktsim, m) {
     register_control(m);
     register_dio_wires(m);
     register_grabber_controls(m);
+    register_wires(m);
     register_clock(m);
     register_user_frames(m);
 }

@@ -12,6 +12,13 @@ reported for what its traceback keeps alive.
 The clock a test starts on is the real one unless the marker
 ``@pytest.mark.vkt_sim(clock="virtual")`` (on the test, its class or module)
 or the ini option ``vkt_sim_clock = virtual`` says otherwise.
+
+With ``patch_time=True`` in the marker (or the ini option
+``vkt_sim_patch_time = true``) the test's thread runs inside
+``vktsim.patch_time()``: the code under test's ``time.sleep``,
+``time.monotonic``, ``time.perf_counter`` and ``time.time`` follow the
+simulator's clock, in the test's thread only, and are given back when the
+test is over, however it ended.
 """
 import gc
 import types
@@ -24,6 +31,8 @@ VktSim = types.ModuleType
 
 _CLOCKS = ("real", "virtual")
 _INI_CLOCK = "vkt_sim_clock"
+_INI_PATCH_TIME = "vkt_sim_patch_time"
+_MARKER_OPTIONS = ("clock", "patch_time")
 
 # Set when the test failed, was skipped or xfailed in its setup or call: its
 # traceback may keep objects alive, and it is reported once, for that.
@@ -33,13 +42,18 @@ _reported_otherwise = pytest.StashKey[bool]()
 def pytest_addoption(parser):
     parser.addini(_INI_CLOCK, 'the clock the vkt_sim fixture starts on: "real" (the default) '
                   'or "virtual"', default="real")
+    parser.addini(_INI_PATCH_TIME, "put the time functions of the test's thread on the "
+                  "simulator's clock (vktsim.patch_time) for every test that takes vkt_sim",
+                  type="bool", default=False)
 
 
 def pytest_configure(config):
     config.addinivalue_line(
-        "markers", 'vkt_sim(clock="virtual"): start the vkt_sim fixture of this test (class, '
-        'module) on the virtual clock, at now_ms() == 0.0; clock="real" overrides the ini '
-        'option ' + _INI_CLOCK)
+        "markers", 'vkt_sim(clock="virtual", patch_time=True): start the vkt_sim fixture of '
+        'this test (class, module) on the virtual clock, at now_ms() == 0.0 (clock="real" '
+        'overrides the ini option ' + _INI_CLOCK + '); with patch_time=True, the time '
+        "functions of the test's thread follow the simulator's clock (overrides the ini "
+        'option ' + _INI_PATCH_TIME + ')')
 
 
 @pytest.hookimpl(hookwrapper=True)
@@ -50,18 +64,35 @@ def pytest_runtest_makereport(item, call):
         item.stash[_reported_otherwise] = True
 
 
+def _asked(node, option):
+    """The value the closest vkt_sim marker that names `option` gives it, or
+    None when none does."""
+    for marker in node.iter_markers("vkt_sim"):
+        unknown = sorted(set(marker.kwargs) - set(_MARKER_OPTIONS))
+        if marker.args or unknown:
+            given = [repr(arg) for arg in marker.args] + [name + "=" for name in unknown]
+            pytest.fail('the vkt_sim marker takes only clock="real" or clock="virtual" and '
+                        "patch_time=True or False, not " + ", ".join(given), pytrace=False)
+        if option in marker.kwargs:
+            return marker.kwargs[option], "@pytest.mark.vkt_sim(%s=...)" % option
+    return None
+
+
 def _clock_asked(node, config):
     """The clock named by the closest vkt_sim marker that names one, else by
     the ini option, with where it was named."""
-    for marker in node.iter_markers("vkt_sim"):
-        unknown = sorted(set(marker.kwargs) - {"clock"})
-        if marker.args or unknown:
-            given = [repr(arg) for arg in marker.args] + [name + "=" for name in unknown]
-            pytest.fail('the vkt_sim marker takes only clock="real" or clock="virtual", not '
-                        + ", ".join(given), pytrace=False)
-        if "clock" in marker.kwargs:
-            return marker.kwargs["clock"], "@pytest.mark.vkt_sim(clock=...)"
-    return config.getini(_INI_CLOCK) or "real", "the ini option " + _INI_CLOCK
+    return _asked(node, "clock") or (config.getini(_INI_CLOCK) or "real",
+                                     "the ini option " + _INI_CLOCK)
+
+
+def _patch_time_asked(node, config):
+    asked = _asked(node, "patch_time")
+    if asked is None:
+        return bool(config.getini(_INI_PATCH_TIME))
+    value, named_by = asked
+    if not isinstance(value, bool):
+        pytest.fail(f"{named_by} takes True or False, not {value!r}", pytrace=False)
+    return value
 
 
 def _start(vktsim, node, config):
@@ -114,12 +145,19 @@ def vkt_sim(request):
     import vktsim
 
     _start(vktsim, request.node, request.config)
+    patch_time = _patch_time_asked(request.node, request.config)
     vktsim.clear_journal()
     set_up_before = set(getattr(request.node, "funcargs", {}))
     # Which objects are alive, not how many: a test may free an object that
     # existed before it, which must not hide one it leaves behind.
     alive_before = frozenset(_live_idents(vktsim))
-    yield vktsim
+    if patch_time:
+        # Given back however the test ends: the context ends with the
+        # generator, which pytest closes after a failure too.
+        with vktsim.patch_time():
+            yield vktsim
+    else:
+        yield vktsim
     _drop_values_of_finished_fixtures(request.node, set_up_before)
     alive_after = _live_idents(vktsim, expected=alive_before)
     left = {ident: kind for ident, kind in alive_after.items() if ident not in alive_before}

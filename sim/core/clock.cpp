@@ -78,8 +78,10 @@ void step(State& s, TimePoint until) {
 
 // Moves virtual time to `until` at once, every source delivering what falls
 // due on the way, in its own order. The sources' parts are independent of
-// each other (no board's delivery reads another's), so each may deliver its
-// whole stretch in one go, and what does not need drawing one by one is
+// each other (no board's delivery reads another's: a wire between boards
+// carries an output's change when the code under test writes it, at that
+// moment, never from inside a delivery), so each may deliver its whole
+// stretch in one go, and what does not need drawing one by one is
 // counted (frames that later frames overwrite): the cost follows what
 // happens, not how long it takes.
 void step_through(State& s, TimePoint until) {
@@ -170,6 +172,8 @@ void set_clock(const std::string& kind) {
     clock::switch_to(clock::state(), clock::is_virtual_name(kind));
 }
 
+const char* clock_kind() { return clock::is_virtual() ? "virtual" : "real"; }
+
 double now_ms() {
     const auto since_reset = clock::now().time_since_epoch() - clock::Duration(clock::state().epoch.load());
     return std::chrono::duration<double, std::milli>(since_reset).count();
@@ -183,7 +187,9 @@ void advance(double milliseconds) {
     if (!std::isfinite(milliseconds) || milliseconds < 0 || milliseconds > clock::kLongestAdvanceMs) {
         throw std::invalid_argument("advance() takes 0 to 3600000 ms, not " + std::to_string(milliseconds));
     }
-    const auto target = clock::now() + std::chrono::duration_cast<clock::Duration>(
+    // To the nearest tick: truncating would make advance(0.000249) move
+    // 248 ns, since 0.000249 ms is a hair below 249 ns as a double.
+    const auto target = clock::now() + std::chrono::round<clock::Duration>(
                                            std::chrono::duration<double, std::milli>(milliseconds));
     clock::step_through(s, target);
 }

@@ -140,9 +140,12 @@ VKT_API void grabber_set_signal(const void* board, bool connected);
 
 // "real" or "virtual"; time stays continuous across a switch.
 VKT_API void set_clock(const std::string& kind);
+// The clock in use: "real" or "virtual".
+VKT_API const char* clock_kind();
 // Simulated time in milliseconds since the last reset().
 VKT_API double now_ms();
-// Moves the virtual clock `milliseconds` (0 to 3600000) forward, delivering
+// Moves the virtual clock `milliseconds` (0 to 3600000, to the nearest
+// nanosecond) forward, delivering
 // everything that falls due on the way, in order.
 VKT_API void advance(double milliseconds);
 
@@ -178,5 +181,24 @@ VKT_API unsigned int dio_outputs(const std::string& model, int id);
 // Each change is (milliseconds from now, input word, interrupt level or -1).
 VKT_API void dio_schedule(const std::string& model, int id,
                           const std::vector<std::tuple<int, unsigned int, int>>& changes);
+
+// ---- wires between boards -----------------------------------------------------------
+// `board` and `target` are complete library objects, as for the grabber
+// controls. A wire connects output `line` of an open digital-I/O board to
+// input `target_line` of another open one (which follows the output's level
+// from then on, whatever set_inputs or scheduled changes say), or, with no
+// target line, to the external trigger input of an open grabber board (or
+// of the board a Video drives): a rising edge there is a trigger for a
+// capture running in trigger mode 2, its frame one exposure later. Objects
+// of the wrong kind are refused with WrongObject; boards that are not open,
+// lines out of range, an output or input already wired, and a wire from a
+// board to its own inputs with std::invalid_argument. Nothing changes then.
+// reset() removes every wire.
+VKT_API bool dio_is_board(const void* object);
+VKT_API bool grabber_takes_triggers(const void* object);
+VKT_API void dio_wire(const void* board, long long line, const void* target,
+                      std::optional<long long> target_line);
+// Removes the wire from output `line`; the input it drove keeps its level.
+VKT_API void dio_unwire(const void* board, long long line);
 
 }  // namespace vkt::sim

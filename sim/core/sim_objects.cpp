@@ -24,19 +24,19 @@ SimDIO::SimDIO() { track(this); }
 SimDIO::~SimDIO() { untrack(this); }
 
 void SimDIO::Read(unsigned int* value) {
-    Call call("SimDIO::Read", {object(this), out(value)});
+    Call call("SimDIO::Read", object(this), out(value));
     if (call.answer(value)) return;
     if (value == nullptr) fail(ExStatus::InvalidArgument, call.operation(), "null pointer");
     *value = inputs;
 }
 
 void SimDIO::Write(unsigned int value) {
-    Call call("SimDIO::Write", {object(this), number(value)});
+    Call call("SimDIO::Write", object(this), number(value));
     if (!call.scripted()) outputs = value;
 }
 
 void SimDIO::WriteStatus(unsigned int* value) {
-    Call call("SimDIO::WriteStatus", {object(this), out(value)});
+    Call call("SimDIO::WriteStatus", object(this), out(value));
     if (call.answer(value)) return;
     if (value == nullptr) fail(ExStatus::InvalidArgument, call.operation(), "null pointer");
     *value = outputs;
@@ -48,7 +48,7 @@ SimIndexedDIO::SimIndexedDIO() { track(this); }
 SimIndexedDIO::~SimIndexedDIO() { untrack(this); }
 
 void SimIndexedDIO::Read(int index, bool* value) {
-    Call call("SimIndexedDIO::Read", {object(this), number(index), out(value)});
+    Call call("SimIndexedDIO::Read", object(this), number(index), out(value));
     if (call.answer(value)) return;
     check_line(index, call.operation());
     if (value == nullptr) fail(ExStatus::InvalidArgument, call.operation(), "null pointer");
@@ -56,7 +56,7 @@ void SimIndexedDIO::Read(int index, bool* value) {
 }
 
 void SimIndexedDIO::Write(int index, bool value) {
-    Call call("SimIndexedDIO::Write", {object(this), number(index), flag(value)});
+    Call call("SimIndexedDIO::Write", object(this), number(index), flag(value));
     if (call.scripted()) return;
     check_line(index, call.operation());
     const unsigned int bit = 1u << index;
@@ -64,7 +64,7 @@ void SimIndexedDIO::Write(int index, bool value) {
 }
 
 void SimIndexedDIO::WriteStatus(int index, bool* value) {
-    Call call("SimIndexedDIO::WriteStatus", {object(this), number(index), out(value)});
+    Call call("SimIndexedDIO::WriteStatus", object(this), number(index), out(value));
     if (call.answer(value)) return;
     check_line(index, call.operation());
     if (value == nullptr) fail(ExStatus::InvalidArgument, call.operation(), "null pointer");
@@ -77,14 +77,14 @@ SimRegister::SimRegister() { track(this); }
 SimRegister::~SimRegister() { untrack(this); }
 
 void SimRegister::SetRegister(unsigned int address, unsigned int value) {
-    Call call("SimRegister::SetRegister", {object(this), number(address), number(value)});
+    Call call("SimRegister::SetRegister", object(this), number(address), number(value));
     if (call.scripted()) return;
     if (address >= 256) fail(ExStatus::InvalidArgument, call.operation(), "no register there");
     registers[address] = value;
 }
 
 void SimRegister::GetRegister(unsigned int address, unsigned int* value) {
-    Call call("SimRegister::GetRegister", {object(this), number(address), out(value)});
+    Call call("SimRegister::GetRegister", object(this), number(address), out(value));
     if (call.answer(value)) return;
     if (address >= 256) fail(ExStatus::InvalidArgument, call.operation(), "no register there");
     if (value == nullptr) fail(ExStatus::InvalidArgument, call.operation(), "null pointer");
@@ -108,7 +108,7 @@ SimDeviceModule::SimDeviceModule(IxModule* module)
 SimDeviceModule::~SimDeviceModule() { untrack(this); }
 
 IxModule* SimDeviceModule::GetDeviceModule() const {
-    Call call("SimDeviceModule::GetDeviceModule", {object(this)});
+    Call call("SimDeviceModule::GetDeviceModule", object(this));
     if (call.scripted()) return nullptr;
     if (given_ == nullptr) return const_cast<SimModule*>(&own_);
     // The module given may be gone by now (then there is none): it is looked
@@ -123,31 +123,31 @@ SimVideoControl::SimVideoControl() { track(this); }
 SimVideoControl::~SimVideoControl() { untrack(this); }
 
 void SimVideoControl::Start() {
-    Call call("SimVideoControl::Start", {object(this)});
+    Call call("SimVideoControl::Start", object(this));
     if (call.scripted()) return;
     if (running_) fail(ExStatus::DeviceBusy, call.operation(), "already running");
     running_ = true;
 }
 
 void SimVideoControl::Stop() {
-    Call call("SimVideoControl::Stop", {object(this)});
+    Call call("SimVideoControl::Stop", object(this));
     if (!call.scripted()) running_ = false;
 }
 
 void SimVideoControl::Abort() {
-    Call call("SimVideoControl::Abort", {object(this)});
+    Call call("SimVideoControl::Abort", object(this));
     if (!call.scripted()) running_ = false;
 }
 
 void SimVideoControl::Wait() {
-    Call call("SimVideoControl::Wait", {object(this)});
+    Call call("SimVideoControl::Wait", object(this));
     if (call.scripted()) return;
     if (!running_) fail(ExStatus::NotRunning, call.operation(), "nothing is running");
     running_ = false;   // the one frame asked for has arrived
 }
 
 bool SimVideoControl::IsRunning() const {
-    Call call("SimVideoControl::IsRunning", {object(this)});
+    Call call("SimVideoControl::IsRunning", object(this));
     return call.scripted() ? call.number() != 0 : running_;
 }
 

@@ -18,6 +18,8 @@ namespace vkt::sim {
 
 // ---- journal values -------------------------------------------------------
 
+static_assert(std::is_nothrow_move_constructible_v<Value>, "a call's values move without failing");
+
 Value none();
 Value flag(bool value);
 Value number(long long value);
@@ -116,6 +118,13 @@ bool with_live_object(const void* complete_object, std::uint64_t ident,
 class Call {
 public:
     Call(const char* operation, std::initializer_list<Value> args);
+    // The usual form, each argument a Value of its own. Their list is made
+    // here, in one place for every operation, from values that move without
+    // failing: no call site has a half-made list to unwind when making one
+    // of its values fails.
+    template <class... Values, class = std::enable_if_t<(std::is_same_v<Values, Value> && ...)>>
+    Call(const char* operation, Value first, Values... rest)
+        : Call(operation, {std::move(first), std::move(rest)...}) {}
 
     // True when a value was scripted: the call must then do nothing else.
     bool scripted() const { return scripted_; }

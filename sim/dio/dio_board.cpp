@@ -5,6 +5,7 @@
 #include <array>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -14,6 +15,7 @@
 
 #include "core/clock.h"
 #include "core/settings_file.h"
+#include "core/wires.h"
 
 namespace vkt::sim::dio {
 namespace {
@@ -106,6 +108,16 @@ struct Change {
 };
 
 struct WaitProgress;
+struct Device;
+
+// A wire from an output line to another board's input line, or (`board`
+// null) to a grabber's trigger input.
+struct Wire {
+    int line;
+    Device* board = nullptr;
+    int board_line = 0;
+    wires::TriggerInput trigger;
+};
 
 struct Device {
     Model model;
@@ -119,6 +131,9 @@ struct Device {
     std::map<unsigned int, unsigned int> registers;
     std::vector<Change> schedule;   // in time order
     WaitProgress* waiting = nullptr;   // the wait in progress on this board, if any
+    std::vector<Wire> wires;           // from this board's outputs
+    unsigned int wired_inputs = 0;     // input lines a wire drives
+    unsigned int wired_levels = 0;     // and the levels it drives them to
 };
 
 }  // namespace
@@ -157,6 +172,9 @@ void power_on(Device& device, Model model, int id) {
     device.abort_pending = false;
     device.schedule.clear();
     device.waiting = nullptr;
+    device.wires.clear();
+    device.wired_inputs = 0;
+    device.wired_levels = 0;
     device.registers.clear();
     device.settings.clear();
     for (const auto* group : settings_of(model)) {
@@ -279,13 +297,27 @@ void check_kind(const Setting& value, TxModel kind, const char* name, const char
     if (!fits) fail(ExStatus::WrongKind, op, std::string("wrong value kind for '") + name + "'");
 }
 
+// Why `number` cannot be stored in the number setting `name` of `kind` (the
+// output word is "Outputs", a UInt32); empty when it can. Settings files are
+// held to what set_param takes.
+std::string value_problem(const std::string& name, Kind kind, long long number) {
+    if (name == "Timeout" && (number < 0 || number > kMaxTimeoutMs)) {
+        return "Timeout must be 0 to 3600000 ms";
+    }
+    if (kind == Kind::Int32 && (number < INT32_MIN || number > INT32_MAX)) {
+        return "'" + name + "' must be -2147483648 to 2147483647";
+    }
+    if (kind == Kind::UInt32 && (number < 0 || number > static_cast<long long>(UINT32_MAX))) {
+        return "'" + name + "' must be 0 to 4294967295";
+    }
+    return {};
+}
+
 void store(const char* name, Setting& value, long long number, const char* op) {
     if (!value.writable) fail(ExStatus::ReadOnly, op, std::string("'") + name + "' is read-only");
-    if (std::string(name) == "Timeout" && (number < 0 || number > kMaxTimeoutMs)) {
-        fail(ExStatus::InvalidArgument, op, "Timeout must be 0 to 3600000 ms");
-    }
+    const std::string problem = value_problem(name, value.kind, number);
+    if (!problem.empty()) fail(ExStatus::InvalidArgument, op, problem);
     value.number = number;
-
 }
 
 // ---- waits -----------------------------------------------------------------
@@ -332,7 +364,9 @@ void judge_edges(const Device& device, unsigned int before, bool int_before, Wai
 void apply(Device& device, const Change& change) {
     const unsigned int before = device.inputs;
     const bool int_before = device.int_level;
-    device.inputs = change.inputs;
+    // A wired input follows its wire, whatever the word set or scheduled.
+    device.inputs =
+        (change.inputs & ~device.wired_inputs) | (device.wired_levels & device.wired_inputs);
     if (change.int_level >= 0) device.int_level = change.int_level != 0;
     if (device.waiting != nullptr && !device.waiting->ended) judge_edges(device, before, int_before, *device.waiting);
 }
@@ -452,17 +486,63 @@ bool read_input(Handle& handle, int index, const char* op) {
     return (device.inputs >> index) & 1u;
 }
 
+namespace {
+
+// Rising edges on wires to grabbers, taken once the digital-I/O lock is let
+// go (the grabbers have locks of their own).
+using Edges = std::vector<std::pair<wires::TriggerInput, clock::TimePoint>>;
+
+void fire(const Edges& edges) {
+    for (const auto& [input, at] : edges) wires::rising_edge(input, at);
+}
+
+// Input `line` of `target` driven to `high` by a wire at `now`, after what
+// fell due on it before.
+void drive_input(Device& target, int line, bool high, clock::TimePoint now) {
+    catch_up(target, now);
+    const unsigned int bit = 1u << line;
+    target.wired_levels = high ? (target.wired_levels | bit) : (target.wired_levels & ~bit);
+    apply(target, Change{now, target.inputs, -1});
+    hardware().changed.notify_all();
+}
+
+// The outputs of `device` become `value` now, and its wires carry the
+// lines that changed: at once to an input, as an edge to a grabber.
+void drive(Device& device, unsigned int value, Edges& edges) {
+    const unsigned int changed = device.outputs ^ value;
+    device.outputs = value;
+    if (changed == 0 || device.wires.empty()) return;
+    const auto now = clock::now();
+    for (const Wire& wire : device.wires) {
+        const unsigned int bit = 1u << wire.line;
+        if ((changed & bit) == 0) continue;
+        const bool high = (value & bit) != 0;
+        if (wire.board != nullptr) drive_input(*wire.board, wire.board_line, high, now);
+        else if (high) edges.emplace_back(wire.trigger, now);
+    }
+}
+
+}  // namespace
+
 void write_outputs(Handle& handle, unsigned int value, const char* op) {
-    std::lock_guard<std::mutex> lock(hardware().mutex);
-    opened(handle, op).outputs = value;
+    Edges edges;
+    {
+        std::lock_guard<std::mutex> lock(hardware().mutex);
+        drive(opened(handle, op), value, edges);
+    }
+    fire(edges);
 }
 
 void write_output(Handle& handle, int index, bool value, const char* op) {
-    std::lock_guard<std::mutex> lock(hardware().mutex);
-    Device& device = opened(handle, op);
-    check_line(index, op);
-    const unsigned int bit = 1u << index;
-    device.outputs = value ? (device.outputs | bit) : (device.outputs & ~bit);
+    Edges edges;
+    {
+        std::lock_guard<std::mutex> lock(hardware().mutex);
+        Device& device = opened(handle, op);
+        check_line(index, op);
+        const unsigned int bit = 1u << index;
+        drive(device, value ? (device.outputs | bit) : (device.outputs & ~bit), edges);
+    }
+    fire(edges);
 }
 
 unsigned int read_outputs(Handle& handle, const char* op) {
@@ -623,6 +703,9 @@ std::map<std::string, long long> loadable_values(const SettingsFile& file, const
                          found->second.kind == Kind::Text)) {
             file.refuse(line, "'" + line.name + "' cannot be loaded");
         }
+        const Kind kind = outputs ? Kind::UInt32 : found->second.kind;
+        const std::string problem = value_problem(line.name, kind, *value);
+        if (!problem.empty()) file.refuse(line, problem + ", not " + line.value);
         values[line.name] = *value;
     }
     return values;
@@ -647,11 +730,13 @@ void save(Handle& handle, const std::string& path, int scope, const char* op) {
     }
 }
 
-void load(Handle& handle, const std::string& path, int scope, const char* op) {
+namespace {
+// Everything is checked before anything is applied; the edges of the
+// outputs loaded are left to the caller.
+void load_locked(Handle& handle, const std::string& path, int scope, const char* op, Edges& edges) {
     std::lock_guard<std::mutex> lock(hardware().mutex);
     Device& device = opened(handle, op);
     check_scope(scope, op);
-    // Everything is checked before anything is applied.
     std::map<std::string, long long> values;
     try {
         values = loadable_values(SettingsFile(path, kSettingsFile), device, scope);
@@ -659,9 +744,16 @@ void load(Handle& handle, const std::string& path, int scope, const char* op) {
         fail_with(error, op);
     }
     for (const auto& [name, value] : values) {
-        if (name == "Outputs") device.outputs = static_cast<unsigned int>(value);
+        if (name == "Outputs") drive(device, static_cast<unsigned int>(value), edges);
         else device.settings[name].number = value;
     }
+}
+}  // namespace
+
+void load(Handle& handle, const std::string& path, int scope, const char* op) {
+    Edges edges;
+    load_locked(handle, path, scope, op, edges);
+    fire(edges);
 }
 
 // ---- the wires, from Python ---------------------------------------------------------
@@ -672,6 +764,73 @@ Model model_named(const std::string& name) {
     if (name == "TK560") return Model::TK560;
     throw std::invalid_argument("no digital-I/O model named '" + name + "'");
 }
+
+namespace {
+
+const char* const kWireTargets =
+    "a KTX21, KTX22 or MR250 board, a Video driving one, or an SNR11, SN2200 or TK560 board";
+
+const char* model_name(Model model) {
+    static const char* const names[] = {"SNR11", "SN2200", "TK560"};
+    return names[static_cast<int>(model)];
+}
+
+std::string board_name(const Device& device) {
+    return std::string(model_name(device.model)) + " board " + std::to_string(device.id);
+}
+
+std::string line_name(const char* kind, const Device& device, int line) {
+    return std::string(kind) + " " + std::to_string(line) + " of " + board_name(device);
+}
+
+// The open board behind the board object at `object`; the caller holds the lock.
+Device& wire_end(const void* object, const char* what) {
+    auto found = hardware().boards.find(object);
+    if (found == hardware().boards.end() || !found->second.handle ||
+        found->second.ident != ident_of(object).value_or(0)) {
+        throw WrongObject("an SNR11, SN2200 or TK560 board", "");
+    }
+    const Handle& handle = *found->second.handle;
+    if (handle.disposed || handle.device == nullptr) {
+        throw std::invalid_argument(std::string("the ") + what + model_name(handle.model) +
+                                    " board is not open");
+    }
+    return *handle.device;
+}
+
+int wire_line(long long line, const char* what) {
+    if (line < 0 || line >= kLines) {
+        throw std::invalid_argument(std::string(what) + " " + std::to_string(line) +
+                                    " is not 0 to 31");
+    }
+    return static_cast<int>(line);
+}
+
+std::vector<Wire>::iterator wire_from(Device& device, int line) {
+    return std::find_if(device.wires.begin(), device.wires.end(),
+                        [line](const Wire& wire) { return wire.line == line; });
+}
+
+// The source's output `line` wired to the input `target_line` of the board
+// behind `target`, which takes the output's level at once. Nothing changes
+// unless every check passes.
+void wire_to_board(Device& from, int line, const void* target, long long target_line) {
+    Device& to = wire_end(target, "target ");
+    const int input = wire_line(target_line, "target_line");
+    if (&to == &from) {
+        throw std::invalid_argument("a wire from " + board_name(from) +
+                                    " to its own inputs: wire it to another board");
+    }
+    const unsigned int bit = 1u << input;
+    if ((to.wired_inputs & bit) != 0) {
+        throw std::invalid_argument(line_name("input", to, input) + " is already wired");
+    }
+    to.wired_inputs |= bit;
+    from.wires.push_back(Wire{line, &to, input, {}});
+    drive_input(to, input, ((from.outputs >> line) & 1u) != 0, clock::now());
+}
+
+}  // namespace
 
 namespace {
 Device& wired_device(const std::string& model, int id) {
@@ -727,6 +886,57 @@ void dio_schedule(const std::string& model, int id,
     std::stable_sort(device.schedule.begin(), device.schedule.end(),
                      [](const dio::Change& a, const dio::Change& b) { return a.at < b.at; });
     dio::hardware().changed.notify_all();
+}
+
+}  // namespace vkt::sim
+
+namespace vkt::sim {
+
+bool dio_is_board(const void* object) {
+    std::lock_guard<std::mutex> lock(dio::hardware().mutex);
+    return dio::hardware().boards.count(object) != 0;
+}
+
+bool grabber_takes_triggers(const void* object) { return wires::is_grabber(object); }
+
+void dio_wire(const void* board, long long line, const void* target,
+              std::optional<long long> target_line) {
+    // A grabber is looked up before the digital-I/O lock is taken: the two
+    // are never held together.
+    std::optional<wires::TriggerInput> trigger;
+    if (!dio_is_board(target)) {
+        if (!wires::is_grabber(target)) throw WrongObject(dio::kWireTargets, "");
+        if (target_line) {
+            throw std::invalid_argument(
+                "a grabber has one trigger input: target_line is None for it");
+        }
+        trigger = wires::trigger_input_of(target);
+    } else if (!target_line) {
+        throw std::invalid_argument("target_line names the input of the target board: 0 to 31");
+    }
+    std::lock_guard<std::mutex> lock(dio::hardware().mutex);
+    dio::Device& from = dio::wire_end(board, "");
+    const int output = dio::wire_line(line, "line");
+    if (dio::wire_from(from, output) != from.wires.end()) {
+        throw std::invalid_argument(dio::line_name("output", from, output) +
+                                    " is already wired; unwire it first");
+    }
+    // A wire to a trigger input carries the edges that come after it is made.
+    if (trigger) from.wires.push_back(dio::Wire{output, nullptr, 0, *trigger});
+    else dio::wire_to_board(from, output, target, *target_line);
+}
+
+void dio_unwire(const void* board, long long line) {
+    std::lock_guard<std::mutex> lock(dio::hardware().mutex);
+    dio::Device& from = dio::wire_end(board, "");
+    const int output = dio::wire_line(line, "line");
+    const auto wire = dio::wire_from(from, output);
+    if (wire == from.wires.end()) {
+        throw std::invalid_argument(dio::line_name("output", from, output) + " is not wired");
+    }
+    // The input let go keeps its level until something else sets it.
+    if (wire->board != nullptr) wire->board->wired_inputs &= ~(1u << wire->board_line);
+    from.wires.erase(wire);
 }
 
 }  // namespace vkt::sim

@@ -39,14 +39,14 @@ void board_gone(Board* board, void* handle) {
 template <class Board>
 bool board_compare(const char* op, bool equal, const Board* self, const Board& other, void* a,
                    void* b) {
-    Call call(op, {sim::object(self), sim::object(&other)});
+    Call call(op, sim::object(self), sim::object(&other));
     if (call.scripted()) return call.number() != 0;
     return dio::same_board(handle_of(a), handle_of(b)) == equal;
 }
 
 template <class Record>
 Record wait_record(const char* op, const void* self, void* handle) {
-    Call call(op, {sim::object(self)});
+    Call call(op, sim::object(self));
     Record record;
     if (call.scripted()) {
         const auto& fields = call.value().list;
@@ -92,62 +92,62 @@ std::string path_of(const Text* path, const char* op) {
         return board_compare(#Board "::operator!=", false, this, other, handle_, other.handle_); \
     }                                                                                         \
     void Board::Dispose() {                                                                   \
-        Call call(#Board "::Dispose", {sim::object(this)});                                   \
+        Call call(#Board "::Dispose", sim::object(this));                                     \
         if (!call.scripted()) dio::dispose(handle_of(handle_));                               \
     }                                                                                         \
     bool Board::IsValid() const {                                                             \
-        Call call(#Board "::IsValid", {sim::object(this)});                                   \
+        Call call(#Board "::IsValid", sim::object(this));                                     \
         return call.scripted() ? call.number() != 0 : dio::is_valid(handle_of(handle_));      \
     }                                                                                         \
     void Board::Open(int id) {                                                                \
-        Call call(#Board "::Open", {sim::object(this), sim::number(id)});                     \
+        Call call(#Board "::Open", sim::object(this), sim::number(id));                       \
         if (!call.scripted()) dio::open(handle_of(handle_), id, call.operation());            \
     }                                                                                         \
     void Board::Close() {                                                                     \
-        Call call(#Board "::Close", {sim::object(this)});                                     \
+        Call call(#Board "::Close", sim::object(this));                                       \
         if (!call.scripted()) dio::close(handle_of(handle_));                                 \
     }                                                                                         \
     bool Board::IsOpened() const {                                                            \
-        Call call(#Board "::IsOpened", {sim::object(this)});                                  \
+        Call call(#Board "::IsOpened", sim::object(this));                                    \
         return call.scripted() ? call.number() != 0 : dio::is_opened(handle_of(handle_));     \
     }                                                                                         \
     void Board::Read(unsigned int* value) {                                                   \
-        Call call(#Board "::Read", {sim::object(this), sim::out(value)});                     \
+        Call call(#Board "::Read", sim::object(this), sim::out(value));                       \
         if (call.answer(value)) return;                                                       \
         const unsigned int word = dio::read_inputs(handle_of(handle_), call.operation());     \
         if (value != nullptr) *value = word;                                                  \
     }                                                                                         \
     void Board::Write(unsigned int value) {                                                   \
-        Call call(#Board "::Write", {sim::object(this), sim::number(value)});                 \
+        Call call(#Board "::Write", sim::object(this), sim::number(value));                   \
         if (!call.scripted()) dio::write_outputs(handle_of(handle_), value, call.operation());\
     }                                                                                         \
     void Board::WriteStatus(unsigned int* value) {                                            \
-        Call call(#Board "::WriteStatus", {sim::object(this), sim::out(value)});              \
+        Call call(#Board "::WriteStatus", sim::object(this), sim::out(value));                \
         if (call.answer(value)) return;                                                       \
         const unsigned int word = dio::read_outputs(handle_of(handle_), call.operation());    \
         if (value != nullptr) *value = word;                                                  \
     }                                                                                         \
     void Board::Read(int index, bool* value) {                                                \
-        Call call(#Board "::Read", {sim::object(this), sim::number(index), sim::out(value)}); \
+        Call call(#Board "::Read", sim::object(this), sim::number(index), sim::out(value));   \
         if (call.answer(value)) return;                                                       \
         const bool line = dio::read_input(handle_of(handle_), index, call.operation());       \
         if (value != nullptr) *value = line;                                                  \
     }                                                                                         \
     void Board::Write(int index, bool value) {                                                \
-        Call call(#Board "::Write", {sim::object(this), sim::number(index), sim::flag(value)});\
+        Call call(#Board "::Write", sim::object(this), sim::number(index), sim::flag(value));  \
         if (!call.scripted()) {                                                               \
             dio::write_output(handle_of(handle_), index, value, call.operation());            \
         }                                                                                     \
     }                                                                                         \
     void Board::WriteStatus(int index, bool* value) {                                         \
         Call call(#Board "::WriteStatus",                                                     \
-                  {sim::object(this), sim::number(index), sim::out(value)});                  \
+                  sim::object(this), sim::number(index), sim::out(value));                    \
         if (call.answer(value)) return;                                                       \
         const bool line = dio::read_output(handle_of(handle_), index, call.operation());      \
         if (value != nullptr) *value = line;                                                  \
     }                                                                                         \
     void Board::Abort() {                                                                     \
-        Call call(#Board "::Abort", {sim::object(this)});                                     \
+        Call call(#Board "::Abort", sim::object(this));                                       \
         if (!call.scripted()) dio::abort(handle_of(handle_), call.operation());               \
     }
 
@@ -156,7 +156,7 @@ VKT_SIM_DIO_BOARD(CxSN2200, SN2200)
 VKT_SIM_DIO_BOARD(CxTK560, TK560)
 
 void CxSNR11::Wait(unsigned int* event) {
-    Call call("CxSNR11::Wait", {sim::object(this), sim::out(event)});
+    Call call("CxSNR11::Wait", sim::object(this), sim::out(event));
     if (call.answer(event)) return;
     const dio::WaitResult result = dio::wait(handle_of(handle_), call.operation());
     if (event != nullptr) *event = result.event;
@@ -171,22 +171,22 @@ TxTK560WaitStatus CxTK560::Wait() {
 }
 
 void CxTK560::Load(const char* path, int scope) {
-    Call call("CxTK560::Load", {sim::object(this), sim::bytes(path), sim::number(scope)});
+    Call call("CxTK560::Load", sim::object(this), sim::bytes(path), sim::number(scope));
     if (!call.scripted()) dio::load(handle_of(handle_), path_of(path, call.operation()), scope, call.operation());
 }
 
 void CxTK560::LoadW(const wchar_t* path, int scope) {
-    Call call("CxTK560::LoadW", {sim::object(this), sim::wide(path), sim::number(scope)});
+    Call call("CxTK560::LoadW", sim::object(this), sim::wide(path), sim::number(scope));
     if (!call.scripted()) dio::load(handle_of(handle_), path_of(path, call.operation()), scope, call.operation());
 }
 
 void CxTK560::Save(const char* path, int scope) const {
-    Call call("CxTK560::Save", {sim::object(this), sim::bytes(path), sim::number(scope)});
+    Call call("CxTK560::Save", sim::object(this), sim::bytes(path), sim::number(scope));
     if (!call.scripted()) dio::save(handle_of(handle_), path_of(path, call.operation()), scope, call.operation());
 }
 
 void CxTK560::SaveW(const wchar_t* path, int scope) const {
-    Call call("CxTK560::SaveW", {sim::object(this), sim::wide(path), sim::number(scope)});
+    Call call("CxTK560::SaveW", sim::object(this), sim::wide(path), sim::number(scope));
     if (!call.scripted()) dio::save(handle_of(handle_), path_of(path, call.operation()), scope, call.operation());
 }
 
@@ -203,7 +203,7 @@ sim::Value fields_of(const Record& record) {
 // As board_compare: `equal` tells the two operators apart.
 template <class Record>
 bool record_compare(const char* op, bool equal, const Record& a, const Record& b) {
-    Call call(op, {fields_of(a), fields_of(b)});
+    Call call(op, fields_of(a), fields_of(b));
     if (call.scripted()) return call.number() != 0;
     const bool same = a.event_status == b.event_status &&
                       a.di_event_status == b.di_event_status && a.di == b.di;
@@ -217,7 +217,7 @@ bool record_compare(const char* op, bool equal, const Record& a, const Record& b
     Record::Record(unsigned int event, unsigned int lines, unsigned int inputs)               \
         : event_status(event), di_event_status(lines), di(inputs) {                           \
         Call call(#Record "::" #Record,                                                       \
-                  {sim::number(event), sim::number(lines), sim::number(inputs)});             \
+                  sim::number(event), sim::number(lines), sim::number(inputs));               \
     }                                                                                         \
     bool Record::operator==(const Record& other) const {                                      \
         return record_compare(#Record "::operator==", true, *this, other);                    \
@@ -292,43 +292,43 @@ bool param_valid(void* state) {
         delete static_cast<ParamState*>(state_);                                              \
     }                                                                                         \
     bool Param::operator==(const Param& other) const {                                        \
-        Call call(#Param "::operator==", {sim::object(this), sim::object(&other)});           \
+        Call call(#Param "::operator==", sim::object(this), sim::object(&other));             \
         if (call.scripted()) return call.number() != 0;                                       \
         return state_of(state_) == state_of(other.state_);                                    \
     }                                                                                         \
     bool Param::operator!=(const Param& other) const {                                        \
-        Call call(#Param "::operator!=", {sim::object(this), sim::object(&other)});           \
+        Call call(#Param "::operator!=", sim::object(this), sim::object(&other));             \
         if (call.scripted()) return call.number() != 0;                                       \
         return !(state_of(state_) == state_of(other.state_));                                 \
     }                                                                                         \
     Param Param::From(IxModule* board) {                                                      \
-        Call call(#Param "::From", {sim::object(board)});                                     \
+        Call call(#Param "::From", sim::object(board));                                       \
         Param made;                                                                           \
         attach<Board>(made.state_, board, call.operation());                                  \
         return made;                                                                          \
     }                                                                                         \
     Board* Param::Controller() const {                                                        \
-        Call call(#Param "::Controller", {sim::object(this)});                                \
+        Call call(#Param "::Controller", sim::object(this));                                  \
         if (call.scripted()) return nullptr;                                                  \
         return controller<Board>(state_);                                                     \
     }                                                                                         \
     void Param::Controller(IxModule* board) {                                                 \
-        Call call(#Param "::Controller", {sim::object(this), sim::object(board)});            \
+        Call call(#Param "::Controller", sim::object(this), sim::object(board));              \
         if (!call.scripted()) attach<Board>(state_, board, call.operation());                 \
     }                                                                                         \
     bool Param::IsValid() const {                                                             \
-        Call call(#Param "::IsValid", {sim::object(this)});                                   \
+        Call call(#Param "::IsValid", sim::object(this));                                     \
         return call.scripted() ? call.number() != 0 : param_valid(state_);                    \
     }                                                                                         \
     void Param::GetParam(const char* name, void* value, TxModel kind) {                       \
         Call call(#Param "::GetParam",                                                        \
-                  {sim::object(this), sim::bytes(name), sim::buffer(value, kind), sim::model(kind)}); \
+                  sim::object(this), sim::bytes(name), sim::buffer(value, kind), sim::model(kind));   \
         if (call.answer(value, kind)) return;                                                 \
         dio::get_param(board_of(state_, call.operation()), name, value, kind, call.operation()); \
     }                                                                                         \
     void Param::SetParam(const char* name, const void* value, TxModel kind) {                 \
         Call call(#Param "::SetParam",                                                        \
-                  {sim::object(this), sim::bytes(name), sim::buffer(value, kind), sim::model(kind)}); \
+                  sim::object(this), sim::bytes(name), sim::buffer(value, kind), sim::model(kind));   \
         if (call.scripted()) return;                                                          \
         dio::set_param(board_of(state_, call.operation()), name, value, kind, call.operation()); \
     }                                                                                         \
@@ -337,12 +337,12 @@ bool param_valid(void* state) {
     }                                                                                         \
     void Param::SetRegister(unsigned int address, unsigned int value) {                       \
         Call call(#Param "::SetRegister",                                                     \
-                  {sim::object(this), sim::number(address), sim::number(value)});             \
+                  sim::object(this), sim::number(address), sim::number(value));               \
         if (call.scripted()) return;                                                          \
         dio::set_register(board_of(state_, call.operation()), address, value, call.operation()); \
     }                                                                                         \
     void Param::GetRegister(unsigned int address, unsigned int* value) {                      \
-        Call call(#Param "::GetRegister", {sim::object(this), sim::number(address), sim::out(value)}); \
+        Call call(#Param "::GetRegister", sim::object(this), sim::number(address), sim::out(value));   \
         if (call.answer(value)) return;                                                       \
         const unsigned int read =                                                             \
             dio::get_register(board_of(state_, call.operation()), address, call.operation()); \
@@ -352,12 +352,12 @@ bool param_valid(void* state) {
 // A property backed by a board setting: Set<Name>(Type) and Get<Name>() const.
 #define VKT_SIM_DIO_PROPERTY(Param, Name, Type, Setting)                                       \
     void Param::Set##Name(Type value) {                                                       \
-        Call call(#Param "::Set" #Name, {sim::object(this), sim::number(value)});             \
+        Call call(#Param "::Set" #Name, sim::object(this), sim::number(value));               \
         if (call.scripted()) return;                                                          \
         dio::set_number(board_of(state_, call.operation()), Setting, value, call.operation()); \
     }                                                                                         \
     Type Param::Get##Name() const {                                                           \
-        Call call(#Param "::Get" #Name, {sim::object(this)});                                 \
+        Call call(#Param "::Get" #Name, sim::object(this));                                   \
         if (call.scripted()) return static_cast<Type>(call.number());                         \
         return static_cast<Type>(                                                             \
             dio::get_number(board_of(state_, call.operation()), Setting, call.operation()));  \

@@ -210,104 +210,104 @@ Record query_status(const Call& call, const void* handle, unsigned int index) {
     }                                                                                            \
     bool Class::operator==(const Class& other) const {                                          \
         return sim::grabber::equal(                                                              \
-            sim::Call(#Class "::operator==", {sim::object(this), sim::object(&other)}), handle_, \
+            sim::Call(#Class "::operator==", sim::object(this), sim::object(&other)), handle_,   \
             other.handle_);                                                                      \
     }                                                                                            \
     bool Class::operator!=(const Class& other) const {                                          \
         return sim::grabber::unequal(                                                            \
-            sim::Call(#Class "::operator!=", {sim::object(this), sim::object(&other)}), handle_, \
+            sim::Call(#Class "::operator!=", sim::object(this), sim::object(&other)), handle_,   \
             other.handle_);                                                                      \
     }                                                                                            \
     void Class::Dispose() {                                                                      \
-        sim::grabber::dispose(sim::Call(#Class "::Dispose", {sim::object(this)}), handle_);      \
+        sim::grabber::dispose(sim::Call(#Class "::Dispose", sim::object(this)), handle_);        \
     }                                                                                            \
     bool Class::IsValid() const {                                                                \
-        return sim::grabber::is_valid(sim::Call(#Class "::IsValid", {sim::object(this)}), handle_); \
+        return sim::grabber::is_valid(sim::Call(#Class "::IsValid", sim::object(this)), handle_);   \
     }                                                                                            \
     void Class::Open(int id, int ch) {                                                           \
         sim::grabber::open(                                                                      \
-            sim::Call(#Class "::Open", {sim::object(this), sim::number(id), sim::number(ch)}),   \
+            sim::Call(#Class "::Open", sim::object(this), sim::number(id), sim::number(ch)),     \
             handle_, Model, id, ch);                                                             \
     }                                                                                            \
     void Class::Close() {                                                                        \
-        sim::grabber::close(sim::Call(#Class "::Close", {sim::object(this)}), handle_);          \
+        sim::grabber::close(sim::Call(#Class "::Close", sim::object(this)), handle_);            \
     }                                                                                            \
     bool Class::IsOpened() const {                                                               \
-        return sim::grabber::is_opened(sim::Call(#Class "::IsOpened", {sim::object(this)}),      \
+        return sim::grabber::is_opened(sim::Call(#Class "::IsOpened", sim::object(this)),        \
                                        handle_);                                                 \
     }                                                                                            \
     void Class::Save(const char* camerafile) const {                                             \
         sim::grabber::save(                                                                      \
-            sim::Call(#Class "::Save", {sim::object(this), sim::bytes(camerafile)}), handle_,    \
+            sim::Call(#Class "::Save", sim::object(this), sim::bytes(camerafile)), handle_,      \
             camerafile);                                                                         \
     }                                                                                            \
     void Class::SaveW(const wchar_t* camerafile) const {                                         \
         sim::grabber::save(                                                                      \
-            sim::Call(#Class "::SaveW", {sim::object(this), sim::wide(camerafile)}), handle_,    \
+            sim::Call(#Class "::SaveW", sim::object(this), sim::wide(camerafile)), handle_,      \
             camerafile);                                                                         \
     }                                                                                            \
     void Class::Validate(CxImage& image) {                                                       \
         sim::grabber::validate(                                                                  \
-            sim::Call(#Class "::Validate", {sim::object(this), sim::object(&image)}), handle_,   \
+            sim::Call(#Class "::Validate", sim::object(this), sim::object(&image)), handle_,     \
             image);                                                                              \
     }                                                                                            \
     void Class::Validate(CxImage** images, int count) {                                          \
         sim::grabber::validate(sim::Call(#Class "::Validate",                                    \
-                                         {sim::object(this),                                     \
+                                         sim::object(this),                                      \
                                           sim::grabber::image_list(images, count),               \
-                                          sim::number(count)}),                                  \
+                                          sim::number(count)),                                   \
                                handle_, images, count);                                          \
     }                                                                                            \
     /* The board writes into locked images; the image stays its owner's. */                      \
     void Class::Lock(const CxImage& image, int option) {                                         \
         CxImage* one = const_cast<CxImage*>(&image);                                             \
-        sim::grabber::lock(sim::Call(#Class "::Lock", {sim::object(this), sim::object(&image),   \
-                                                       sim::number(option)}),                    \
+        sim::grabber::lock(sim::Call(#Class "::Lock", sim::object(this), sim::object(&image),    \
+                                                       sim::number(option)),                     \
                            handle_, &one, 1);                                                    \
     }                                                                                            \
     void Class::Lock(CxImage** images, int count, int option) {                                  \
         sim::grabber::lock(sim::Call(#Class "::Lock",                                            \
-                                     {sim::object(this), sim::grabber::image_list(images, count), \
-                                      sim::number(count), sim::number(option)}),                 \
+                                     sim::object(this), sim::grabber::image_list(images, count),  \
+                                      sim::number(count), sim::number(option)),                  \
                            handle_, images, count);                                              \
     }                                                                                            \
     void Class::Unlock() {                                                                       \
-        sim::grabber::unlock(sim::Call(#Class "::Unlock", {sim::object(this)}), handle_);        \
+        sim::grabber::unlock(sim::Call(#Class "::Unlock", sim::object(this)), handle_);          \
     }                                                                                            \
     void Class::Start() {                                                                        \
-        sim::grabber::start(sim::Call(#Class "::Start", {sim::object(this)}), handle_);          \
+        sim::grabber::start(sim::Call(#Class "::Start", sim::object(this)), handle_);            \
     }                                                                                            \
     void Class::Stop() {                                                                         \
-        sim::grabber::stop(sim::Call(#Class "::Stop", {sim::object(this)}), handle_);            \
+        sim::grabber::stop(sim::Call(#Class "::Stop", sim::object(this)), handle_);              \
     }                                                                                            \
     void Class::Abort() {                                                                        \
-        sim::grabber::abort_after(sim::Call(#Class "::Abort", {sim::object(this)}), handle_, 0); \
+        sim::grabber::abort_after(sim::Call(#Class "::Abort", sim::object(this)), handle_, 0);   \
     }                                                                                            \
     void Class::Wait() {                                                                         \
-        sim::grabber::wait(sim::Call(#Class "::Wait", {sim::object(this)}), handle_);            \
+        sim::grabber::wait(sim::Call(#Class "::Wait", sim::object(this)), handle_);              \
     }                                                                                            \
     bool Class::IsRunning() const {                                                              \
-        return sim::grabber::is_running(sim::Call(#Class "::IsRunning", {sim::object(this)}),    \
+        return sim::grabber::is_running(sim::Call(#Class "::IsRunning", sim::object(this)),      \
                                         handle_);                                                \
     }                                                                                            \
     int Class::Status() {                                                                        \
-        return sim::grabber::status(sim::Call(#Class "::Status", {sim::object(this)}), handle_); \
+        return sim::grabber::status(sim::Call(#Class "::Status", sim::object(this)), handle_);   \
     }                                                                                            \
     void Class::SetNum(int frames) {                                                             \
         sim::grabber::set_num(                                                                   \
-            sim::Call(#Class "::SetNum", {sim::object(this), sim::number(frames)}), handle_,     \
+            sim::Call(#Class "::SetNum", sim::object(this), sim::number(frames)), handle_,       \
             frames);                                                                             \
     }                                                                                            \
     int Class::GetNum() const {                                                                  \
-        return sim::grabber::get_num(sim::Call(#Class "::GetNum", {sim::object(this)}), handle_); \
+        return sim::grabber::get_num(sim::Call(#Class "::GetNum", sim::object(this)), handle_);   \
     }                                                                                            \
     void Class::SetLockId(int index) {                                                           \
         sim::grabber::set_lock_id(                                                               \
-            sim::Call(#Class "::SetLockId", {sim::object(this), sim::number(index)}), handle_,   \
+            sim::Call(#Class "::SetLockId", sim::object(this), sim::number(index)), handle_,     \
             index);                                                                              \
     }                                                                                            \
     int Class::GetLockId() const {                                                               \
-        return sim::grabber::get_lock_id(sim::Call(#Class "::GetLockId", {sim::object(this)}),   \
+        return sim::grabber::get_lock_id(sim::Call(#Class "::GetLockId", sim::object(this)),     \
                                          handle_);                                               \
     }
 
@@ -316,29 +316,29 @@ Record query_status(const Call& call, const void* handle, unsigned int index) {
 #define VKT_SIM_SIX_FIELD_STATUS(Class, Record)                                                  \
     Record Class::WaitStatus() {                                                                 \
         return sim::grabber::wait_status<Record>(                                                \
-            sim::Call(#Class "::WaitStatus", {sim::object(this)}), handle_);                     \
+            sim::Call(#Class "::WaitStatus", sim::object(this)), handle_);                       \
     }                                                                                            \
     Record Class::WaitStatus(unsigned int frame) {                                               \
         return sim::grabber::wait_status<Record>(                                                \
-            sim::Call(#Class "::WaitStatus", {sim::object(this), sim::number(frame)}), handle_,  \
+            sim::Call(#Class "::WaitStatus", sim::object(this), sim::number(frame)), handle_,    \
             frame);                                                                              \
     }                                                                                            \
     Record Class::QueryStatus() {                                                                \
         return sim::grabber::query_status<Record>(                                               \
-            sim::Call(#Class "::QueryStatus", {sim::object(this)}), handle_);                    \
+            sim::Call(#Class "::QueryStatus", sim::object(this)), handle_);                      \
     }                                                                                            \
     Record Class::QueryStatus(unsigned int index) {                                              \
         return sim::grabber::query_status<Record>(                                               \
-            sim::Call(#Class "::QueryStatus", {sim::object(this), sim::number(index)}), handle_, \
+            sim::Call(#Class "::QueryStatus", sim::object(this), sim::number(index)), handle_,   \
             index);                                                                              \
     }                                                                                            \
     void Class::ForceTrigger() {                                                                 \
-        sim::grabber::force_trigger(sim::Call(#Class "::ForceTrigger", {sim::object(this)}),     \
+        sim::grabber::force_trigger(sim::Call(#Class "::ForceTrigger", sim::object(this)),       \
                                     handle_);                                                    \
     }                                                                                            \
     void Class::Abort(unsigned int frames) {                                                     \
         sim::grabber::abort_after(                                                               \
-            sim::Call(#Class "::Abort", {sim::object(this), sim::number(frames)}), handle_,      \
+            sim::Call(#Class "::Abort", sim::object(this), sim::number(frames)), handle_,        \
             frames);                                                                             \
     }
 

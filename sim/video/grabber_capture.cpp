@@ -101,6 +101,9 @@ void Device::lock_images(CxImage* const* images, int count, const char* op) {
         ring.push_back(LockedImage{images[i], address, *ident});
     }
     ring_ = std::move(ring);
+    // New images make ready for a new capture: until it is started, a wait
+    // has no capture to report on, as on a board that never captured.
+    phase_ = Phase::Idle;
 }
 
 void Device::unlock_images(const char* op) {
@@ -214,11 +217,25 @@ void Device::abort_after(std::unique_lock<std::mutex>& lock, unsigned frames) {
 void Device::force_trigger(const char* op) {
     if (!running()) fail(ExStatus::NotRunning, op, "no capture is running");
     if (trigger_mode_ == 0) return;   // a free-running camera ignores triggers
+    accept_trigger(clock::now());
+}
+
+// A wired edge is a trigger only for a capture waiting for external ones.
+void Device::external_trigger(TimePoint at) {
+    if (running() && trigger_mode_ == 2) accept_trigger(at);
+}
+
+// The frame of a trigger at `at` comes one exposure later.
+void Device::accept_trigger(TimePoint at) {
     if (trigger_masked_) return;      // dropped until the mask is cleared
     // TriggerMaskMode 1 (KTX22): each accepted trigger masks the next ones.
     if (settings.number_or("TriggerMaskMode", 0) != 0) trigger_masked_ = true;
-    triggers_.push_back(clock::now() + std::chrono::microseconds(settings.number("ExposureTime")));
+    // In time order, though edges of wires written from two threads may
+    // reach the board the other way round.
+    const TimePoint due = at + std::chrono::microseconds(settings.number("ExposureTime"));
+    triggers_.insert(std::upper_bound(triggers_.begin(), triggers_.end(), due), due);
     raise_event(kEventTrigger);
+    changed.notify_all();
 }
 
 // Ends any capture, drops the scheduled events and stops the worker.

@@ -235,7 +235,7 @@ Access open_line(const SerialCompanion& sio, const void* state, const char* op) 
 
 void serial_open(const SerialCompanion& sio, Value self, const void* state, bool open) {
     const OperationName op(sio, open ? "Open" : "Close");
-    Call call(op.c_str(), {std::move(self)});
+    Call call(op.c_str(), std::move(self));
     if (call.scripted()) return;
     Access board = linked(state, sio.model, op.c_str());
     board.device->serial.opened = open;
@@ -244,7 +244,7 @@ void serial_open(const SerialCompanion& sio, Value self, const void* state, bool
 
 bool serial_is_opened(const SerialCompanion& sio, Value self, const void* state) {
     const OperationName op(sio, "IsOpened");
-    Call call(op.c_str(), {std::move(self)});
+    Call call(op.c_str(), std::move(self));
     if (call.scripted()) return call.number() != 0;
     Access board = linked(state, sio.model, op.c_str());
     return board.device->serial.opened;
@@ -252,7 +252,7 @@ bool serial_is_opened(const SerialCompanion& sio, Value self, const void* state)
 
 void serial_write_byte(const SerialCompanion& sio, Value self, const void* state, char byte) {
     const OperationName op(sio, "WriteByte");
-    Call call(op.c_str(), {std::move(self), number(static_cast<unsigned char>(byte))});
+    Call call(op.c_str(), std::move(self), number(static_cast<unsigned char>(byte)));
     if (call.scripted()) return;
     Access line = open_line(sio, state, op.c_str());
     line.device->serial_send(line.lock, &byte, 1);
@@ -260,7 +260,7 @@ void serial_write_byte(const SerialCompanion& sio, Value self, const void* state
 
 char serial_read_byte(const SerialCompanion& sio, Value self, const void* state) {
     const OperationName op(sio, "ReadByte");
-    Call call(op.c_str(), {std::move(self)});
+    Call call(op.c_str(), std::move(self));
     if (call.scripted()) {
         const std::string& scripted = call.value().bytes;
         return scripted.empty() ? static_cast<char>(call.number()) : scripted.front();
@@ -275,7 +275,7 @@ char serial_read_byte(const SerialCompanion& sio, Value self, const void* state)
 
 void serial_write(const SerialCompanion& sio, Value self, const void* state, const char* text) {
     const OperationName op(sio, "Write");
-    Call call(op.c_str(), {std::move(self), bytes(text)});
+    Call call(op.c_str(), std::move(self), bytes(text));
     if (call.scripted()) return;
     if (text == nullptr) fail(ExStatus::InvalidArgument, op.c_str(), "no text given");
     Access line = open_line(sio, state, op.c_str());
@@ -285,7 +285,7 @@ void serial_write(const SerialCompanion& sio, Value self, const void* state, con
 int serial_read(const SerialCompanion& sio, Value self, const void* state, char* buffer,
                 int count) {
     const OperationName op(sio, "Read");
-    Call call(op.c_str(), {std::move(self), read_buffer(buffer, count), number(count)});
+    Call call(op.c_str(), std::move(self), read_buffer(buffer, count), number(count));
     if (count < 0) fail(ExStatus::InvalidArgument, op.c_str(), "negative byte count");
     if (buffer == nullptr && count > 0) fail(ExStatus::InvalidArgument, op.c_str(), "no buffer given");
     if (call.scripted()) {
@@ -301,7 +301,7 @@ int serial_read(const SerialCompanion& sio, Value self, const void* state, char*
 void serial_set_camera_mode(const SerialCompanion& sio, Value self, const void* state,
                             const char* mode) {
     const OperationName op(sio, "SetCameraMode");
-    Call call(op.c_str(), {std::move(self), bytes(mode)});
+    Call call(op.c_str(), std::move(self), bytes(mode));
     if (call.scripted()) return;
     if (mode == nullptr) fail(ExStatus::InvalidArgument, op.c_str(), "no camera mode given");
     Access line = open_line(sio, state, op.c_str());
@@ -312,7 +312,7 @@ void serial_set_camera_mode(const SerialCompanion& sio, Value self, const void* 
 
 void serial_purge(const SerialCompanion& sio, Value self, const void* state) {
     const OperationName op(sio, "Purge");
-    Call call(op.c_str(), {std::move(self)});
+    Call call(op.c_str(), std::move(self));
     if (call.scripted()) return;
     Access line = open_line(sio, state, op.c_str());
     line.device->serial.rx.clear();

@@ -71,7 +71,7 @@ void send_command(const Call& call, const void* state, const Model& model, const
 // Reads one counter of the attached board's encoder.
 template <class T, class Read>
 T read_counter(const char* op, Value self, const void* state, const Model& model, Read read) {
-    Call call(op, {std::move(self)});
+    Call call(op, std::move(self));
     if (call.scripted()) return static_cast<T>(call.number());
     Access board = linked(state, model, op);
     return read(board.device->encoder);
@@ -81,7 +81,7 @@ T read_counter(const char* op, Value self, const void* state, const Model& model
 template <class Change>
 void change_counters(const char* op, Value self, const void* state, const Model& model,
                      Change change) {
-    Call call(op, {std::move(self)});
+    Call call(op, std::move(self));
     if (call.scripted()) return;
     Access board = linked(state, model, op);
     change(board.device->encoder);
@@ -132,31 +132,31 @@ void serial_purge(const SerialCompanion& sio, Value self, const void* state);
         delete static_cast<sim::CompanionLink*>(state_);                                         \
     }                                                                                            \
     bool Class::operator==(const Class& other) const {                                          \
-        sim::Call call(#Class "::operator==", {sim::object(this), sim::object(&other)});        \
+        sim::Call call(#Class "::operator==", sim::object(this), sim::object(&other));          \
         if (call.scripted()) return call.number() != 0;                                          \
         return sim::grabber::linked_to_same(state_, other.state_);                               \
     }                                                                                            \
     bool Class::operator!=(const Class& other) const {                                          \
-        sim::Call call(#Class "::operator!=", {sim::object(this), sim::object(&other)});        \
+        sim::Call call(#Class "::operator!=", sim::object(this), sim::object(&other));          \
         if (call.scripted()) return call.number() != 0;                                          \
         return !sim::grabber::linked_to_same(state_, other.state_);                              \
     }                                                                                            \
     Class Class::From(IxModule* board) {                                                        \
-        sim::Call call(#Class "::From", {sim::object(board)});                                   \
+        sim::Call call(#Class "::From", sim::object(board));                                     \
         Class companion;                                                                         \
         if (!call.scripted()) sim::grabber::relink(companion.state_, board);                     \
         return companion;                                                                        \
     }                                                                                            \
     Board* Class::Controller() const {                                                           \
-        sim::Call call(#Class "::Controller", {sim::object(this)});                              \
+        sim::Call call(#Class "::Controller", sim::object(this));                                \
         return call.scripted() ? nullptr : sim::grabber::controller_of<Board>(state_);           \
     }                                                                                            \
     void Class::Controller(IxModule* board) {                                                    \
-        sim::Call call(#Class "::Controller", {sim::object(this), sim::object(board)});          \
+        sim::Call call(#Class "::Controller", sim::object(this), sim::object(board));            \
         if (!call.scripted()) sim::grabber::relink(state_, board);                               \
     }                                                                                            \
     bool Class::IsValid() const {                                                                \
-        sim::Call call(#Class "::IsValid", {sim::object(this)});                                 \
+        sim::Call call(#Class "::IsValid", sim::object(this));                                   \
         return call.scripted() ? call.number() != 0 : sim::grabber::linked_valid(state_, Model); \
     }
 
@@ -164,27 +164,27 @@ void serial_purge(const SerialCompanion& sio, Value self, const void* state);
 // SetRegister and GetRegister.
 #define VKT_SIM_PARAM_ACCESS(Class, Model)                                                       \
     void Class::GetParam(const char* name, void* value, TxModel kind) {                         \
-        sim::Call call(#Class "::GetParam", {sim::object(this), sim::bytes(name),               \
+        sim::Call call(#Class "::GetParam", sim::object(this), sim::bytes(name),                \
                                              sim::grabber::buffer_value(value, kind),           \
-                                             sim::model(kind)});                                 \
+                                             sim::model(kind));                                  \
         sim::grabber::get_param(call, state_, Model, name, value, kind, &sim::grabber::any_setting); \
     }                                                                                            \
     void Class::SetParam(const char* name, const void* value, TxModel kind) {                   \
-        sim::Call call(#Class "::SetParam", {sim::object(this), sim::bytes(name),               \
+        sim::Call call(#Class "::SetParam", sim::object(this), sim::bytes(name),                \
                                              sim::grabber::buffer_value(value, kind),           \
-                                             sim::model(kind)});                                 \
+                                             sim::model(kind));                                  \
         sim::grabber::set_param(call, state_, Model, name, value, kind, &sim::grabber::any_setting); \
     }                                                                                            \
     void Class::SetRegister(unsigned int address, unsigned int value) {                         \
         sim::grabber::set_register(                                                              \
             sim::Call(#Class "::SetRegister",                                                    \
-                      {sim::object(this), sim::number(address), sim::number(value)}),            \
+                      sim::object(this), sim::number(address), sim::number(value)),              \
             state_, Model, address, value);                                                      \
     }                                                                                            \
     void Class::GetRegister(unsigned int address, unsigned int* value) {                        \
         sim::grabber::get_register(                                                              \
             sim::Call(#Class "::GetRegister",                                                    \
-                      {sim::object(this), sim::number(address), sim::out(value)}),               \
+                      sim::object(this), sim::number(address), sim::out(value)),                 \
             state_, Model, address, value);                                                      \
     }
 
@@ -192,10 +192,10 @@ void serial_purge(const SerialCompanion& sio, Value self, const void* state);
 #define VKT_SIM_SETTING(Class, Setter, Getter, Type, Setting, Model)                             \
     void Class::Setter(Type value) {                                                             \
         sim::grabber::set_number(                                                                \
-            sim::Call(#Class "::" #Setter, {sim::object(this), sim::number(value)}), state_,     \
+            sim::Call(#Class "::" #Setter, sim::object(this), sim::number(value)), state_,       \
             Model, Setting, value);                                                              \
     }                                                                                            \
     Type Class::Getter() const {                                                                 \
         return static_cast<Type>(sim::grabber::get_number(                                       \
-            sim::Call(#Class "::" #Getter, {sim::object(this)}), state_, Model, Setting));       \
+            sim::Call(#Class "::" #Getter, sim::object(this)), state_, Model, Setting));         \
     }

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "core/companion_link.h"
+#include "core/wires.h"
 #include "video/grabber_device.h"
 #include "vkt/video/video.h"
 
@@ -173,3 +174,29 @@ void grabber_set_signal(const void* board, bool connected) {
 }
 
 }  // namespace vkt::sim
+
+namespace vkt::sim::wires {
+
+bool is_grabber(const void* object) {
+    return object != nullptr &&
+           (grabber::model_of_board(object) != nullptr ||
+            tracked_as<Video::CxVideo>(const_cast<void*>(object)) != nullptr);
+}
+
+TriggerInput trigger_input_of(const void* object) {
+    grabber::Access access = open_device(object, Feature::None);
+    const grabber::Device& device = *access.device;
+    return TriggerInput{&device.model, device.id, device.ch,
+                        std::string(device.model.name) + " board " + std::to_string(device.id) +
+                            ", channel " + std::to_string(device.ch)};
+}
+
+void rising_edge(const TriggerInput& input, clock::TimePoint at) {
+    const auto& model = *static_cast<const grabber::Model*>(input.model);
+    const auto device = grabber::existing_device(model, input.id, input.ch);
+    if (!device) return;
+    std::lock_guard<std::mutex> lock(device->mutex);
+    if (device->opened) device->external_trigger(at);
+}
+
+}  // namespace vkt::sim::wires

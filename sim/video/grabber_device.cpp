@@ -241,4 +241,11 @@ std::shared_ptr<Device> acquire_device(const Model& model, int id, int ch, const
     return device;
 }
 
+std::shared_ptr<Device> existing_device(const Model& model, int id, int ch) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    const auto found = r.devices.find({&model, id, ch});
+    return found == r.devices.end() ? nullptr : found->second.lock();
+}
+
 }  // namespace vkt::sim::grabber

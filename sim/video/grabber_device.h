@@ -162,6 +162,8 @@ public:
     void end_capture(std::unique_lock<std::mutex>& lock, Phase phase, unsigned event);
     void abort_after(std::unique_lock<std::mutex>& lock, unsigned frames);
     void force_trigger(const char* op);
+    // A rising edge on the external trigger input (a wire) at `at`.
+    void external_trigger(TimePoint at);
     // Waits for the capture's end (a continuous one: its next frame); a
     // capture that is not running is reported by report_end.
     void wait_end(std::unique_lock<std::mutex>& lock, const char* op);
@@ -227,6 +229,7 @@ private:
     void deliver_frames_due(TimePoint now, bool on_schedule);
     std::optional<TimePoint> next_timed_due() const;
     void fire_next_timed();
+    void accept_trigger(TimePoint at);
     void serve_round(TimePoint now, std::optional<TimePoint>& sleep_to, bool& idle);
     void end_phase(Phase phase, unsigned event);
     void ensure_worker(const char* op);
@@ -307,5 +310,7 @@ const Model* model_of_board(const void* address);
 // or a new powered-on one. Fails with `op` for ids and channels that do not
 // exist.
 std::shared_ptr<Device> acquire_device(const Model& model, int id, int ch, const char* op);
+// The device of board `id`, channel `ch` of `model` if one is in use; null otherwise.
+std::shared_ptr<Device> existing_device(const Model& model, int id, int ch);
 
 }  // namespace vkt::sim::grabber

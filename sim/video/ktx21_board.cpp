@@ -21,30 +21,30 @@ VKT_SIM_SIX_FIELD_STATUS(CxKTX21, TxKTX21CaptureStatus)
 // ---- factories: board 0, channel 0 unless named ------------------------------------------
 
 CxKTX21 CxKTX21::FromFile(const char* camerafile, int option) {
-    sim::Call call("CxKTX21::FromFile", {sim::bytes(camerafile), sim::number(option)});
+    sim::Call call("CxKTX21::FromFile", sim::bytes(camerafile), sim::number(option));
     CxKTX21 board;
     grabber::open_from_file(call, board.handle_, model(), camerafile, 0, 0);
     return board;
 }
 
 CxKTX21 CxKTX21::FromFile(const wchar_t* camerafile, int option) {
-    sim::Call call("CxKTX21::FromFile", {sim::wide(camerafile), sim::number(option)});
+    sim::Call call("CxKTX21::FromFile", sim::wide(camerafile), sim::number(option));
     CxKTX21 board;
     grabber::open_from_file(call, board.handle_, model(), camerafile, 0, 0);
     return board;
 }
 
 CxKTX21 CxKTX21::FromFile(const char* camerafile, int id, int ch, int option) {
-    sim::Call call("CxKTX21::FromFile", {sim::bytes(camerafile), sim::number(id), sim::number(ch),
-                                         sim::number(option)});
+    sim::Call call("CxKTX21::FromFile", sim::bytes(camerafile), sim::number(id), sim::number(ch),
+                                         sim::number(option));
     CxKTX21 board;
     grabber::open_from_file(call, board.handle_, model(), camerafile, id, ch);
     return board;
 }
 
 CxKTX21 CxKTX21::FromFile(const wchar_t* camerafile, int id, int ch, int option) {
-    sim::Call call("CxKTX21::FromFile", {sim::wide(camerafile), sim::number(id), sim::number(ch),
-                                         sim::number(option)});
+    sim::Call call("CxKTX21::FromFile", sim::wide(camerafile), sim::number(id), sim::number(ch),
+                                         sim::number(option));
     CxKTX21 board;
     grabber::open_from_file(call, board.handle_, model(), camerafile, id, ch);
     return board;
@@ -53,14 +53,14 @@ CxKTX21 CxKTX21::FromFile(const wchar_t* camerafile, int id, int ch, int option)
 // ---- camera files ------------------------------------------------------------------------
 
 void CxKTX21::Setup(const char* camerafile, int option) {
-    grabber::setup(sim::Call("CxKTX21::Setup", {sim::object(this), sim::bytes(camerafile),
-                                                sim::number(option)}),
+    grabber::setup(sim::Call("CxKTX21::Setup", sim::object(this), sim::bytes(camerafile),
+                                                sim::number(option)),
                    handle_, camerafile);
 }
 
 void CxKTX21::Setup(const wchar_t* camerafile, int option) {
-    grabber::setup(sim::Call("CxKTX21::Setup", {sim::object(this), sim::wide(camerafile),
-                                                sim::number(option)}),
+    grabber::setup(sim::Call("CxKTX21::Setup", sim::object(this), sim::wide(camerafile),
+                                                sim::number(option)),
                    handle_, camerafile);
 }
 

@@ -64,7 +64,7 @@ void CxKTX21Encoder::ClearRelCounter() {
 }
 
 void CxKTX21Encoder::StartAbs(bool start) {
-    sim::Call call("CxKTX21Encoder::StartAbs", {sim::object(this), sim::flag(start)});
+    sim::Call call("CxKTX21Encoder::StartAbs", sim::object(this), sim::flag(start));
     if (call.scripted()) return;
     sim::grabber::Access board = sim::grabber::linked(state_, model(), call.operation());
     board.device->start_abs(start, board.device->settings.number("ENCInit"));
@@ -110,14 +110,14 @@ void CxKTX21Encoder::ClearAllCounter() {
 }
 
 void CxKTX21Encoder::GetParam(const char* name, void* value, TxModel kind) {
-    sim::Call call("CxKTX21Encoder::GetParam", {sim::object(this), sim::bytes(name),
-                                                sim::grabber::buffer_value(value, kind), sim::model(kind)});
+    sim::Call call("CxKTX21Encoder::GetParam", sim::object(this), sim::bytes(name),
+                                                sim::grabber::buffer_value(value, kind), sim::model(kind));
     sim::grabber::get_param(call, state_, model(), name, value, kind, &sim::grabber::encoder_setting);
 }
 
 void CxKTX21Encoder::SetParam(const char* name, const void* value, TxModel kind) {
-    sim::Call call("CxKTX21Encoder::SetParam", {sim::object(this), sim::bytes(name),
-                                                sim::grabber::buffer_value(value, kind), sim::model(kind)});
+    sim::Call call("CxKTX21Encoder::SetParam", sim::object(this), sim::bytes(name),
+                                                sim::grabber::buffer_value(value, kind), sim::model(kind));
     sim::grabber::set_param(call, state_, model(), name, value, kind, &sim::grabber::encoder_setting);
 }
 

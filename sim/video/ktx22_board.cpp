@@ -91,30 +91,30 @@ VKT_SIM_GRABBER_BOARD(CxKTX22, model())
 // ---- factories: board 0, channel 0 unless given ------------------------------------------
 
 CxKTX22 CxKTX22::FromFile(const char* camerafile, int option) {
-    sim::Call call("CxKTX22::FromFile", {sim::bytes(camerafile), sim::number(option)});
+    sim::Call call("CxKTX22::FromFile", sim::bytes(camerafile), sim::number(option));
     CxKTX22 board;
     grabber::open_from_file(call, board.handle_, model(), camerafile, 0, 0);
     return board;
 }
 
 CxKTX22 CxKTX22::FromFile(const wchar_t* camerafile, int option) {
-    sim::Call call("CxKTX22::FromFile", {sim::wide(camerafile), sim::number(option)});
+    sim::Call call("CxKTX22::FromFile", sim::wide(camerafile), sim::number(option));
     CxKTX22 board;
     grabber::open_from_file(call, board.handle_, model(), camerafile, 0, 0);
     return board;
 }
 
 CxKTX22 CxKTX22::FromFile(const char* camerafile, int id, int ch, int option) {
-    sim::Call call("CxKTX22::FromFile", {sim::bytes(camerafile), sim::number(id), sim::number(ch),
-                                         sim::number(option)});
+    sim::Call call("CxKTX22::FromFile", sim::bytes(camerafile), sim::number(id), sim::number(ch),
+                                         sim::number(option));
     CxKTX22 board;
     grabber::open_from_file(call, board.handle_, model(), camerafile, id, ch);
     return board;
 }
 
 CxKTX22 CxKTX22::FromFile(const wchar_t* camerafile, int id, int ch, int option) {
-    sim::Call call("CxKTX22::FromFile", {sim::wide(camerafile), sim::number(id), sim::number(ch),
-                                         sim::number(option)});
+    sim::Call call("CxKTX22::FromFile", sim::wide(camerafile), sim::number(id), sim::number(ch),
+                                         sim::number(option));
     CxKTX22 board;
     grabber::open_from_file(call, board.handle_, model(), camerafile, id, ch);
     return board;
@@ -123,26 +123,26 @@ CxKTX22 CxKTX22::FromFile(const wchar_t* camerafile, int id, int ch, int option)
 // ---- camera files ------------------------------------------------------------------------
 
 void CxKTX22::Setup(const char* camerafile, int option) {
-    grabber::setup(sim::Call("CxKTX22::Setup", {sim::object(this), sim::bytes(camerafile),
-                                                sim::number(option)}),
+    grabber::setup(sim::Call("CxKTX22::Setup", sim::object(this), sim::bytes(camerafile),
+                                                sim::number(option)),
                    handle_, camerafile);
 }
 
 void CxKTX22::Setup(const wchar_t* camerafile, int option) {
-    grabber::setup(sim::Call("CxKTX22::Setup", {sim::object(this), sim::wide(camerafile),
-                                                sim::number(option)}),
+    grabber::setup(sim::Call("CxKTX22::Setup", sim::object(this), sim::wide(camerafile),
+                                                sim::number(option)),
                    handle_, camerafile);
 }
 
 // ---- images: the library module forms ----------------------------------------------------
 
 void CxKTX22::Validate(IxModule* image) {
-    sim::Call call("CxKTX22::Validate", {sim::object(this), sim::object(image)});
+    sim::Call call("CxKTX22::Validate", sim::object(this), sim::object(image));
     on_open_board(call, handle_, [&](Device&, Guard&) { refuse_module(image, call.operation()); });
 }
 
 void CxKTX22::Lock(IxModule* image, int option) {
-    sim::Call call("CxKTX22::Lock", {sim::object(this), sim::object(image), sim::number(option)});
+    sim::Call call("CxKTX22::Lock", sim::object(this), sim::object(image), sim::number(option));
     on_open_board(call, handle_, [&](Device&, Guard&) { refuse_module(image, call.operation()); });
 }
 
@@ -167,7 +167,7 @@ void CxKTX22::Reserved9() { reserved_slot(); }
 // ---- capture ------------------------------------------------------------------------------
 
 bool CxKTX22::Wait(int milliseconds) {
-    sim::Call call("CxKTX22::Wait", {sim::object(this), sim::number(milliseconds)});
+    sim::Call call("CxKTX22::Wait", sim::object(this), sim::number(milliseconds));
     return result_of_open_board(call, handle_, flag_of, [&](Device& device, Guard& lock) {
         return device.wait_end_for(lock, milliseconds, call.operation());
     });
@@ -175,17 +175,17 @@ bool CxKTX22::Wait(int milliseconds) {
 
 TxKTX22CaptureStatus CxKTX22::QueryStatus() {
     return grabber::query_status<TxKTX22CaptureStatus>(
-        sim::Call("CxKTX22::QueryStatus", {sim::object(this)}), handle_);
+        sim::Call("CxKTX22::QueryStatus", sim::object(this)), handle_);
 }
 
 TxKTX22CaptureStatus CxKTX22::WaitStatus() {
     return grabber::wait_status<TxKTX22CaptureStatus>(
-        sim::Call("CxKTX22::WaitStatus", {sim::object(this)}), handle_);
+        sim::Call("CxKTX22::WaitStatus", sim::object(this)), handle_);
 }
 
 // A scripted tuple fills the record; a scripted number is the result alone.
 void CxKTX22::QueryStatus(TxKTX22CaptureStatus* result) {
-    sim::Call call("CxKTX22::QueryStatus", {sim::object(this), fields_of(result)});
+    sim::Call call("CxKTX22::QueryStatus", sim::object(this), fields_of(result));
     check_record(result, call.operation());
     if (call.scripted()) {
         *result = Record::scripted(call);
@@ -197,7 +197,7 @@ void CxKTX22::QueryStatus(TxKTX22CaptureStatus* result) {
 
 bool CxKTX22::WaitStatus(TxKTX22CaptureStatus* result, int milliseconds) {
     sim::Call call("CxKTX22::WaitStatus",
-                   {sim::object(this), fields_of(result), sim::number(milliseconds)});
+                   sim::object(this), fields_of(result), sim::number(milliseconds));
     check_record(result, call.operation());
     if (call.scripted() && call.value().kind == sim::Value::Kind::List) {
         *result = Record::scripted(call);
@@ -213,20 +213,20 @@ bool CxKTX22::WaitStatus(TxKTX22CaptureStatus* result, int milliseconds) {
 // ---- events and channel units ------------------------------------------------------------
 
 bool CxKTX22::WaitEvent(int event, int milliseconds, int* count) {
-    sim::Call call("CxKTX22::WaitEvent", {sim::object(this), sim::number(event),
-                                          sim::number(milliseconds), sim::out(count)});
+    sim::Call call("CxKTX22::WaitEvent", sim::object(this), sim::number(event),
+                                          sim::number(milliseconds), sim::out(count));
     return result_of_open_board(call, handle_, flag_of, [&](Device& device, Guard& lock) {
         return device.wait_event(lock, event, milliseconds, count, call.operation());
     });
 }
 
 void CxKTX22::CancelWaitEvent(int event) {
-    sim::Call call("CxKTX22::CancelWaitEvent", {sim::object(this), sim::number(event)});
+    sim::Call call("CxKTX22::CancelWaitEvent", sim::object(this), sim::number(event));
     on_open_board(call, handle_, [&](Device& device, Guard&) { device.cancel_event(event, call.operation()); });
 }
 
 void CxKTX22::ForceTrigger(int ch) {
-    sim::Call call("CxKTX22::ForceTrigger", {sim::object(this), sim::number(ch)});
+    sim::Call call("CxKTX22::ForceTrigger", sim::object(this), sim::number(ch));
     on_open_board(call, handle_, [&](Device& device, Guard&) {
         device.check_channel(ch, call.operation());
         device.force_trigger(call.operation());
@@ -234,7 +234,7 @@ void CxKTX22::ForceTrigger(int ch) {
 }
 
 void CxKTX22::StopPg(int ch) {
-    sim::Call call("CxKTX22::StopPg", {sim::object(this), sim::number(ch)});
+    sim::Call call("CxKTX22::StopPg", sim::object(this), sim::number(ch));
     on_open_board(call, handle_, [&](Device& device, Guard&) {
         device.check_channel(ch, call.operation());
         device.stop_pg();
@@ -242,7 +242,7 @@ void CxKTX22::StopPg(int ch) {
 }
 
 void CxKTX22::ResetPg(int ch) {
-    sim::Call call("CxKTX22::ResetPg", {sim::object(this), sim::number(ch)});
+    sim::Call call("CxKTX22::ResetPg", sim::object(this), sim::number(ch));
     on_open_board(call, handle_, [&](Device& device, Guard&) {
         device.check_channel(ch, call.operation());
         device.reset_pg();
@@ -250,7 +250,7 @@ void CxKTX22::ResetPg(int ch) {
 }
 
 void CxKTX22::ClearTriggerMask(int ch) {
-    sim::Call call("CxKTX22::ClearTriggerMask", {sim::object(this), sim::number(ch)});
+    sim::Call call("CxKTX22::ClearTriggerMask", sim::object(this), sim::number(ch));
     on_open_board(call, handle_, [&](Device& device, Guard&) {
         device.check_channel(ch, call.operation());
         device.clear_trigger_mask();
@@ -258,7 +258,7 @@ void CxKTX22::ClearTriggerMask(int ch) {
 }
 
 void CxKTX22::PllReconfig() {
-    sim::Call call("CxKTX22::PllReconfig", {sim::object(this)});
+    sim::Call call("CxKTX22::PllReconfig", sim::object(this));
     on_open_board(call, handle_, [&](Device& device, Guard&) { device.pll_reconfig(call.operation()); });
 }
 

@@ -75,8 +75,8 @@ constexpr sim::grabber::Command kCommands[] = {
 
 void CxKTX22Param::SendCommand(const char* name, void* value, TxModel kind) {
     sim::grabber::send_command(sim::Call("CxKTX22Param::SendCommand",
-                                         {sim::object(this), sim::bytes(name),
-                                          sim::grabber::buffer_value(value, kind), sim::model(kind)}),
+                                         sim::object(this), sim::bytes(name),
+                                          sim::grabber::buffer_value(value, kind), sim::model(kind)),
                                state_, model(), name, kind, kCommands, std::size(kCommands));
 }
 
@@ -161,7 +161,7 @@ void CxKTX22Encoder::ResetEncoder() {
 }
 
 void CxKTX22Encoder::EncoderStatus(TxKTX22EncoderStatus* status) {
-    sim::Call call("CxKTX22Encoder::EncoderStatus", {sim::object(this), fields_of(status)});
+    sim::Call call("CxKTX22Encoder::EncoderStatus", sim::object(this), fields_of(status));
     if (status == nullptr) sim::fail(ExStatus::InvalidArgument, call.operation(), "no status record given");
     if (call.scripted()) {
         *status = scripted_encoder_status(call);
@@ -187,14 +187,14 @@ unsigned int CxKTX22Encoder::RelCounter() const {
 }
 
 void CxKTX22Encoder::GetParam(const char* name, void* value, TxModel kind) {
-    sim::Call call("CxKTX22Encoder::GetParam", {sim::object(this), sim::bytes(name),
-                                                sim::grabber::buffer_value(value, kind), sim::model(kind)});
+    sim::Call call("CxKTX22Encoder::GetParam", sim::object(this), sim::bytes(name),
+                                                sim::grabber::buffer_value(value, kind), sim::model(kind));
     sim::grabber::get_param(call, state_, model(), name, value, kind, &sim::grabber::encoder_setting);
 }
 
 void CxKTX22Encoder::SetParam(const char* name, const void* value, TxModel kind) {
-    sim::Call call("CxKTX22Encoder::SetParam", {sim::object(this), sim::bytes(name),
-                                                sim::grabber::buffer_value(value, kind), sim::model(kind)});
+    sim::Call call("CxKTX22Encoder::SetParam", sim::object(this), sim::bytes(name),
+                                                sim::grabber::buffer_value(value, kind), sim::model(kind));
     sim::grabber::set_param(call, state_, model(), name, value, kind, &sim::grabber::encoder_setting);
 }
 

@@ -21,28 +21,28 @@ VKT_SIM_SIX_FIELD_STATUS(CxMR250, TxMR250CaptureStatus)
 // ---- factories: board 0, channel 0 unless named ------------------------------------------
 
 CxMR250 CxMR250::FromFile(const char* camerafile) {
-    sim::Call call("CxMR250::FromFile", {sim::bytes(camerafile)});
+    sim::Call call("CxMR250::FromFile", sim::bytes(camerafile));
     CxMR250 board;
     grabber::open_from_file(call, board.handle_, model(), camerafile, 0, 0);
     return board;
 }
 
 CxMR250 CxMR250::FromFile(const wchar_t* camerafile) {
-    sim::Call call("CxMR250::FromFile", {sim::wide(camerafile)});
+    sim::Call call("CxMR250::FromFile", sim::wide(camerafile));
     CxMR250 board;
     grabber::open_from_file(call, board.handle_, model(), camerafile, 0, 0);
     return board;
 }
 
 CxMR250 CxMR250::FromFile(const char* camerafile, int id, int ch) {
-    sim::Call call("CxMR250::FromFile", {sim::bytes(camerafile), sim::number(id), sim::number(ch)});
+    sim::Call call("CxMR250::FromFile", sim::bytes(camerafile), sim::number(id), sim::number(ch));
     CxMR250 board;
     grabber::open_from_file(call, board.handle_, model(), camerafile, id, ch);
     return board;
 }
 
 CxMR250 CxMR250::FromFile(const wchar_t* camerafile, int id, int ch) {
-    sim::Call call("CxMR250::FromFile", {sim::wide(camerafile), sim::number(id), sim::number(ch)});
+    sim::Call call("CxMR250::FromFile", sim::wide(camerafile), sim::number(id), sim::number(ch));
     CxMR250 board;
     grabber::open_from_file(call, board.handle_, model(), camerafile, id, ch);
     return board;
@@ -51,12 +51,12 @@ CxMR250 CxMR250::FromFile(const wchar_t* camerafile, int id, int ch) {
 // ---- camera files ------------------------------------------------------------------------
 
 void CxMR250::Setup(const char* camerafile) {
-    grabber::setup(sim::Call("CxMR250::Setup", {sim::object(this), sim::bytes(camerafile)}), handle_,
+    grabber::setup(sim::Call("CxMR250::Setup", sim::object(this), sim::bytes(camerafile)), handle_,
                    camerafile);
 }
 
 void CxMR250::Setup(const wchar_t* camerafile) {
-    grabber::setup(sim::Call("CxMR250::Setup", {sim::object(this), sim::wide(camerafile)}), handle_,
+    grabber::setup(sim::Call("CxMR250::Setup", sim::object(this), sim::wide(camerafile)), handle_,
                    camerafile);
 }
 

@@ -27,8 +27,8 @@ VKT_SIM_PARAM_ACCESS(CxMR250Param, model())
 
 void CxMR250Param::SendCommand(const char* name, void* value, TxModel kind) {
     sim::grabber::send_command(sim::Call("CxMR250Param::SendCommand",
-                                         {sim::object(this), sim::bytes(name),
-                                          sim::grabber::buffer_value(value, kind), sim::model(kind)}),
+                                         sim::object(this), sim::bytes(name),
+                                          sim::grabber::buffer_value(value, kind), sim::model(kind)),
                                state_, model(), name, kind, kCommands, std::size(kCommands));
 }
 

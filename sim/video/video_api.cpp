@@ -79,7 +79,7 @@ const sim::Operations operations{
 
 ExStatus GetDeviceInfo(ExDevice device, const char* name, void* buffer) {
     sim::Call call("Api::GetDeviceInfo",
-                   {sim::number(static_cast<long long>(device)), sim::bytes(name), buffer_ident(buffer)});
+                   sim::number(static_cast<long long>(device)), sim::bytes(name), buffer_ident(buffer));
     if (call.scripted()) return static_cast<ExStatus>(call.number());
     const ItemTable* items = items_of(device);
     if (items == nullptr) {
@@ -94,14 +94,14 @@ ExStatus GetDeviceInfo(ExDevice device, const char* name, void* buffer) {
 }
 
 ExStatus GetXmlItem(const char* path, const char* name, void* buffer) {
-    sim::Call call("Api::GetXmlItem", {sim::bytes(path), sim::bytes(name), buffer_ident(buffer)});
+    sim::Call call("Api::GetXmlItem", sim::bytes(path), sim::bytes(name), buffer_ident(buffer));
     if (call.scripted()) return static_cast<ExStatus>(call.number());
     if (path == nullptr) sim::fail(ExStatus::InvalidArgument, call.operation(), "null path");
     return xml_item(path, name, buffer, call.operation());
 }
 
 ExStatus GetXmlItem(const wchar_t* path, const char* name, void* buffer) {
-    sim::Call call("Api::GetXmlItem", {sim::wide(path), sim::bytes(name), buffer_ident(buffer)});
+    sim::Call call("Api::GetXmlItem", sim::wide(path), sim::bytes(name), buffer_ident(buffer));
     if (call.scripted()) return static_cast<ExStatus>(call.number());
     if (path == nullptr) sim::fail(ExStatus::InvalidArgument, call.operation(), "null path");
     const std::optional<std::string> utf8 = sim::narrow(path);

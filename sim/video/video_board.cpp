@@ -138,22 +138,38 @@ decltype(auto) on_settings(void* state, const char* op, Use&& use) {
     });
 }
 
-// Runs a capture of one frame into `image`, leaving the board as it was.
+// Puts the board back after a grab that failed.
 template <class Board>
-void grab_one(Board& board, CxImage& image) {
+void undo_grab(Board& board, int frames) noexcept {
+    // Each step is tried whatever became of the one before (a board reset
+    // meanwhile, a scripted failure): images left locked would refuse the
+    // next capture.
+    try {
+        board.Abort();
+    } catch (...) {
+    }
+    try {
+        board.Unlock();
+    } catch (...) {
+    }
+    try {
+        board.SetNum(frames);
+    } catch (...) {
+    }
+}
+
+// One frame into what `lock` locks, the board's frame count kept; a grab
+// that fails leaves the board as it found it, with its own error.
+template <class Board, class Lock>
+void grab(Board& board, Lock lock) {
     const int frames = board.GetNum();
-    board.Lock(image, 0);
+    lock();
     try {
         board.SetNum(1);
         board.Start();
         board.Wait();
     } catch (...) {
-        try {
-            board.Abort();
-            board.Unlock();
-            board.SetNum(frames);
-        } catch (...) {
-        }
+        undo_grab(board, frames);
         throw;
     }
     board.Unlock();
@@ -204,12 +220,12 @@ bool same_board(void* a, void* b) {
 }  // namespace
 
 bool CxVideo::operator==(const CxVideo& other) const {
-    sim::Call call("CxVideo::operator==", {sim::object(this), sim::object(&other)});
+    sim::Call call("CxVideo::operator==", sim::object(this), sim::object(&other));
     return call.scripted() ? call.number() != 0 : same_board(state_, other.state_);
 }
 
 bool CxVideo::operator!=(const CxVideo& other) const {
-    sim::Call call("CxVideo::operator!=", {sim::object(this), sim::object(&other)});
+    sim::Call call("CxVideo::operator!=", sim::object(this), sim::object(&other));
     return call.scripted() ? call.number() != 0 : !same_board(state_, other.state_);
 }
 
@@ -227,30 +243,30 @@ void adopt(void* state, std::unique_ptr<IxModule> board) {
 }  // namespace
 
 CxVideo CxVideo::FromFile(const char* camerafile, int option) {
-    sim::Call call("CxVideo::FromFile", {sim::bytes(camerafile), sim::number(option)});
+    sim::Call call("CxVideo::FromFile", sim::bytes(camerafile), sim::number(option));
     CxVideo video;
     adopt(video.state_, open_from_file(camerafile, 0, 0, option, call.operation()));
     return video;
 }
 
 CxVideo CxVideo::FromFile(const wchar_t* camerafile, int option) {
-    sim::Call call("CxVideo::FromFile", {sim::wide(camerafile), sim::number(option)});
+    sim::Call call("CxVideo::FromFile", sim::wide(camerafile), sim::number(option));
     CxVideo video;
     adopt(video.state_, open_from_file(camerafile, 0, 0, option, call.operation()));
     return video;
 }
 
 CxVideo CxVideo::FromFile(const char* camerafile, int id, int ch, int option) {
-    sim::Call call("CxVideo::FromFile", {sim::bytes(camerafile), sim::number(id), sim::number(ch),
-                                         sim::number(option)});
+    sim::Call call("CxVideo::FromFile", sim::bytes(camerafile), sim::number(id), sim::number(ch),
+                                         sim::number(option));
     CxVideo video;
     adopt(video.state_, open_from_file(camerafile, id, ch, option, call.operation()));
     return video;
 }
 
 CxVideo CxVideo::FromFile(const wchar_t* camerafile, int id, int ch, int option) {
-    sim::Call call("CxVideo::FromFile", {sim::wide(camerafile), sim::number(id), sim::number(ch),
-                                         sim::number(option)});
+    sim::Call call("CxVideo::FromFile", sim::wide(camerafile), sim::number(id), sim::number(ch),
+                                         sim::number(option));
     CxVideo video;
     adopt(video.state_, open_from_file(camerafile, id, ch, option, call.operation()));
     return video;
@@ -259,7 +275,7 @@ CxVideo CxVideo::FromFile(const wchar_t* camerafile, int id, int ch, int option)
 // ---- controller and device type ----------------------------------------------------------
 
 IxModule* CxVideo::Controller() const {
-    sim::Call call("CxVideo::Controller", {sim::object(this)});
+    sim::Call call("CxVideo::Controller", sim::object(this));
     if (call.scripted()) return nullptr;
     Shared& shared = shared_of(state_);
     std::lock_guard<std::mutex> lock(shared.mutex);
@@ -267,7 +283,7 @@ IxModule* CxVideo::Controller() const {
 }
 
 void CxVideo::Controller(IxModule* board) {
-    sim::Call call("CxVideo::Controller", {sim::object(this), sim::object(board)});
+    sim::Call call("CxVideo::Controller", sim::object(this), sim::object(board));
     if (call.scripted()) return;
     const ExDevice model = model_of(board);
     if (board != nullptr && model == ExDevice::Unknown) {
@@ -285,7 +301,7 @@ void CxVideo::Controller(IxModule* board) {
 }
 
 ExDevice CxVideo::DeviceType() const {
-    sim::Call call("CxVideo::DeviceType", {sim::object(this)});
+    sim::Call call("CxVideo::DeviceType", sim::object(this));
     if (call.scripted()) return static_cast<ExDevice>(call.number());
     Shared& shared = shared_of(state_);
     std::lock_guard<std::mutex> lock(shared.mutex);
@@ -293,7 +309,7 @@ ExDevice CxVideo::DeviceType() const {
 }
 
 void CxVideo::DeviceType(ExDevice device) {
-    sim::Call call("CxVideo::DeviceType", {sim::object(this), sim::number(static_cast<int>(device))});
+    sim::Call call("CxVideo::DeviceType", sim::object(this), sim::number(static_cast<int>(device)));
     if (call.scripted()) return;
     Shared& shared = shared_of(state_);
     std::lock_guard<std::mutex> lock(shared.mutex);
@@ -303,7 +319,7 @@ void CxVideo::DeviceType(ExDevice device) {
 // ---- board operations ----------------------------------------------------------------------
 
 void CxVideo::Dispose() {
-    sim::Call call("CxVideo::Dispose", {sim::object(this)});
+    sim::Call call("CxVideo::Dispose", sim::object(this));
     if (call.scripted()) return;
     Shared& shared = shared_of(state_);
     std::unique_ptr<IxModule> released;
@@ -316,7 +332,7 @@ void CxVideo::Dispose() {
 }
 
 bool CxVideo::IsValid() const {
-    sim::Call call("CxVideo::IsValid", {sim::object(this)});
+    sim::Call call("CxVideo::IsValid", sim::object(this));
     if (call.scripted()) return call.number() != 0;
     Shared& shared = shared_of(state_);
     {
@@ -327,32 +343,34 @@ bool CxVideo::IsValid() const {
 }
 
 void CxVideo::Close() {
-    sim::Call call("CxVideo::Close", {sim::object(this)});
+    sim::Call call("CxVideo::Close", sim::object(this));
     if (!call.scripted()) on_board(state_, call.operation(), [](auto& board) { board.Close(); });
 }
 
 void CxVideo::Save(const char* camerafile) const {
-    sim::Call call("CxVideo::Save", {sim::object(this), sim::bytes(camerafile)});
+    sim::Call call("CxVideo::Save", sim::object(this), sim::bytes(camerafile));
     if (!call.scripted()) on_board(state_, call.operation(), [&](auto& board) { board.Save(camerafile); });
 }
 
 void CxVideo::SaveW(const wchar_t* camerafile) const {
-    sim::Call call("CxVideo::SaveW", {sim::object(this), sim::wide(camerafile)});
+    sim::Call call("CxVideo::SaveW", sim::object(this), sim::wide(camerafile));
     if (!call.scripted()) on_board(state_, call.operation(), [&](auto& board) { board.SaveW(camerafile); });
 }
 
 void CxVideo::Validate(CxImage& image) {
-    sim::Call call("CxVideo::Validate", {sim::object(this), sim::object(&image)});
+    sim::Call call("CxVideo::Validate", sim::object(this), sim::object(&image));
     if (!call.scripted()) on_board(state_, call.operation(), [&](auto& board) { board.Validate(image); });
 }
 
 void CxVideo::Grab(CxImage& image) {
-    sim::Call call("CxVideo::Grab", {sim::object(this), sim::object(&image)});
-    if (!call.scripted()) on_board(state_, call.operation(), [&](auto& board) { grab_one(board, image); });
+    sim::Call call("CxVideo::Grab", sim::object(this), sim::object(&image));
+    if (!call.scripted()) on_board(state_, call.operation(), [&](auto& board) {
+        grab(board, [&] { board.Lock(image, 0); });
+    });
 }
 
 void CxVideo::Start(CxImage& image) {
-    sim::Call call("CxVideo::Start", {sim::object(this), sim::object(&image)});
+    sim::Call call("CxVideo::Start", sim::object(this), sim::object(&image));
     if (call.scripted()) return;
     on_board(state_, call.operation(), [&](auto& board) {
         board.Lock(image, 0);
@@ -362,58 +380,58 @@ void CxVideo::Start(CxImage& image) {
 }
 
 void CxVideo::Wait() {
-    sim::Call call("CxVideo::Wait", {sim::object(this)});
+    sim::Call call("CxVideo::Wait", sim::object(this));
     if (!call.scripted()) on_board(state_, call.operation(), [](auto& board) { board.Wait(); });
 }
 
 void CxVideo::Abort() {
-    sim::Call call("CxVideo::Abort", {sim::object(this)});
+    sim::Call call("CxVideo::Abort", sim::object(this));
     if (!call.scripted()) on_board(state_, call.operation(), [](auto& board) { board.Abort(); });
 }
 
 bool CxVideo::IsRunning() const {
-    sim::Call call("CxVideo::IsRunning", {sim::object(this)});
+    sim::Call call("CxVideo::IsRunning", sim::object(this));
     if (call.scripted()) return call.number() != 0;
     return on_board(state_, call.operation(), [](auto& board) { return board.IsRunning(); });
 }
 
 int CxVideo::Status() {
-    sim::Call call("CxVideo::Status", {sim::object(this)});
+    sim::Call call("CxVideo::Status", sim::object(this));
     if (call.scripted()) return static_cast<int>(call.number());
     return on_board(state_, call.operation(), [](auto& board) { return board.Status(); });
 }
 
 void CxVideo::ForceTrigger() {
-    sim::Call call("CxVideo::ForceTrigger", {sim::object(this)});
+    sim::Call call("CxVideo::ForceTrigger", sim::object(this));
     if (!call.scripted()) on_board(state_, call.operation(), [](auto& board) { force_trigger(board); });
 }
 
 // ---- settings through the board's companion ------------------------------------------------
 
 void CxVideo::SetTriggerMode(int mode) {
-    sim::Call call("CxVideo::SetTriggerMode", {sim::object(this), sim::number(mode)});
+    sim::Call call("CxVideo::SetTriggerMode", sim::object(this), sim::number(mode));
     if (!call.scripted()) on_settings(state_, call.operation(), [&](auto& p) { p.SetTriggerMode(mode); });
 }
 
 int CxVideo::GetTriggerMode() const {
-    sim::Call call("CxVideo::GetTriggerMode", {sim::object(this)});
+    sim::Call call("CxVideo::GetTriggerMode", sim::object(this));
     if (call.scripted()) return static_cast<int>(call.number());
     return on_settings(state_, call.operation(), [](auto& p) { return p.GetTriggerMode(); });
 }
 
 void CxVideo::SetExposureTime(int time) {
-    sim::Call call("CxVideo::SetExposureTime", {sim::object(this), sim::number(time)});
+    sim::Call call("CxVideo::SetExposureTime", sim::object(this), sim::number(time));
     if (!call.scripted()) on_settings(state_, call.operation(), [&](auto& p) { p.SetExposureTime(time); });
 }
 
 int CxVideo::GetExposureTime() const {
-    sim::Call call("CxVideo::GetExposureTime", {sim::object(this)});
+    sim::Call call("CxVideo::GetExposureTime", sim::object(this));
     if (call.scripted()) return static_cast<int>(call.number());
     return on_settings(state_, call.operation(), [](auto& p) { return p.GetExposureTime(); });
 }
 
 void CxVideo::SetTriggerCycleTime(int time) {
-    sim::Call call("CxVideo::SetTriggerCycleTime", {sim::object(this), sim::number(time)});
+    sim::Call call("CxVideo::SetTriggerCycleTime", sim::object(this), sim::number(time));
     if (call.scripted()) return;
     on_settings(state_, call.operation(), [&](auto& p) {
         if constexpr (std::is_same_v<std::decay_t<decltype(p)>, CxMR250Param>) {
@@ -425,7 +443,7 @@ void CxVideo::SetTriggerCycleTime(int time) {
 }
 
 int CxVideo::GetTriggerCycleTime() const {
-    sim::Call call("CxVideo::GetTriggerCycleTime", {sim::object(this)});
+    sim::Call call("CxVideo::GetTriggerCycleTime", sim::object(this));
     if (call.scripted()) return static_cast<int>(call.number());
     return on_settings(state_, call.operation(), [&](auto& p) -> int {
         if constexpr (std::is_same_v<std::decay_t<decltype(p)>, CxMR250Param>) {
@@ -438,7 +456,7 @@ int CxVideo::GetTriggerCycleTime() const {
 
 void CxVideo::SendCommand(const char* name, void* value, TxModel kind) {
     sim::Call call("CxVideo::SendCommand",
-                   {sim::object(this), sim::bytes(name), sim::buffer(value, kind), sim::model(kind)});
+                   sim::object(this), sim::bytes(name), sim::buffer(value, kind), sim::model(kind));
     if (call.scripted()) return;
     on_settings(state_, call.operation(), [&](auto& p) {
         if constexpr (std::is_same_v<std::decay_t<decltype(p)>, CxKTX21Param>) {
@@ -452,7 +470,7 @@ void CxVideo::SendCommand(const char* name, void* value, TxModel kind) {
 // ---- image modules -------------------------------------------------------------------------
 
 void CxVideo::Validate(IxModule* images) {
-    sim::Call call("CxVideo::Validate", {sim::object(this), sim::object(images)});
+    sim::Call call("CxVideo::Validate", sim::object(this), sim::object(images));
     if (call.scripted()) return;
     on_board(state_, call.operation(), [&](auto& board) {
         with_image_module(board, call.operation(), [&](CxKTX22& b) { b.Validate(images); });
@@ -460,21 +478,17 @@ void CxVideo::Validate(IxModule* images) {
 }
 
 void CxVideo::Grab(IxModule* images) {
-    sim::Call call("CxVideo::Grab", {sim::object(this), sim::object(images)});
+    sim::Call call("CxVideo::Grab", sim::object(this), sim::object(images));
     if (call.scripted()) return;
     on_board(state_, call.operation(), [&](auto& board) {
         with_image_module(board, call.operation(), [&](CxKTX22& b) {
-            b.Lock(images, 0);
-            b.SetNum(1);
-            b.Start();
-            b.Wait();
-            b.Unlock();
+            grab(b, [&] { b.Lock(images, 0); });
         });
     });
 }
 
 void CxVideo::Start(IxModule* images) {
-    sim::Call call("CxVideo::Start", {sim::object(this), sim::object(images)});
+    sim::Call call("CxVideo::Start", sim::object(this), sim::object(images));
     if (call.scripted()) return;
     on_board(state_, call.operation(), [&](auto& board) {
         with_image_module(board, call.operation(), [&](CxKTX22& b) {

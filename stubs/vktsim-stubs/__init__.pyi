@@ -10,6 +10,7 @@ identities. Controls refuse what they cannot do with ValueError (or
 TypeError for an object of the wrong kind) and change nothing then.
 """
 
+import contextlib
 import enum
 import os
 from collections.abc import Callable, Mapping, Sequence
@@ -263,8 +264,8 @@ def script(
     TypeError for a status that is neither an ``ExStatus`` nor an int (bool
     included)."""
 def reset(clock: str = "real") -> None:
-    """Brings every simulated board, script and the journal back to power-on,
-    with ``now_ms()`` at 0 on the clock named ("real" or "virtual", as
+    """Brings every simulated board, script and the journal back to power-on
+    (which removes every ``wire``), with ``now_ms()`` at 0 on the clock named ("real" or "virtual", as
     ``set_clock`` takes): on the virtual clock it stays exactly 0 until the
     test moves it. Raises ValueError for another clock, and changes nothing
     then."""
@@ -299,15 +300,52 @@ def raise_library_error(status: _Int, function: str, file: str, line: _Int) -> N
 
 def set_inputs(model: str, id: _Int, inputs: _Int) -> None:
     """Sets the input word of board ``id`` (0 to 3) of ``model`` ("SNR11",
-    "SN2200", "TK560"). Raises ValueError for another model or id."""
+    "SN2200", "TK560"); an input that a ``wire`` drives keeps following its
+    wire. Raises ValueError for another model or id."""
 def set_interrupt(model: str, id: _Int, level: bool) -> None:
     """Sets the level of a board's interrupt line."""
 def outputs(model: str, id: _Int) -> int:
     """The output word a board drives."""
 def schedule_inputs(model: str, id: _Int, changes: Sequence[tuple[_Int, _Int, _Int]]) -> None:
     """Queues changes of a board's wires: (milliseconds from now, 0 to 60000;
-    input word; interrupt level 0 or 1, or -1 to leave it). Raises
-    ValueError for a time or level out of range."""
+    input word; interrupt level 0 or 1, or -1 to leave it); inputs that a
+    ``wire`` drives keep following their wires. Raises ValueError for a time
+    or level out of range."""
+
+# ---- wires between boards -------------------------------------------------------------------
+
+_DIOBoard: TypeAlias = unit.SNR11 | unit.SN2200 | unit.TK560
+
+def wire(board: _DIOBoard, line: _Int, target: _DIOBoard | _Grabber,
+         target_line: _Int | None = None) -> None:
+    """Wires output ``line`` (0 to 31) of the open digital-I/O board ``board``
+    to the external trigger input of the open grabber ``target`` (a board of
+    any model, or a Video driving one; ``target_line`` None) or to input
+    ``target_line`` (0 to 31) of the open digital-I/O board ``target``.
+
+    The code under test then drives it with its own calls (``write``, or a
+    settings file loaded with the outputs), on either clock, and nothing is
+    journaled for the wire itself. A rising edge at t on a grabber's trigger
+    input is a trigger for a capture running with ``TriggerMode`` 2, as
+    ``force_trigger`` is, so its frame comes at t plus the camera's
+    ``ExposureTime``; falling edges, edges while no capture runs and edges in
+    other trigger modes are lost. A wired input takes the output's level at
+    once when wired and follows it from then on, at the moment of each
+    change: ``set_inputs`` and ``schedule_inputs`` set the board's other
+    lines only. An output has one wire, an input one wire feeding it. Wires
+    belong to the boards, not the objects: they stay when the objects close,
+    until ``unwire`` or ``reset()``.
+
+    Raises TypeError for a ``board`` that is no digital-I/O board or a
+    ``target`` of another kind; ValueError for a board that is not open, a
+    line out of range, a ``target_line`` missing for a digital-I/O board or
+    given for a grabber, an output or input already wired, or a wire from a
+    board to its own inputs. Nothing changes then."""
+def unwire(board: _DIOBoard, line: _Int) -> None:
+    """Removes the wire from output ``line`` of ``board``; an input it drove
+    keeps its level until something else sets it. Raises ValueError for a
+    line that is not wired, out of range, or a board that is not open,
+    TypeError for an object that is no digital-I/O board."""
 
 # ---- simulated grabbers ---------------------------------------------------------------------
 # Each control takes the board object a test holds, of any grabber model, or a
@@ -386,10 +424,13 @@ def set_clock(kind: str) -> None:
     through ``advance()`` or a blocking call of the calling thread: the
     boards' own threads never move it, whenever the switch comes. Raises
     ValueError for another kind."""
+def get_clock() -> str:
+    """The clock the simulated library runs on: "real" or "virtual"."""
 def now_ms() -> float:
     """Simulated time in milliseconds since the last ``reset()``."""
 def advance(ms: float) -> None:
-    """Moves the virtual clock ``ms`` (0 to 3600000) forward, delivering
+    """Moves the virtual clock ``ms`` (0 to 3600000, to the nearest
+    nanosecond) forward, delivering
     everything that falls due on the way in order (scheduled inputs, frames,
     board events, serial bytes). The result is the same as advancing the
     same time in any number of smaller steps; frames that later frames of
@@ -397,6 +438,29 @@ def advance(ms: float) -> None:
     follows the images' count, not the frames': an hour of a 1 us camera
     takes well under 10 ms. Raises ValueError on the real clock or for a
     time out of range."""
+def patch_time() -> contextlib.AbstractContextManager[None]:
+    """A context manager that puts the calling thread's ``time.sleep``,
+    ``time.monotonic``, ``time.perf_counter`` and ``time.time`` (and their
+    ``_ns`` forms) on the simulator's clock until the block ends, however it
+    ends (the pytest fixture's ``patch_time=True`` does the same for a test).
+
+    In that thread, on the virtual clock, ``sleep(t)`` moves the clock ``t``
+    forward as ``advance(t * 1000)`` does (delivering everything due on the
+    way) and takes no wall time; on the real clock it sleeps. ``monotonic()``
+    and ``perf_counter()`` read simulated time, counted on from what each
+    read when the block began; ``time()`` is the wall-clock time when the
+    block began plus the simulated time since. So after ``time.sleep(0.010)``
+    on the virtual clock, ``monotonic_ns()`` has moved exactly 10000000 and
+    ``now_ms()`` exactly 10.
+
+    Every other thread keeps the real functions on the real clock: one
+    thread owns the virtual time, as only one may move it. The functions are
+    replaced in the ``time`` module: code must call them through it
+    (``time.sleep``), not by a name taken before (``from time import
+    sleep``); waits in C (``threading.Event.wait``) and asyncio's event loop
+    stay on the real clock. Blocks nest in the owning thread. Raises
+    RuntimeError when another thread owns the virtual time; ``sleep`` raises
+    as ``time.sleep`` does for a negative, NaN or infinite time."""
 def set_frames(board: _Grabber, frames: Sequence[object] | None) -> None:
     """Frames the board's captures deliver from now on instead of the test
     pattern: 2-D buffers of (Height, Width), uint8 for 8-bit cameras and

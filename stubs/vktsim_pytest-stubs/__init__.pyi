@@ -10,8 +10,15 @@ check every call made through it as they check ``vktsim.<name>`` calls.
 Options: the marker ``@pytest.mark.vkt_sim(clock="virtual")`` on a test,
 class or module, or the ini option ``vkt_sim_clock = virtual`` for a whole
 suite, starts the test on the virtual clock at ``now_ms() == 0.0``; the
-closest marker wins over the ini option. Another clock name, or another
-argument of the marker, fails the test's setup.
+closest marker wins over the ini option. With ``patch_time=True`` in the
+marker (``@pytest.mark.vkt_sim(clock="virtual", patch_time=True)``) or the
+ini option ``vkt_sim_patch_time = true``, the test's thread runs inside
+``vktsim.patch_time()``: the code under test's ``time.sleep`` advances the
+virtual clock and ``time.monotonic``, ``time.perf_counter`` and ``time.time``
+read it, in the test's thread only (other threads keep the real clock); the
+real functions are back when the test is over, however it ended. Another
+clock name, a ``patch_time`` other than True or False, or another argument of
+the marker, fails the test's setup.
 """
 
 from collections.abc import Iterator
@@ -67,20 +74,24 @@ class VktSim:
     raise_event = staticmethod(vktsim.raise_event)
     cancel_event = staticmethod(vktsim.cancel_event)
     set_signal = staticmethod(vktsim.set_signal)
+    wire = staticmethod(vktsim.wire)
+    unwire = staticmethod(vktsim.unwire)
     set_clock = staticmethod(vktsim.set_clock)
+    get_clock = staticmethod(vktsim.get_clock)
     now_ms = staticmethod(vktsim.now_ms)
+    patch_time = staticmethod(vktsim.patch_time)
     advance = staticmethod(vktsim.advance)
     set_frames = staticmethod(vktsim.set_frames)
     set_encoder_steps = staticmethod(vktsim.set_encoder_steps)
     replay = staticmethod(vktsim.replay)
 
 def pytest_addoption(parser: pytest.Parser) -> None:
-    """Registers the ini option ``vkt_sim_clock``."""
+    """Registers the ini options ``vkt_sim_clock`` and ``vkt_sim_patch_time``."""
 def pytest_configure(config: pytest.Config) -> None:
     """Registers the marker ``vkt_sim``."""
 def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo[None]) -> Iterator[None]:
     """Notes a test that failed, was skipped or xfailed in its setup or call."""
 def vkt_sim(request: pytest.FixtureRequest) -> Iterator[VktSim]:
     """The fixture: the ``vktsim`` module, reset for the test. Fails the
-    test's setup for an unknown clock and its teardown for library objects
-    it left alive."""
+    test's setup for an unknown clock or a bad ``patch_time``, and its
+    teardown for library objects it left alive."""
