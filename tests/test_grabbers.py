@@ -568,7 +568,9 @@ ENCODERS = [
     EncoderModel(unit.KTX21Encoder,
                  ["EncoderMode", "ENCSampling", "ENCStart", "ENCComp1", "ENCInit", "ENCDir",
                   "ENCSwapAB", "ENCInputCH", "ENCComp2"],
-                 ["Width", "encodermode", "ENCComp3"],
+                 # the KTX22 encoder's own names too: each model has its own table
+                 ["Width", "encodermode", "ENCComp3", "ENCResetSource", "ENCSignalSource",
+                  "EncoderActMode"],
                  ["", "Reset"],
                  _REFUSED_ENCODER_VALUES + [("ENCInit", "1")],
                  _COMMON_ENCODER_PROPERTIES + [("init", "Init")]),

@@ -1,6 +1,7 @@
 """The module itself: import gate, exported symbols, EventStatus."""
 import os
 import pathlib
+import re
 import shutil
 import subprocess
 import sys
@@ -40,17 +41,36 @@ def import_under_version(harness, version):
     return result.stdout.strip()
 
 
-@pytest.mark.parametrize("version", ["3.12.1", "3.110.0", "3.1", "2.11.0", "3.10.13 (main)"])
+def built_for():
+    """The interpreter version this build of the module is for, read from its
+    file's tag (unit.cpython-313-x86_64-linux-gnu.so: 3.13)."""
+    tag = re.search(r"\.cpython-3(\d+)[-.]", pathlib.Path(unit.__file__).name)
+    assert tag, unit.__file__
+    return 3, int(tag.group(1))
+
+
+MINOR = built_for()[1]
+# Other versions, and texts that start like the build's own but are not it.
+REFUSED = ["3.%d.1" % (MINOR + 1), "3.%d0.0" % MINOR, "3.1", "2.%d.0" % MINOR,
+           "3.%d.13 (main)" % (MINOR - 1)]
+ACCEPTED = ["3.%d.7 (main, Jan  1 2024) [GCC 12.2.0]" % MINOR, "3.%d" % MINOR, "3.%d+" % MINOR]
+
+
+def test_build_is_for_the_running_interpreter():
+    assert built_for() == sys.version_info[:2]
+
+
+@pytest.mark.parametrize("version", REFUSED)
 def test_import_refuses_other_interpreter_versions(version_gate_harness, version):
     outcome = import_under_version(version_gate_harness, version)
     assert outcome == (
-        "ImportError: Python version mismatch: module was compiled for Python 3.11, "
-        "but the interpreter version is incompatible: %s." % version
+        "ImportError: Python version mismatch: module was compiled for Python 3.%d, "
+        "but the interpreter version is incompatible: %s." % (MINOR, version)
     )
 
 
-@pytest.mark.parametrize("version", ["3.11.7 (main, Jan  1 2024) [GCC 12.2.0]", "3.11", "3.11+"])
-def test_import_accepts_3_11(version_gate_harness, version):
+@pytest.mark.parametrize("version", ACCEPTED)
+def test_import_accepts_its_own_version(version_gate_harness, version):
     assert import_under_version(version_gate_harness, version) == "imported"
 
 

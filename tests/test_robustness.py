@@ -5,10 +5,12 @@ that are gone."""
 import contextlib
 import gc
 import inspect
+import operator
 import os
 import pathlib
 import re
 import subprocess
+import sys
 import time
 from decimal import Decimal
 from fractions import Fraction
@@ -136,6 +138,67 @@ def test_an_unconstructed_self_is_a_missing_object(make):
         make()
     assert error_fields(caught.value)[0] == 2
     assert calls() == []
+
+
+# ---- printing an object whose __init__ never ran ------------------------------------
+
+# An enumeration's own __repr__ reads the integer value, which such an object
+# lacks; pybind11's enumeration members take any object.
+@pytest.mark.parametrize("cls", ENUMERATIONS, ids=class_id)
+def test_an_unconstructed_member_prints_as_a_plain_object(cls):
+    obj = unconstructed(cls)
+    assert repr(obj) == object.__repr__(obj)
+    assert calls() == []
+
+
+def test_an_unconstructed_image_is_refused_by_its_repr_as_none_is():
+    for obj in (unconstructed(vktsim.Image), None):
+        with pytest.raises(ValueError, match="^the object holds no library object$"):
+            vktsim.Image.__repr__(obj)
+
+
+@pytest.mark.parametrize("obj, text", [
+    (unit.EventStatus.TIMEOUT, "<EventStatus.TIMEOUT: 3>"), (unit.DI, "<EventStatus.DI: 2>"),
+    (vktsim.ExDevice.KTX22, "<ExDevice.KTX22: 4>"), (vktsim.ExStatus(7), "<ExStatus.Timeout: 7>"),
+    (vktsim.Image(4, 3, channels=3, depth=16), "vktsim.Image(4, 3, channels=3, depth=16)"),
+], ids=["EventStatus", "DI", "ExDevice", "ExStatus", "Image"])
+def test_constructed_objects_print_their_value(obj, text):
+    assert repr(obj) == text
+
+
+@pytest.mark.parametrize("cls", ENUMERATIONS, ids=class_id)
+@pytest.mark.parametrize("convert", [int, operator.index, hash, str, lambda e: type(e).value.fget(e)],
+                         ids=["int", "index", "hash", "str", "value"])
+def test_an_unconstructed_member_is_refused_naming_it(cls, convert):
+    # The refusal prints the object it refuses: once, as a plain object.
+    obj = unconstructed(cls)
+    with pytest.raises(TypeError) as caught:
+        convert(obj)
+    assert str(caught.value).endswith("Invoked with: " + object.__repr__(obj))
+    assert calls() == []
+
+
+def test_printing_unconstructed_objects_needs_little_stack():
+    # Printing one used to recurse (each refusal printed the object again) as
+    # deep as the interpreter allows: a thread with a modest stack died of it.
+    program = (
+        "import threading, unit, vktsim\n"
+        "threading.stack_size(512 * 1024)\n"
+        "def work():\n"
+        "    for cls in (unit.EventStatus, vktsim.ExDevice, vktsim.ExStatus, vktsim.Image):\n"
+        "        obj = cls.__new__(cls)\n"
+        "        for convert in (repr, str, hash, int):\n"
+        "            try:\n"
+        "                convert(obj)\n"
+        "            except (TypeError, ValueError):\n"
+        "                pass\n"
+        "thread = threading.Thread(target=work)\n"
+        "thread.start()\n"
+        "thread.join()\n"
+        "print('alive')\n")
+    child = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True,
+                           timeout=120)
+    assert (child.returncode, child.stdout) == (0, "alive\n"), child.stderr
 
 
 # ---- unconstructed objects as arguments ---------------------------------------------

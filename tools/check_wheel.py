@@ -9,8 +9,17 @@ import sys
 import zipfile
 
 
+def interpreter_tag(path):
+    """The interpreter the wheel is for, as its modules' file names spell it
+    ("313" for vkt_unit-0.1.0-cp313-cp313-manylinux_2_35_x86_64.whl)."""
+    tag = re.search(r"-cp(3\d+)-cp3\d+-[^/]+\.whl$", path)
+    assert tag, path
+    return tag.group(1)
+
+
 def main(path):
     names = zipfile.ZipFile(path).namelist()
+    version = interpreter_tag(path)
     for name in names:
         print("  " + name)
     libraries = [n for n in names if re.search(r"(^|/)lib[^/]*\.so", n)]
@@ -18,8 +27,8 @@ def main(path):
         libraries
     assert not [n for n in libraries if "pugixml" in n], libraries
     for module in ("unit", "vktsim"):
-        assert len([n for n in names if re.fullmatch(module + r"\.cpython-311-[^/]+\.so", n)]) == 1, \
-            module
+        pattern = module + r"\.cpython-" + version + r"-[^/]+\.so"
+        assert len([n for n in names if re.fullmatch(pattern, n)]) == 1, (module, version)
     # The pytest plugin is a plain module, which only a stub package types.
     for typed in ("unit-stubs/__init__.pyi", "vktsim-stubs/__init__.pyi", "vktsim_pytest.py",
                   "vktsim_replay.py", "vktsim_time.py", "vktsim_pytest-stubs/__init__.pyi"):

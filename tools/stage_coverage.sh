@@ -18,7 +18,10 @@ BRANCH_FLOOR="${BRANCH_FLOOR:-85}"
 [ -x "$PY" ] || bash tools/setup.sh test
 # gcovr as the test extra pins it (one pin, in pyproject.toml).
 gcovr_pin="$("$PY" - <<'PYEOF'
-import tomllib
+try:
+    import tomllib
+except ModuleNotFoundError:  # Python 3.10 (the test extra brings tomli)
+    import tomli as tomllib
 with open("pyproject.toml", "rb") as project:
     extra = tomllib.load(project)["project"]["optional-dependencies"]["test"]
 print(next(pin for pin in extra if pin.startswith("gcovr==")))

@@ -42,9 +42,9 @@ constexpr ParamRow kTK560Params[] = {
     {"DIEdge", U, U},             {"DIWaitEnable", U, U},
 };
 
-constexpr ParamTable kSNR11Table = indexed<kSNR11Params>();
-constexpr ParamTable kSN2200Table = indexed<kSN2200Params>();
-constexpr ParamTable kTK560Table = indexed<kTK560Params>();
+constexpr auto kSNR11Table = indexed(kSNR11Params);
+constexpr auto kSN2200Table = indexed(kSN2200Params);
+constexpr auto kTK560Table = indexed(kTK560Params);
 
 // ---- boards ------------------------------------------------------------------------
 
@@ -91,8 +91,8 @@ void def_board_basics(py::class_<Board, Options...>& cls) {
 // get_param, set_param, send_command and the registers, with the class's table.
 // Each wrapper throws from its own statement. The table is a constant of
 // the program, so the wrappers keep a reference to it.
-template <class Param, class... Options>
-void def_by_name(py::class_<Param, Options...>& cls, const ParamTable& table) {
+template <class Param, class... Options, std::size_t N>
+void def_by_name(py::class_<Param, Options...>& cls, const ParamTable<N>& table) {
     cls.def("get_param", checked([&table](Param& self, std::string_view name) -> py::object {
         const ParamRow* row = table.find(name, Direction::Get);
         if (row == nullptr) VKT_UNIT_FAIL(kUnsupported);

@@ -204,8 +204,8 @@ void def_registers(py::class_<Param, Options...>& cls) {
 
 // get_param, set_param and send_command of an encoder, over its own table.
 // The encoders take no commands.
-template <class Encoder, class... Options>
-void def_encoder_by_name(py::class_<Encoder, Options...>& cls, const ParamTable& table) {
+template <class Encoder, class... Options, std::size_t N>
+void def_encoder_by_name(py::class_<Encoder, Options...>& cls, const ParamTable<N>& table) {
     cls.def("get_param", checked([&table](Encoder& self, std::string_view name) {
         const ParamRow* row = table.find(name, Direction::Get);
         if (row == nullptr) VKT_UNIT_FAIL(kUnsupported);

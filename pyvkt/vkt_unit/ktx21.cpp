@@ -124,7 +124,7 @@ constexpr ParamRow kKtx21Rows[] = {
     {"SIORETX", K::Text, K::Text},
 };
 
-constexpr ParamTable kKtx21Table = indexed<kKtx21Rows>();
+constexpr auto kKtx21Table = indexed(kKtx21Rows);
 
 // The encoder's own short table.
 constexpr ParamRow kEncoderRows[] = {
@@ -135,7 +135,7 @@ constexpr ParamRow kEncoderRows[] = {
     {"ENCComp2", K::UInt32, K::UInt32},
 };
 
-constexpr ParamTable kEncoderTable = indexed<kEncoderRows>();
+constexpr auto kEncoderTable = indexed(kEncoderRows);
 
 }  // namespace
 

@@ -119,8 +119,8 @@ constexpr ParamRow kKtx22SetRows[] = {
     writable("SIORETX", K::Text),
 };
 
-constexpr ParamTable kKtx22GetTable = indexed<kKtx22GetRows>();
-constexpr ParamTable kKtx22SetTable = indexed<kKtx22SetRows>();
+constexpr auto kKtx22GetTable = indexed(kKtx22GetRows);
+constexpr auto kKtx22SetTable = indexed(kKtx22SetRows);
 
 // The commands send_command passes on, in matching order.
 constexpr const char* kKtx22Commands[] = {
@@ -143,7 +143,7 @@ constexpr ParamRow kEncoderRows[] = {
     {"EncoderActMode", K::Int32, K::Int32}, {"ENCComp2", K::UInt32, K::UInt32},
 };
 
-constexpr ParamTable kEncoderTable = indexed<kEncoderRows>();
+constexpr auto kEncoderTable = indexed(kEncoderRows);
 
 }  // namespace
 

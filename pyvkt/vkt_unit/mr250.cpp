@@ -80,7 +80,7 @@ constexpr ParamRow kMr250Rows[] = {
     {"ImageSize", K::Text, K::None},
 };
 
-constexpr ParamTable kMr250Table = indexed<kMr250Rows>();
+constexpr auto kMr250Table = indexed(kMr250Rows);
 
 // The one command the board takes by name.
 constexpr const char kSelfCalibration[] = "SelfCalibration";

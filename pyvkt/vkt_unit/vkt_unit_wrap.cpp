@@ -8,6 +8,7 @@
 #include "binding.h"
 #include "enum_doc.h"
 #include "pybind11_build.h"
+#include "unconstructed_repr.h"
 
 namespace vkt_unit {
 
@@ -24,6 +25,7 @@ void init_event_status(py::module_& m) {
         .value("ABORT", ExEventStatus::ABORT)
         .export_values();
     vkt_bind::fix_enum_doc(cls);
+    vkt_bind::print_unconstructed_plainly(cls);
 }
 
 // ---- step 14: unit.Exception and the translator ----------------------------------

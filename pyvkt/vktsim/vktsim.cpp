@@ -16,6 +16,7 @@
 #include "core/sim_objects.h"
 #include "enum_doc.h"
 #include "pybind11_build.h"
+#include "unconstructed_repr.h"
 #include "vkt/vkt.h"
 
 namespace py = pybind11;
@@ -73,11 +74,14 @@ void register_image(py::module_& m) {
         .def_property_readonly("channels", of_image(&vkt::CxImage::Channels))
         .def_property_readonly("depth", of_image(&vkt::CxImage::Depth))
         .def_buffer(&image_buffer)
-        .def("__repr__", [](const vkt::CxImage& image) {
-            return "vktsim.Image(" + std::to_string(image.Width()) + ", " +
-                   std::to_string(image.Height()) + ", channels=" +
-                   std::to_string(image.Channels()) + ", depth=" + std::to_string(image.Depth()) +
-                   ")";
+        // A missing image is refused here, by the member itself: a refused
+        // conversion would print the object again, and so on.
+        .def("__repr__", [](const vkt::CxImage* image) {
+            if (image == nullptr) throw py::value_error("the object holds no library object");
+            return "vktsim.Image(" + std::to_string(image->Width()) + ", " +
+                   std::to_string(image->Height()) + ", channels=" +
+                   std::to_string(image->Channels()) + ", depth=" +
+                   std::to_string(image->Depth()) + ")";
         });
 }
 
@@ -105,6 +109,7 @@ void register_enumerations(py::module_& m) {
         .value("SN2200", ExDevice::SN2200)
         .value("TK560", ExDevice::TK560);
     vkt_bind::fix_enum_doc(devices);
+    vkt_bind::print_unconstructed_plainly(devices);
 
     using vkt::ExStatus;
     py::enum_<ExStatus> statuses(m, "ExStatus");
@@ -125,6 +130,7 @@ void register_enumerations(py::module_& m) {
         .value("OutOfResources", ExStatus::OutOfResources)
         .value("NotRunning", ExStatus::NotRunning);
     vkt_bind::fix_enum_doc(statuses);
+    vkt_bind::print_unconstructed_plainly(statuses);
 }
 
 // ---- library objects behind Python objects -------------------------------------------

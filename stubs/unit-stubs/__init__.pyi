@@ -61,7 +61,9 @@ interpreter lock: a blocking wait holds every other Python thread.
 
 import builtins
 import enum
-from typing import ClassVar, Literal, Self, SupportsIndex, TypeAlias, overload
+from typing import ClassVar, Literal, SupportsIndex, TypeAlias, overload
+
+from typing_extensions import Self  # typing has it from 3.11 on
 
 import vktsim
 

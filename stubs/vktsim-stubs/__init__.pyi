@@ -14,7 +14,9 @@ import contextlib
 import enum
 import os
 from collections.abc import Callable, Mapping, Sequence
-from typing import ClassVar, NoReturn, Self, SupportsIndex, TypeAlias, TypeVar
+from typing import ClassVar, NoReturn, SupportsIndex, TypeAlias, TypeVar
+
+from typing_extensions import Self  # typing has it from 3.11 on
 
 import unit
 from vkt.recording import Recording

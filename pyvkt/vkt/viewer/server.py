@@ -68,7 +68,8 @@ _WAKE = object()
 
 
 def static_text(name: str) -> str:
-    return resources.files("vkt.viewer").joinpath("static", name).read_text("utf-8")
+    # One step per joinpath: Traversable takes a single name on 3.10.
+    return resources.files("vkt.viewer").joinpath("static").joinpath(name).read_text("utf-8")
 
 
 def connection_cap() -> int:
