@@ -16,9 +16,11 @@ def main(path):
     assert [n for n in libraries if "libvkt_unit" in n] == ["vkt_unit.libs/libvkt_unit.so.1"], \
         libraries
     assert not [n for n in libraries if "pugixml" in n], libraries
+    # The modules are built for the interpreter the wheel's tag names (cp311: 3.11).
+    major, minor = re.search(r"-cp(\d)(\d+)-", path).groups()
     for module in ("unit", "vktsim"):
-        assert len([n for n in names if re.fullmatch(module + r"\.cpython-311-[^/]+\.so", n)]) == 1, \
-            module
+        pattern = r"%s\.cpython-%s%s-[^/]+\.so" % (module, major, minor)
+        assert len([n for n in names if re.fullmatch(pattern, n)]) == 1, module
     # The pytest plugin is a plain module, which only a stub package types.
     for typed in ("unit-stubs/__init__.pyi", "vktsim-stubs/__init__.pyi",
                   "vktsim_pytest.py", "vktsim_replay.py", "vktsim_pytest-stubs/__init__.pyi"):
