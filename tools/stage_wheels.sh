@@ -12,7 +12,8 @@
 # Prints the interpreters found and tested, and fails when any of them fails
 # or when fewer than two versions were tested, the wheel stage's included.
 #
-# Usage: tools/stage_wheels.sh [--list]   (--list: only the interpreters found)
+# Usage: tools/stage_wheels.sh [--list | VERSION...]
+#   --list: only the interpreters found; VERSION...: only those (e.g. 3.13)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 PY="$PWD/.venv/bin/python"
@@ -94,6 +95,7 @@ for entry in "${found[@]}"; do
   version="${entry%% *}"
   python="${entry#* }"
   [ "$version" = "$own" ] && continue
+  [ "$#" -eq 0 ] || [[ " $* " == *" $version "* ]] || continue
   echo "== CPython $version: $python"
   started=$SECONDS
   # A subshell of its own, not tested by an if (which would turn set -e off
@@ -115,7 +117,7 @@ echo "wheels tested: ${tested[*]:-none}${failed:+; failed: ${failed[*]}}"
 if [ "${#failed[@]}" -gt 0 ]; then
   exit 1
 fi
-if [ "${#tested[@]}" -lt 2 ]; then
+if [ "$#" -eq 0 ] && [ "${#tested[@]}" -lt 2 ]; then
   echo "fewer than two interpreter versions tested" >&2
   exit 1
 fi
