@@ -87,6 +87,12 @@ if compgen -G "$ROOTFS/etc/apt/sources.list.d/*.sources" >/dev/null && [ ! -e /e
   "${as_root[@]}" rm -f "$ROOTFS/etc/apt/sources.list"
 fi
 copy_in /etc/pip.conf /etc/xdg/pip /etc/ssl/certs/ca-certificates.crt /etc/resolv.conf
+# The bundle again as a local authority: the set-up installs Debian's
+# ca-certificates, which makes the bundle anew from the authorities it
+# knows and the local ones, and would drop any the machine added (a proxy's).
+"${as_root[@]}" mkdir -p "$ROOTFS/usr/local/share/ca-certificates"
+"${as_root[@]}" cp -L /etc/ssl/certs/ca-certificates.crt \
+  "$ROOTFS/usr/local/share/ca-certificates/machine-bundle.crt"
 
 # ---- the repository: its committed HEAD
 "${as_root[@]}" git clone --quiet --no-hardlinks "$PWD" "$ROOTFS/root/unit"
@@ -102,7 +108,12 @@ echo "== cloned $(git -C "$ROOTFS/root/unit" log -1 --format='%h %s')"
 started=$SECONDS
 "${as_root[@]}" chroot "$ROOTFS" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
   PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-  bash -c 'set -e; cd /root/unit; . /etc/os-release; echo "== $PRETTY_NAME"
-           bash tools/setup.sh && .venv/bin/python examples/demo.py
-           echo "== $(.venv/bin/python --version) on $PRETTY_NAME: README command 1 passed"'
+  bash -c 'cd /root/unit && . /etc/os-release && echo "== $PRETTY_NAME" || exit 1
+           if bash tools/setup.sh && .venv/bin/python examples/demo.py; then
+             echo "== $(.venv/bin/python --version) on $PRETTY_NAME: README command 1 passed"
+           else
+             echo "== README command 1 failed on $PRETTY_NAME"
+             exit 1
+           fi' || status=$?
 echo "   set-up and demo: $((SECONDS - started)) s"
+exit "${status:-0}"
