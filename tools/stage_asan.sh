@@ -30,8 +30,11 @@ build() {
 # verdict_of [--full-unwind] COMMAND...: runs one child under the stage's
 # settings, which must itself succeed, and prints the verdict on its leaks,
 # PASS or FAIL (ERROR when the child failed); the verdict's own output is
-# left in $BUILD/planted/verdict.
+# left in $BUILD/planted/verdict. Its reports have a folder of their own: the
+# check also runs as a test inside the suite's run, whose reports it must
+# leave alone.
 verdict_of() {
+  local ASAN_REPORTS="$BUILD/planted/reports"
   asan_fresh_reports
   if ! asan_run "$@" >"$BUILD/planted/child" 2>&1; then
     echo ERROR
