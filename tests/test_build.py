@@ -2,7 +2,11 @@
 shared by both modules."""
 import pathlib
 import re
-import tomllib
+
+try:
+    import tomllib
+except ModuleNotFoundError:   # Python 3.10: the same reader, as a package
+    import tomli as tomllib
 
 import pytest
 
