@@ -107,7 +107,9 @@ def test_without_a_signal_waits_time_out_until_it_returns(tmp_path):
 
 
 def test_reset_reconnects_the_signal(tmp_path):
-    board = small_camera(tmp_path, Timeout=100)
+    # On the real clock: a frame time-out far above the frame period, so that
+    # only a signal still cut ends the wait with an error.
+    board = small_camera(tmp_path, Timeout=10000)
     vktsim.set_signal(board, False)
     vktsim.reset()
     board.open(0, 0)

@@ -31,6 +31,14 @@ def started_on_the_virtual_clock(open_camera, tmp_path, **settings):
     return board, image
 
 
+def assert_jumped(wall_seconds, virtual_ms):
+    """A call on the virtual clock jumps to the time it waits for: one that
+    slept through it instead would take all of it in wall time. Half of it is
+    a bound no loaded machine misses (a jump takes about a millisecond:
+    bench/test_double.py)."""
+    assert wall_seconds < virtual_ms / 1000 / 2, (wall_seconds, virtual_ms)
+
+
 def event_of(result):
     return result if isinstance(result, int) else result.event_status
 
@@ -135,8 +143,8 @@ def test_a_long_digital_io_time_out_takes_no_wall_time(model):
     vktsim.set_clock("virtual")
     start, wall = vktsim.now_ms(), time.perf_counter()
     assert event_of(board.wait()) == int(unit.EventStatus.TIMEOUT)
-    assert time.perf_counter() - wall < 0.5
     assert vktsim.now_ms() - start == pytest.approx(5000)
+    assert_jumped(time.perf_counter() - wall, 5000)
 
 
 def test_a_wait_jumps_to_the_scheduled_edge_that_ends_it():
@@ -171,8 +179,8 @@ def test_abort_before_a_virtual_wait_ends_it_at_once():
     assert vktsim.now_ms() == start
 
 
-def test_a_capture_of_fifty_frames_at_fifty_per_second_takes_a_virtual_second(tmp_path):
-    board = ktx21_small_camera(tmp_path, TriggerCycleTime=20000, ExposureTime=1000, Timeout=100)
+def test_a_capture_of_fifty_frames_at_one_per_second_takes_fifty_virtual_seconds(tmp_path):
+    board = ktx21_small_camera(tmp_path, TriggerCycleTime=1000000, ExposureTime=1000, Timeout=2000)
     images = [vktsim.Image(16, 8) for _ in range(4)]
     board.lock(images)
     board.num = 50
@@ -180,8 +188,8 @@ def test_a_capture_of_fifty_frames_at_fifty_per_second_takes_a_virtual_second(tm
     start, wall = vktsim.now_ms(), time.perf_counter()
     board.start()
     status = board.wait_status()
-    assert vktsim.now_ms() - start == pytest.approx(1000)
-    assert time.perf_counter() - wall < 2
+    assert vktsim.now_ms() - start == pytest.approx(50000)
+    assert_jumped(time.perf_counter() - wall, 50000)
     assert (status.total_frame_count, status.last_frame_no, status.dma_schedule_peak) == (50, 50, 1)
 
 
@@ -257,7 +265,7 @@ def test_serial_reads_time_out_in_virtual_time(tmp_path):
     start, wall = vktsim.now_ms(), time.perf_counter()
     assert sio.read(4) == " \0\0\0"   # nothing arrived (as the binding renders it)
     assert vktsim.now_ms() - start == pytest.approx(60000)
-    assert time.perf_counter() - wall < 0.5
+    assert_jumped(time.perf_counter() - wall, 60000)
     vktsim.feed_serial(board, b"ab")
     assert sio.read(2) == "ab"
     assert vktsim.now_ms() - start == pytest.approx(60000)

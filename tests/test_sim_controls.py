@@ -87,14 +87,17 @@ def test_board_events_raised_and_cancelled(tmp_path, through):
     assert board.wait_event(EXTERNAL, 10000, 0) is True
     vktsim.cancel_event(obj, EXTERNAL, 20)
     began = time.monotonic()
-    assert board.wait_event(EXTERNAL, 10000, 0) is False
-    assert time.monotonic() - began < 5        # cancelled long before the time-out
+    assert board.wait_event(EXTERNAL, 60000, 0) is False
+    # Ended by the cancel (20 ms), not by the minute's time-out: half of it
+    # is a bound no loaded machine misses.
+    assert time.monotonic() - began < 30
     vktsim.raise_event(obj, EXTERNAL)
     assert board.wait_event(EXTERNAL, 0, 0) is False   # it happened before the wait began
 
 
 @pytest.mark.parametrize("through", THROUGH)
 @pytest.mark.parametrize("model", ["KTX21", "KTX22", "MR250"])
+@pytest.mark.usefixtures("virtual_clock")
 def test_a_cut_signal_brings_no_frames_until_it_returns(tmp_path, model, through):
     obj, board = board_object(tmp_path, model, through, Timeout=100)
     vktsim.set_signal(obj, False)

@@ -400,26 +400,17 @@ def test_one_advance_shows_what_advancing_in_steps_shows(tmp_path, setup, span, 
     assert in_steps["journal while advancing"] == []
 
 
-def timed_advances(ms, tries=3):
-    """Wall times of up to `tries` advances of `ms`, stopping at the first
-    under 10 ms: the machine is shared, and one may be cut by others."""
-    took = []
-    while len(took) < tries and (not took or took[-1] >= 0.01):
-        began = time.perf_counter()
-        vktsim.advance(ms)
-        took.append(time.perf_counter() - began)
-    return took
-
-
-def test_an_hour_of_a_1_us_camera_takes_under_10_ms(tmp_path):
+def test_an_hour_of_a_1_us_camera_takes_far_less_than_a_frame_at_a_time_would(tmp_path):
     board, images, encoder = fast_capture(tmp_path, "KTX21", ring=4)
-    # A second first: a cost per frame shows here, rather than after an hour.
-    seconds = timed_advances(1000)
-    assert min(seconds) < 0.01, seconds
-    hours = timed_advances(3600000)
-    assert min(hours) < 0.01, hours
+    vktsim.advance(1000)
+    # 3.6e9 frames: one at a time, even at a nanosecond each, is 3.6 s; the
+    # jump takes microseconds (bench/test_double.py), so a second is a bound
+    # no loaded machine misses.
+    began = time.perf_counter()
+    vktsim.advance(3600000)
+    assert time.perf_counter() - began < 1
     frames = board.query_status().total_frame_count
-    assert frames == (1000000 * len(seconds) + 3600000000 * len(hours)) % 2**32
+    assert frames == (1000000 + 3600000000) % 2**32
     stamp = [int(np.asarray(image)[0, :4].view("<u4")[0]) for image in images]
     assert sorted(stamp) == [(frames - k) % 2**32 for k in (3, 2, 1, 0)]
     board.abort()
