@@ -1,5 +1,6 @@
 """Shared fixtures: every test starts from a powered-on simulated library and
 must leave no library object alive, as the users' tests do with `vkt_sim`."""
+import gc
 import os
 import pathlib
 import time
@@ -33,6 +34,16 @@ def calls(operation=None):
     if operation is None:
         return entries
     return [args for name, args in entries if name == operation]
+
+
+def live_after_collection():
+    """How many library objects are alive once garbage is collected. A board
+    that a command let go of may still wait for the collector (an exception's
+    traceback holds the frames that held it, in a cycle), and when the
+    collector runs differs between interpreters; a board that anything still
+    holds is counted."""
+    gc.collect()
+    return vktsim.live_objects()
 
 
 def error_fields(error):

@@ -19,7 +19,7 @@ from hypothesis import HealthCheck, example, given, settings, strategies as st
 
 import unit
 import vktsim
-from conftest import calls
+from conftest import calls, live_after_collection
 from vkt import boards, cli
 
 EXAMPLES = pathlib.Path(__file__).resolve().parent.parent / "examples"
@@ -77,7 +77,7 @@ def test_list_finds_every_simulated_board_with_its_identity():
     assert snr11["state"] == "ok" and snr11["DeviceID"] == 2 and "Version" in snr11
     sn2200 = next(b for b in listing["boards"] if b["model"] == "SN2200")
     assert isinstance(sn2200["FpgaVersionName"], str)
-    assert vktsim.live_objects() == 0
+    assert live_after_collection() == 0
 
 
 def test_list_probes_ids_until_the_library_says_there_is_none():

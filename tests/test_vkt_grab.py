@@ -18,7 +18,7 @@ import pytest
 from PIL import Image
 
 import vktsim
-from conftest import calls
+from conftest import calls, live_after_collection
 from grabber_support import small_camera_file, write_camera_file
 from vkt import boards, cli, recording
 
@@ -309,7 +309,7 @@ def test_a_failure_before_the_first_frame_writes_nothing(tmp_path, virtual_clock
     assert status == 1
     assert capsys.readouterr().err.startswith("vkt: error: Timeout (7): Code:7 ")
     assert not (tmp_path / "out").exists()
-    assert vktsim.live_objects() == 0
+    assert live_after_collection() == 0
 
 
 def test_lost_frames_are_counted_printed_and_stored(tmp_path, virtual_clock, monkeypatch,
