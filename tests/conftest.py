@@ -36,14 +36,17 @@ def calls(operation=None):
     return [args for name, args in entries if name == operation]
 
 
-def live_after_collection():
-    """How many library objects are alive once garbage is collected. A board
-    that a command let go of may still wait for the collector (an exception's
-    traceback holds the frames that held it, in a cycle), and when the
-    collector runs differs between interpreters; a board that anything still
-    holds is counted."""
+def kept_since(before):
+    """The library objects made since `before` (a set of identities from
+    `vktsim.live_idents()`) that are still alive once garbage is collected,
+    as {ident: class name}. A board that a command let go of may still wait
+    for the collector (an exception's traceback holds the frames that held
+    it, in a cycle), and when the collector runs differs between
+    interpreters; objects that earlier tests' threads still hold for a moment
+    are not this command's."""
     gc.collect()
-    return vktsim.live_objects()
+    return {ident: name for ident, name in vktsim.live_idents().items()
+            if ident not in before}
 
 
 def error_fields(error):

@@ -19,7 +19,7 @@ from hypothesis import HealthCheck, example, given, settings, strategies as st
 
 import unit
 import vktsim
-from conftest import calls, live_after_collection
+from conftest import calls, kept_since
 from vkt import boards, cli
 
 EXAMPLES = pathlib.Path(__file__).resolve().parent.parent / "examples"
@@ -63,6 +63,7 @@ def test_no_subcommand_is_a_usage_error():
 # ---- list -----------------------------------------------------------------------------------
 
 def test_list_finds_every_simulated_board_with_its_identity():
+    before = set(vktsim.live_idents())
     status, out = run("list", "--json")
     assert status == 0
     listing = json.loads(out)
@@ -77,7 +78,7 @@ def test_list_finds_every_simulated_board_with_its_identity():
     assert snr11["state"] == "ok" and snr11["DeviceID"] == 2 and "Version" in snr11
     sn2200 = next(b for b in listing["boards"] if b["model"] == "SN2200")
     assert isinstance(sn2200["FpgaVersionName"], str)
-    assert live_after_collection() == 0
+    assert kept_since(before) == {}
 
 
 def test_list_probes_ids_until_the_library_says_there_is_none():

@@ -18,7 +18,7 @@ import pytest
 from PIL import Image
 
 import vktsim
-from conftest import calls, live_after_collection
+from conftest import calls, kept_since
 from grabber_support import small_camera_file, write_camera_file
 from vkt import boards, cli, recording
 
@@ -304,12 +304,13 @@ def test_a_board_error_keeps_the_frames_before_it(tmp_path, virtual_clock, monke
 
 
 def test_a_failure_before_the_first_frame_writes_nothing(tmp_path, virtual_clock, capsys):
+    before = set(vktsim.live_idents())
     vktsim.script("CxKTX21::WaitStatus", raises=7)
     status, _ = grab(tmp_path, "KTX21", 2)
     assert status == 1
     assert capsys.readouterr().err.startswith("vkt: error: Timeout (7): Code:7 ")
     assert not (tmp_path / "out").exists()
-    assert live_after_collection() == 0
+    assert kept_since(before) == {}
 
 
 def test_lost_frames_are_counted_printed_and_stored(tmp_path, virtual_clock, monkeypatch,
