@@ -4,7 +4,8 @@
 # Usage: tools/check_vkt_cli.sh VENV   (default: .venv), from the repo root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-venv="${1:-.venv}"
+# Absolute, since some checks run from other folders.
+venv="$(realpath "${1:-.venv}")"
 vkt="$venv/bin/vkt"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
