@@ -20,6 +20,17 @@ def power_on(vkt_sim):
     return vkt_sim
 
 
+# What collecting the suite left alive: a test module that makes a board or an
+# image at import keeps it for the whole session, and the plugin then starts
+# every test with a full garbage collection (a tenth of a second each with
+# this suite's heap). tests/test_robustness.py asserts this stays empty.
+ALIVE_AFTER_COLLECTION = {}
+
+
+def pytest_collection_finish(session):
+    ALIVE_AFTER_COLLECTION.update(vktsim.live_idents())
+
+
 def build_tool_env():
     """The environment for running build tools (the compiler) from a test: the
     sanitizer runtimes a sanitizer run preloads into Python are left out, so

@@ -20,7 +20,7 @@ import pytest
 
 import unit
 import vktsim
-from conftest import build_tool_env, calls, error_fields
+from conftest import ALIVE_AFTER_COLLECTION, build_tool_env, calls, error_fields
 from grabber_support import KTX21_CAMERA_FILE
 
 UNIT_CLASSES = [obj for _, obj in vars(unit).items()
@@ -157,13 +157,21 @@ def test_an_unconstructed_image_is_refused_by_its_repr_as_none_is():
             vktsim.Image.__repr__(obj)
 
 
-@pytest.mark.parametrize("obj, text", [
-    (unit.EventStatus.TIMEOUT, "<EventStatus.TIMEOUT: 3>"), (unit.DI, "<EventStatus.DI: 2>"),
-    (vktsim.ExDevice.KTX22, "<ExDevice.KTX22: 4>"), (vktsim.ExStatus(7), "<ExStatus.Timeout: 7>"),
-    (vktsim.Image(4, 3, channels=3, depth=16), "vktsim.Image(4, 3, channels=3, depth=16)"),
+# Made in the test, not at collection: a library object alive for the whole
+# session would make every test start with a full garbage collection.
+@pytest.mark.parametrize("make, text", [
+    (lambda: unit.EventStatus.TIMEOUT, "<EventStatus.TIMEOUT: 3>"),
+    (lambda: unit.DI, "<EventStatus.DI: 2>"),
+    (lambda: vktsim.ExDevice.KTX22, "<ExDevice.KTX22: 4>"),
+    (lambda: vktsim.ExStatus(7), "<ExStatus.Timeout: 7>"),
+    (lambda: vktsim.Image(4, 3, channels=3, depth=16), "vktsim.Image(4, 3, channels=3, depth=16)"),
 ], ids=["EventStatus", "DI", "ExDevice", "ExStatus", "Image"])
-def test_constructed_objects_print_their_value(obj, text):
-    assert repr(obj) == text
+def test_constructed_objects_print_their_value(make, text):
+    assert repr(make()) == text
+
+
+def test_collecting_the_suite_leaves_no_library_object_alive():
+    assert ALIVE_AFTER_COLLECTION == {}
 
 
 @pytest.mark.parametrize("cls", ENUMERATIONS, ids=class_id)
