@@ -18,7 +18,6 @@ import os
 import pathlib
 import re
 import subprocess
-import sys
 import zlib
 
 import pytest
@@ -27,6 +26,7 @@ import unit
 import vktsim
 
 import chromium_support
+from conftest import USER_PYTEST
 from test_examples import example_env   # numpy's allocations at exit are not judged
 
 REPO = pathlib.Path(__file__).resolve().parent.parent
@@ -130,8 +130,7 @@ def test_nothing_is_loaded_from_outside(site):
 def test_the_test_file_the_testing_guide_shows_passes(tmp_path):
     sample = REPO / "docs" / "samples" / "test_conveyor.py"
     result = subprocess.run(
-        [sys.executable, "-m", "pytest", "-q", "-p", "vktsim_pytest", "-p", "no:cacheprovider",
-         "--rootdir", str(tmp_path), str(sample)],
+        [*USER_PYTEST, "-q", "-p", "vktsim_pytest", "--rootdir", str(tmp_path), str(sample)],
         cwd=tmp_path, env=example_env(), capture_output=True, text=True, timeout=120)
     assert result.returncode == 0, result.stdout + result.stderr
     assert "3 passed" in result.stdout

@@ -181,8 +181,7 @@ def test_no_frame_is_counted_into_a_destroyed_image(tmp_path):
         board.lock(images)
         board.start()
         board.wait()
-        del images
-        gc.collect()
+        del images   # the last reference: the image is freed here
         with pytest.raises(RuntimeError, match="Code:8 "):
             board.wait()
         assert board.query_status().capture_event & IMAGE_LOST

@@ -10,7 +10,7 @@ import textwrap
 
 import pytest
 
-from conftest import build_tool_env
+from conftest import USER_PYTEST, build_tool_env
 from test_examples import example_env
 
 
@@ -25,10 +25,10 @@ def run_pytest(directory, source, load_plugin, ini=""):
     a build tree. `ini` is the [pytest] section of the folder's pytest.ini."""
     (directory / "test_user.py").write_text(textwrap.dedent(source))
     (directory / "pytest.ini").write_text("[pytest]\n" + textwrap.dedent(ini))
-    options = ["-p", "no:cacheprovider", "-q"]
+    options = ["-q"]
     if load_plugin:
         options += ["-p", "vktsim_pytest"]
-    return subprocess.run([sys.executable, "-m", "pytest", *options, "test_user.py"],
+    return subprocess.run([*USER_PYTEST, *options, "test_user.py"],
                           cwd=directory, capture_output=True, text=True, timeout=120)
 
 
@@ -419,12 +419,12 @@ def test_the_testing_guide_shows_the_files_as_they_are(path):
 
 def test_the_example_test_file_passes():
     # Run where it lies: it reads the camera file beside it.
-    options = ["-p", "no:cacheprovider", "-q"]
+    options = ["-q"]
     if not plugin_installed():
         options += ["-p", "vktsim_pytest"]
     # It imports numpy, whose allocations at exit a sanitizer build cannot
     # judge: it runs as the examples do.
-    result = subprocess.run([sys.executable, "-m", "pytest", *options, str(STATION)],
+    result = subprocess.run([*USER_PYTEST, *options, str(STATION)],
                             cwd=STATION.parent, env=example_env(), capture_output=True,
                             text=True, timeout=120)
     assert result.returncode == 0, result.stdout + result.stderr
