@@ -17,7 +17,6 @@ Usage: .venv/bin/python bench/recording_throughput.py [--frames 2000]
 Prints a table; nothing is asserted (the figures depend on the machine).
 """
 import argparse
-import http.client
 import json
 import os
 import pathlib
@@ -27,9 +26,9 @@ import sys
 import tempfile
 import threading
 import time
-from urllib.parse import urlsplit
 
 from vkt import recording
+from viewer_client import Client   # beside this file
 
 MIB = 1 << 20
 
@@ -72,23 +71,6 @@ def run_grab(folder, camera_file, frames):
     if process.returncode != 0:
         raise SystemExit("grab failed: %s" % process.stderr.read().decode())
     return elapsed, usage.ru_maxrss * 1024, out / "recording.npz"
-
-
-class Client:
-    def __init__(self, url):
-        parts = urlsplit(url)
-        self.token = parts.query.split("token=")[1]
-        self.connection = http.client.HTTPConnection("127.0.0.1", parts.port, timeout=60)
-
-    def call(self, method, path, body=None):
-        headers = {"X-Viewer-Token": self.token}
-        data = None
-        if body is not None:
-            data = json.dumps(body).encode()
-            headers["Content-Type"] = "application/json"
-        self.connection.request(method, path, data, headers)
-        response = self.connection.getresponse()
-        return response, response.read()
 
 
 def peak_rss(pid):

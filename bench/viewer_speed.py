@@ -12,7 +12,6 @@ Usage: .venv/bin/python bench/viewer_speed.py [--seconds 10] [--period-us 20000]
 Nothing is asserted: the tests check the limits, this prints the figures.
 """
 import argparse
-import http.client
 import json
 import os
 import pathlib
@@ -22,30 +21,13 @@ import sys
 import tempfile
 import threading
 import time
-from urllib.parse import urlsplit
+
+from viewer_client import Client   # beside this file
 
 
 def cpu_seconds(pid):
     fields = pathlib.Path("/proc/%d/stat" % pid).read_text().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
-class Client:
-    def __init__(self, url):
-        parts = urlsplit(url)
-        self.port = parts.port
-        self.token = parts.query.split("token=")[1]
-        self.connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
-
-    def call(self, method, path, body=None):
-        headers = {"X-Viewer-Token": self.token}
-        data = None
-        if body is not None:
-            data = json.dumps(body).encode()
-            headers["Content-Type"] = "application/json"
-        self.connection.request(method, path, data, headers)
-        response = self.connection.getresponse()
-        return response, response.read()
 
 
 def main():
@@ -62,17 +44,17 @@ def main():
                               stdout=subprocess.PIPE, text=True, cwd=folder)
     try:
         url = viewer.stdout.readline().strip()
-        control = Client(url)
+        control = Client(url, timeout=10)
         response, body = control.call("POST", "/api/open",
                                       {"model": "KTX21", "camera_file": str(camera)})
         assert response.status == 200, body
         control.call("POST", "/api/capture", {"run": True})
-        frames = Client(url)
+        frames = Client(url, timeout=10)
         latencies = []
         stop = threading.Event()
 
         def ask_state():
-            asker = Client(url)
+            asker = Client(url, timeout=10)
             while not stop.is_set():
                 started = time.perf_counter()
                 asker.call("GET", "/api/state")

@@ -31,3 +31,25 @@ def run_harness(source_name, folder, *args):
                             env=dict(os.environ))
     assert result.returncode == 0, result.stderr
     return result.stdout.splitlines()
+
+
+def gcc_runtime(library):
+    """The path of one of g++'s sanitizer runtimes (e.g. "libasan.so"), or
+    None where g++ or that runtime is missing."""
+    if shutil.which("g++") is None:
+        return None
+    found = subprocess.run(["g++", "-print-file-name=" + library], capture_output=True, text=True)
+    path = pathlib.Path(found.stdout.strip())
+    return path if path.is_absolute() and path.exists() else None
+
+
+def stage_self_check(script, timeout):
+    """Runs `tools/<script> --harness-check` as CI runs it (not under the
+    runtimes this test may run under), asserts it passed and returns its
+    output lines. Skips where the project environment is missing."""
+    if not (REPO / ".venv" / "bin" / "python").exists():
+        pytest.skip("the stage runs the project environment's interpreter")
+    done = subprocess.run(["bash", str(REPO / "tools" / script), "--harness-check"], cwd=REPO,
+                          env=build_tool_env(), capture_output=True, text=True, timeout=timeout)
+    assert done.returncode == 0, done.stdout + done.stderr
+    return done.stdout.splitlines()

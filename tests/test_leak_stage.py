@@ -4,42 +4,20 @@ a block and a Python object dropped by a test-only library fail it, the same
 library without the leaks passes, and so does a child that only imports numpy,
 whose leftovers at exit LeakSanitizer reports in the interpreter's frames."""
 import io
-import os
 import pathlib
-import shutil
-import subprocess
 import sys
 
 import pytest
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-STAGE = ROOT / "tools" / "stage_asan.sh"
 sys.path.insert(0, str(ROOT / "tools"))
 import leak_verdict  # noqa: E402
-
-SANITIZER_SETTINGS = {"LD_PRELOAD", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS",
-                      "PYTHONMALLOC"}
+from harness_support import gcc_runtime, stage_self_check  # noqa: E402
 
 
-def address_sanitizer_runtime():
-    if shutil.which("g++") is None:
-        return None
-    found = subprocess.run(["g++", "-print-file-name=libasan.so"], capture_output=True, text=True)
-    path = pathlib.Path(found.stdout.strip())
-    return path if path.is_absolute() and path.exists() else None
-
-
-@pytest.mark.skipif(address_sanitizer_runtime() is None, reason="g++ without AddressSanitizer")
-@pytest.mark.skipif(not (ROOT / ".venv" / "bin" / "python").exists(),
-                    reason="the stage runs the project environment's interpreter")
+@pytest.mark.skipif(gcc_runtime("libasan.so") is None, reason="g++ without AddressSanitizer")
 def test_the_stage_fails_planted_leaks_and_passes_the_import_of_numpy():
-    # The stage runs as CI runs it, not under the runtimes this test may run under.
-    env = {name: value for name, value in os.environ.items()
-           if name not in SANITIZER_SETTINGS}
-    done = subprocess.run(["bash", str(STAGE), "--harness-check"], cwd=ROOT, env=env,
-                          capture_output=True, text=True, timeout=600)
-    assert done.returncode == 0, done.stdout + done.stderr
-    assert done.stdout.splitlines() == [
+    assert stage_self_check("stage_asan.sh", timeout=600) == [
         "planted block leak: FAIL, full unwinder FAIL; planted Python object leak: FAIL; "
         "calm library: PASS, PASS; import numpy: PASS, full unwinder PASS"]
 

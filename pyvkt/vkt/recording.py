@@ -298,22 +298,16 @@ def crc32_combine(crc1: int, crc2: int, length2: int) -> int:
 
     if length2 <= 0:
         return crc1
-    odd = [0xEDB88320] + [1 << n for n in range(31)]   # one zero bit
-    even = square(odd)                                  # two
-    odd = square(even)                                  # four
-    while True:
-        even = square(odd)
+    one_zero_bit = [0xEDB88320] + [1 << n for n in range(31)]
+    zeros = square(square(one_zero_bit))                # four zero bits
+    # crc1 is carried over B's length of zero bytes: squaring the operator
+    # doubles what it carries over (1, 2, 4, ... bytes), applied for each bit
+    # of the length that is set.
+    while length2:
+        zeros = square(zeros)
         if length2 & 1:
-            crc1 = times(even, crc1)
+            crc1 = times(zeros, crc1)
         length2 >>= 1
-        if not length2:
-            break
-        odd = square(even)
-        if length2 & 1:
-            crc1 = times(odd, crc1)
-        length2 >>= 1
-        if not length2:
-            break
     return crc1 ^ crc2
 
 
