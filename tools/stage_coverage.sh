@@ -17,17 +17,7 @@ BRANCH_FLOOR="${BRANCH_FLOOR:-85}"
 
 [ -x "$PY" ] || bash tools/setup.sh test
 # gcovr as the test extra pins it (one pin, in pyproject.toml).
-gcovr_pin="$("$PY" - <<'PYEOF'
-try:
-    import tomllib
-except ModuleNotFoundError:  # Python 3.10 (the test extra brings tomli)
-    import tomli as tomllib
-with open("pyproject.toml", "rb") as project:
-    extra = tomllib.load(project)["project"]["optional-dependencies"]["test"]
-print(next(pin for pin in extra if pin.startswith("gcovr==")))
-PYEOF
-)"
-"$PY" -m pip install --quiet --disable-pip-version-check "$gcovr_pin"
+"$PY" -m pip install --quiet --disable-pip-version-check "$("$PY" tools/extra_pins.py test gcovr)"
 
 "$PWD/.venv/bin/cmake" -S . -B "$BUILD" -G Ninja -DVKT_COVERAGE=ON -DCMAKE_BUILD_TYPE=Debug \
   -DPython_EXECUTABLE="$PY" \

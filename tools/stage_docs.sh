@@ -12,7 +12,14 @@ cd "$(dirname "$0")/.."
 PY="$PWD/.venv/bin/python"
 
 bash tools/install_chromium.sh
-"$PY" -c "import selenium, autoapi, furo, matplotlib" 2>/dev/null || bash tools/setup.sh docs
+# The docs extra's tools beside the package the set-up installed: installing
+# ".[docs]" would build the package again.
+[ -x "$PY" ] || bash tools/setup.sh test
+if ! "$PY" -c "import selenium, autoapi, furo, matplotlib" 2>/dev/null; then
+  mkdir -p build-artifacts
+  "$PY" tools/extra_pins.py docs >build-artifacts/docs-requirements.txt
+  "$PY" -m pip install --quiet --disable-pip-version-check -r build-artifacts/docs-requirements.txt
+fi
 
 # The viewer's page shows the screenshot the viewer's browser stage took
 # (it runs before this one); a run without it keeps the one in the tree.

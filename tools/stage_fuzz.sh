@@ -96,25 +96,32 @@ fi
 echo "planted fault: reported, exit status $planted"
 
 mkdir -p "$BUILD/findings"
-failed=()
-for reader in "${readers[@]}"; do
-  work="$BUILD/corpus/$reader"
-  log="$BUILD/$reader.log"
+
+# fuzz_reader READER: one libFuzzer harness for the stage's time; its line
+# goes to $BUILD/READER.summary, a failure's log tail after it.
+fuzz_reader() {
+  local reader="$1" work="$BUILD/corpus/$1" log="$BUILD/$1.log" status=0
   mkdir -p "$work"
-  status=0
   # Inputs up to 64 KiB: far beyond any real settings file, and small
   # enough that each one is quick to read.
   run_fuzzer "$reader" "${limit[@]}" -max_len=65536 \
     -artifact_prefix="$BUILD/findings/$reader-" "$work" "tests/fuzz/corpus/$reader" || status=$?
+  local runs speed corpus_size
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")"
   speed="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")"
   corpus_size="$(ls "$work" | wc -l)"
-  echo "$reader: ${runs:-?} executions (${speed:-?}/s), corpus $corpus_size, exit status $status"
-  if [ "$status" -ne 0 ]; then
-    tail -n 60 "$log" >&2
-    failed+=("$reader")
-  fi
-done
+  {
+    echo "$reader: ${runs:-?} executions (${speed:-?}/s), corpus $corpus_size, exit status $status"
+    [ "$status" -eq 0 ] || tail -n 60 "$log"
+  } >"$BUILD/$reader.summary"
+  return "$status"
+}
+
+fuzz_recording() {
+  .venv/bin/python tools/fuzz_recordings.py "${python_limit[@]}" \
+    --findings "$BUILD/findings" >"$BUILD/recording.summary" 2>&1
+}
+
 if [ "$fuzz_recordings" -eq 1 ]; then
   # Its check of itself: a loader with a planted fault must be reported.
   if .venv/bin/python tools/fuzz_recordings.py --planted --runs 5000 \
@@ -123,9 +130,25 @@ if [ "$fuzz_recordings" -eq 1 ]; then
     exit 1
   fi
   echo "recording planted fault: reported"
-  .venv/bin/python tools/fuzz_recordings.py "${python_limit[@]}" \
-    --findings "$BUILD/findings" || failed+=(recording)
 fi
+
+# Each fuzzer runs on one core: as many run at once as there are cores, so
+# the stage takes the same fuzzing time in a fraction of the wall time.
+targets=("${readers[@]+"${readers[@]}"}")
+[ "$fuzz_recordings" -eq 0 ] || targets+=(recording)
+declare -A job_of=()
+for target in "${targets[@]+"${targets[@]}"}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do
+    wait -n || true
+  done
+  if [ "$target" = recording ]; then fuzz_recording & else fuzz_reader "$target" & fi
+  job_of[$target]=$!
+done
+failed=()
+for target in "${targets[@]+"${targets[@]}"}"; do
+  wait "${job_of[$target]}" || failed+=("$target")
+  cat "$BUILD/$target.summary"
+done
 if [ "${#failed[@]}" -gt 0 ]; then
   echo "fuzzing found faults in: ${failed[*]} (inputs in $BUILD/findings)" >&2
   exit 1
