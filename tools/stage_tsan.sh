@@ -92,7 +92,7 @@ threaded_tests=(
 )
 fresh_reports
 failed=0
-PYTHONPATH="$BUILD/python" tsan_run "$PY" -m pytest -q -p no:cacheprovider "${threaded_tests[@]}" ||
+PYTHONPATH="$BUILD/python" tsan_run "$PY" -m pytest -q -n 2 -p no:cacheprovider "${threaded_tests[@]}" ||
   failed=1
 PYTHONPATH="$BUILD/python" tsan_run "$PY" -m tests.stress threads --calls 2000 --jobs 2 ||
   failed=1

@@ -366,17 +366,21 @@ std::optional<TimePoint> Device::next_due_locked() const {
 // Scheduled events and replies due by `now`, in time order (before a frame
 // due at the same time), and the frames due by then among them.
 void Device::deliver_due_locked(TimePoint now, bool one_round) {
+    // Nothing due is the latest time there is, so that one comparison
+    // orders the two kinds (plain values: g++'s sanitizer builds misread
+    // the optionals' flags as maybe uninitialized).
+    constexpr TimePoint never = TimePoint::max();
     bool frames_delivered = false;
     for (;;) {
-        const std::optional<TimePoint> frame_at =
-            one_round && frames_delivered ? std::nullopt : next_frame_due();
-        const std::optional<TimePoint> timed_at = next_timed_due();
-        const bool timed_due = timed_at && *timed_at <= now;
-        if (timed_due && (!frame_at || *timed_at <= *frame_at)) {
+        const TimePoint frame_at =
+            one_round && frames_delivered ? never : next_frame_due().value_or(never);
+        const TimePoint timed_at = next_timed_due().value_or(never);
+        const bool timed_due = timed_at != never && timed_at <= now;
+        if (timed_due && timed_at <= frame_at) {
             fire_next_timed();
-        } else if (frame_at && *frame_at <= now) {
+        } else if (frame_at != never && frame_at <= now) {
             // Frames strictly before the next timed thing, which comes first.
-            deliver_frames_due(timed_due ? *timed_at - clock::Duration(1) : now, !one_round);
+            deliver_frames_due(timed_due ? timed_at - clock::Duration(1) : now, !one_round);
             frames_delivered = true;
         } else {
             return;
