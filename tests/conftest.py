@@ -3,6 +3,7 @@ must leave no library object alive, as the users' tests do with `vkt_sim`."""
 import gc
 import os
 import pathlib
+import signal
 import sys
 import time
 
@@ -26,6 +27,17 @@ def power_on(vkt_sim):
 # every test with a full garbage collection (a tenth of a second each with
 # this suite's heap). tests/test_robustness.py asserts this stays empty.
 ALIVE_AFTER_COLLECTION = {}
+
+
+def pytest_configure(config):
+    # A run started in the background by a script (`bash tools/test.sh &`, a
+    # CI runner) inherits Ctrl-C ignored, and Python then leaves it ignored:
+    # the tests that interrupt a capture or a watch, in this process or in a
+    # `vkt` child (which inherits it too), would wait for an interrupt that
+    # never comes. They test what Ctrl-C does to the program, so Ctrl-C is
+    # made to raise KeyboardInterrupt here, as it does in a terminal.
+    if signal.getsignal(signal.SIGINT) is signal.SIG_IGN:
+        signal.signal(signal.SIGINT, signal.default_int_handler)
 
 
 def pytest_collection_finish(session):
