@@ -2,6 +2,7 @@
 from a ring that does not grow with the frame count; however the capture
 ends, the recording on disk holds every frame taken so far and the exit
 status says what happened; PNG images come from the recording afterwards."""
+import contextlib
 import io
 import os
 import pathlib
@@ -32,10 +33,19 @@ def run(*argv):
     return status, out.getvalue()
 
 
-def run_process(*argv, **options):
-    return subprocess.Popen([sys.executable, "-m", "vkt", *map(str, argv)],
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                            **options)
+@contextlib.contextmanager
+def running(*argv, **options):
+    """A `vkt` child, killed if the test fails while it runs: a grab of a
+    million frames would otherwise outlive the whole run."""
+    process = subprocess.Popen([sys.executable, "-m", "vkt", *map(str, argv)],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                               **options)
+    try:
+        yield process
+    finally:
+        if process.poll() is None:
+            process.kill()
+        process.communicate()
 
 
 def grab(tmp_path, model="KTX21", n=4, *more, **camera):
@@ -334,13 +344,14 @@ def test_lost_frames_are_counted_printed_and_stored(tmp_path, virtual_clock, mon
 def test_a_real_ctrl_c_leaves_a_whole_recording(tmp_path):
     camera = write_camera_file(tmp_path, model="KTX21", Width=64, Height=64, BitWidth=8,
                                TriggerCycleTime=2000, ExposureTime=100, Timeout=2000)
-    process = run_process("grab", "KTX21", "--camera-file", camera, "-n", 1000000, "-o",
-                          tmp_path / "out")
     partial = tmp_path / "out" / "recording.npz.partial"
-    while process.poll() is None and (not partial.exists() or partial.stat().st_size < 100000):
-        time.sleep(0.05)
-    process.send_signal(signal.SIGINT)
-    _, err = process.communicate(timeout=120)
+    with running("grab", "KTX21", "--camera-file", camera, "-n", 1000000, "-o",
+                 tmp_path / "out") as process:
+        while process.poll() is None and (not partial.exists()
+                                          or partial.stat().st_size < 100000):
+            time.sleep(0.05)
+        process.send_signal(signal.SIGINT)
+        _, err = process.communicate(timeout=120)
     assert process.returncode == 130, err
     assert err.startswith("vkt: interrupted after ")
     rec = ended_recording(tmp_path)
@@ -357,9 +368,9 @@ def limited_file_size(limit):
 def test_a_full_disk_ends_the_capture_with_a_whole_recording(tmp_path):
     camera = write_camera_file(tmp_path, model="KTX21", Width=256, Height=256, BitWidth=8,
                                TriggerCycleTime=1000, ExposureTime=100, Timeout=2000)
-    process = run_process("grab", "KTX21", "--camera-file", camera, "-n", 500, "-o",
-                          tmp_path / "out", preexec_fn=limited_file_size(2 << 20))
-    out, err = process.communicate(timeout=120)
+    with running("grab", "KTX21", "--camera-file", camera, "-n", 500, "-o", tmp_path / "out",
+                 preexec_fn=limited_file_size(2 << 20)) as process:
+        out, err = process.communicate(timeout=120)
     assert process.returncode == 1, err
     assert out == "" and err.startswith("vkt: error: writing ") and "File too large" in err
     rec = ended_recording(tmp_path)
