@@ -50,15 +50,15 @@ def pytest_collection_finish(session):
 USER_PYTEST = (sys.executable, "-m", "pytest", "-p", "no:cacheprovider", "-p", "no:hypothesispytest")
 
 
+SANITIZER_SETTINGS = frozenset({"LD_PRELOAD", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS",
+                                "TSAN_OPTIONS", "PYTHONMALLOC"})
+
+
 def build_tool_env():
     """The environment for running build tools (the compiler) from a test: the
     sanitizer runtimes a sanitizer run preloads into Python are left out, so
     that the compiler is neither slowed nor judged by them."""
     return {key: value for key, value in os.environ.items() if key not in SANITIZER_SETTINGS}
-
-
-SANITIZER_SETTINGS = frozenset({"LD_PRELOAD", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS",
-                                "TSAN_OPTIONS", "PYTHONMALLOC"})
 
 
 def calls(operation=None):
